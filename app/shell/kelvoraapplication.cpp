@@ -1,0 +1,32 @@
+#include "app/shell/kelvoraapplication.h"
+#include "app/shell/messages.h"
+#include "app/shell/shared.h"
+#include "data/dberror.h"
+
+#include <exception>
+
+KelvoraApplication::KelvoraApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Kelvora"));
+    setApplicationDisplayName(QStringLiteral("Kelvora"));
+}
+
+bool KelvoraApplication::notify(QObject* receiver, QEvent* event)
+{
+    bool result = false;
+    guarded([&] { result = QApplication::notify(receiver, event); });
+    return result;
+}
+
+bool guarded(const std::function<void()>& action)
+{
+    try {
+        action();
+        return true;
+    } catch (const DbError& e) {
+        Messages::error(e.text());
+    } catch (const std::exception& e) {
+        Messages::error(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}

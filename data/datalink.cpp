@@ -1,0 +1,131 @@
+#include "data/datalink.h"
+#include "data/dberror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+namespace {
+
+[[noreturn]] void fail(const QString& path, const QString& what)
+{
+    throw DbError(QStringLiteral("მონაცემთა ბაზასთან კავშირის ფაილი „%1“: %2")
+                      .arg(QDir::toNativeSeparators(path), what));
+}
+
+}  // namespace
+
+QString DataLink::decode(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xFF\xFE")) {
+        auto toUtf16 = QStringDecoder(QStringDecoder::Utf16LE);
+        QString text = toUtf16(bytes.mid(2));
+        return text;
+    }
+    if (bytes.startsWith("\xFE\xFF")) {
+        auto toUtf16 = QStringDecoder(QStringDecoder::Utf16BE);
+        return toUtf16(bytes.mid(2));
+    }
+    QByteArray body = bytes;
+    if (body.startsWith("\xEF\xBB\xBF"))
+        body = body.mid(3);
+    return QString::fromUtf8(body);
+}
+
+DataLink DataLink::read(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        fail(path, QStringLiteral("ფაილი ვერ მოიძებნა"));
+    if (!file.open(QIODevice::ReadOnly))
+        fail(path, QStringLiteral("ფაილი ვერ წავიკითხე (%1)").arg(file.errorString()));
+    return parse(decode(file.readAll()), path);
+}
+
+DataLink DataLink::parse(const QString& text, const QString& path)
+{
+    QString settings;
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(u';'))
+            continue;
+        if (line.compare(QStringLiteral("[oledb]"), Qt::CaseInsensitive) == 0)
+            continue;
+        if (!settings.isEmpty())
+            fail(path, QStringLiteral("პარამეტრები ერთ სტრიქონში უნდა იყოს"));
+        settings = line;
+    }
+    if (settings.isEmpty())
+        fail(path, QStringLiteral("ფაილში კავშირის პარამეტრები არ არის"));
+
+    QHash<QString, QString> values;
+    for (const QString& part : settings.split(u';')) {
+        if (part.trimmed().isEmpty())
+            continue;
+        const qsizetype eq = part.indexOf(u'=');
+        if (eq <= 0)
+            fail(path, QStringLiteral("გაუგებარი ჩანაწერი „%1“ (მოსალოდნელია სახელი=მნიშვნელობა)").arg(part.trimmed()));
+        QString value = part.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+            value = value.mid(1, value.size() - 2);
+        values.insert(part.left(eq).trimmed().toLower(), value);
+    }
+    auto get = [&values](std::initializer_list<const char*> keys) {
+        for (const char* k : keys) {
+            const auto it = values.constFind(QString::fromLatin1(k));
+            if (it != values.constEnd())
+                return *it;
+        }
+        return QString();
+    };
+
+    DataLink link;
+    const QString provider = get({"provider"});
+    if (provider.isEmpty())
+        fail(path, QStringLiteral("Provider არ არის მითითებული"));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (provider.compare(QStringLiteral("SQLite"), Qt::CaseInsensitive) == 0) {
+        link.provider = Provider::SQLite;
+        const QString file = get({"data source"});
+        if (file.isEmpty())
+            fail(path, QStringLiteral("Data Source (მონაცემთა ბაზის ფაილი) არ არის მითითებული"));
+        link.dataSource = QDir(folder).absoluteFilePath(file);
+    } else if (provider.compare(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive) == 0) {
+        link.provider = Provider::PostgreSQL;
+        link.host = get({"host", "server", "data source"});
+        if (link.host.isEmpty())
+            link.host = QStringLiteral("127.0.0.1");
+        const QString port = get({"port"});
+        if (!port.isEmpty()) {
+            bool ok = false;
+            link.port = port.toInt(&ok);
+            if (!ok || link.port <= 0 || link.port > 65535)
+                fail(path, QStringLiteral("Port „%1“ არასწორია").arg(port));
+        }
+        link.database = get({"database", "initial catalog"});
+        if (link.database.isEmpty())
+            fail(path, QStringLiteral("Database (მონაცემთა ბაზის სახელი) არ არის მითითებული"));
+        link.user = get({"user id", "user", "uid"});
+        link.password = get({"password", "pwd"});
+    } else {
+        fail(path, QStringLiteral("უცნობი Provider „%1“ (შესაძლებელია SQLite ან PostgreSQL)").arg(provider));
+    }
+    return link;
+}
+
+QString DataLink::toText() const
+{
+    QString line;
+    if (provider == Provider::SQLite) {
+        line = QStringLiteral("Provider=SQLite;Data Source=%1").arg(dataSource);
+    } else {
+        line = QStringLiteral("Provider=PostgreSQL;Host=%1;Port=%2;Database=%3;User ID=%4")
+                   .arg(host).arg(port).arg(database, user);
+        if (!password.isEmpty())
+            line += QStringLiteral(";Password=%1").arg(password);
+    }
+    return QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n%1\r\n").arg(line);
+}

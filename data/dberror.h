@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+// The one error type of the data layer. It carries the engine's own text (or a
+// Georgian text of ours where the fault is ours to describe), which the
+// application-wide guard shows to the user as it stands.
+class DbError : public std::runtime_error
+{
+public:
+    explicit DbError(const QString& text)
+        : std::runtime_error(text.toStdString()), m_text(text)
+    {
+    }
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_text;
+};

@@ -1,0 +1,23 @@
+#include "data/namedstatement.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+NamedStatement::NamedStatement(const QString& name, const QString& sql, QObject* parent)
+    : QObject(parent), m_name(name), m_sql(sql)
+{
+    setObjectName(name);
+}
+
+int NamedStatement::execute()
+{
+    QSqlQuery q(Connection::database());
+    if (!q.prepare(m_sql.positional()))
+        throw DbError(q.lastError().text());
+    m_sql.bindTo(q);
+    if (!q.exec())
+        throw DbError(q.lastError().text());
+    return q.numRowsAffected();
+}

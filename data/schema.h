@@ -1,0 +1,43 @@
+#pragma once
+
+#include "data/engine.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// The nine tables of the database and how each engine stores their columns.
+namespace Schema {
+
+enum class ColumnType { AutoNumber, Integer, Float, Money, Text, DateTime };
+
+struct Column
+{
+    const char* name;
+    ColumnType type;
+    int length = 0;  // text(n)
+};
+
+struct Table
+{
+    const char* name;
+    std::vector<Column> columns;
+};
+
+const std::vector<Table>& tables();
+
+// The type of a stored column by its name alone, where the name says it across
+// the schema: every date-time column and every money column. Used to read the
+// engine's values into the right form whatever query returned them.
+bool isDateTimeColumn(const QString& name);
+bool isMoneyColumn(const QString& name);
+
+// The statements that create the schema on an empty database (tables, indexes,
+// and on PostgreSQL the operators that let `like` apply to integer columns).
+QStringList createStatements(Engine engine);
+
+// True when the database already holds any of the nine tables.
+bool exists(QSqlDatabase& db);
+
+}  // namespace Schema

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "data/engine.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+// Making a new database: the schema and the one settings row, all in one
+// transaction, so a failure never leaves half a database behind.
+namespace Setup {
+
+struct Settings
+{
+    int tables = 12;
+    double servicePercent = 10;
+    QString establishment;  // also the key of the maintenance window
+    QString commandPath;    // fiscal driver's command file
+    QString answerPath;     // fiscal driver's answer file
+};
+
+// Throws DbError; refuses a database that already holds any of the tables.
+void initialize(QSqlDatabase& db, const Settings& settings);
+
+}  // namespace Setup

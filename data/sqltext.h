@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QHash>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// An SQL text with named parameters (":USR"), turned once into positional
+// placeholders, and the parameter values of its query. Names match without regard
+// to case; every value is text; a parameter never set, or set to an empty text,
+// binds NULL and so matches no row.
+class SqlText
+{
+public:
+    explicit SqlText(const QString& sql);
+
+    const QString& original() const { return m_original; }
+    const QString& positional() const { return m_positional; }
+    bool hasParam(const QString& name) const;
+    QStringList paramNames() const;  // distinct, in order of first use, as written
+
+    void setParam(const QString& name, const QString& value);  // throws DbError for an unknown name
+    QString param(const QString& name) const;
+    void bindTo(QSqlQuery& query) const;
+
+private:
+    QString m_original;
+    QString m_positional;
+    QStringList m_order;              // lower-case name of each placeholder, in order
+    QHash<QString, QString> m_spelled; // lower-case -> as written
+    QHash<QString, QString> m_values;  // lower-case -> value
+};

@@ -1,0 +1,236 @@
+#include "data/tdm.h"
+#include "data/catalogue.h"
+#include "data/clock.h"
+
+namespace {
+
+double fieldAt(const NamedQuery& q, int row, const char* name)
+{
+    const QVariant v = q.valueAt(row, q.fieldIndex(QLatin1String(name)));
+    if (v.isNull())
+        return 0;
+    if (v.metaType() == QMetaType::fromType<Money>())
+        return v.value<Money>().toDouble();
+    return v.toDouble();
+}
+
+NamedQuery::Compute product(const char* a, const char* b)
+{
+    return [a, b](const NamedQuery& q, int row) {
+        return QVariant::fromValue(Money::fromDoubleHalfEven(fieldAt(q, row, a) * fieldAt(q, row, b)));
+    };
+}
+
+}  // namespace
+
+TDM::TDM(QObject* parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("DM"));
+    for (const CatalogueEntry& e : catalogue()) {
+        const QString name = QString::fromLatin1(e.name);
+        if (e.kind == CatalogueEntry::Statement) {
+            auto* s = new NamedStatement(name, QString::fromUtf8(e.sql), this);
+            m_statements.push_back(s);
+            m_statementByName.insert(name.toLower(), s);
+        } else {
+            auto* q = new NamedQuery(name, QString::fromUtf8(e.sql), QString::fromLatin1(e.table), this);
+            m_queries.push_back(q);
+            m_queryByName.insert(name.toLower(), q);
+        }
+    }
+    busytables = take("busytables");
+    Tables = take("Tables");
+    setting = take("setting");
+    kerdzebi = take("kerdzebi");
+    kerdzebi2 = take("kerdzebi2");
+    kerdzebi_kerid = take("kerdzebi_kerid");
+    kerdzebibyid = take("kerdzebibyid");
+    GROUP_TYPE = take("GROUP_TYPE");
+    momwodebeli = take("momwodebeli");
+    oficianti = take("oficianti");
+    shekvet = take("shekvet");
+    sum_shekvetebi = take("sum_shekvetebi");
+    shekvetebis_gasuftaveba = takeStatement("shekvetebis_gasuftaveba");
+    History_shekvetebi = take("History_shekvetebi");
+    sul_his_shek = take("sul_his_shek");
+    magidebis_raod = take("magidebis_raod");
+    Povari_left = take("Povari_left");
+    povari_right = take("povari_right");
+    Opicianti = take("Opicianti");
+    povrebis_uplebebi = take("povrebis_uplebebi");
+    Povrebi = take("Povrebi");
+    Povari_group = take("Povari_group");
+    migeba_old = take("migeba_old");
+    sul_migeba = take("sul_migeba");
+    migeba_new = take("migeba_new");
+    migeba_new_sum = take("migeba_new_sum");
+    Nisia = take("Nisia");
+    nisia_grid = take("nisia_grid");
+    sum_nisia = take("sum_nisia");
+    nisiebis_datvla = take("nisiebis_datvla");
+    dELS = take("dELS");
+    COMkerdzebi = takeStatement("COMkerdzebi");
+    COMmigeba = takeStatement("COMmigeba");
+    COMrealizacia = takeStatement("COMrealizacia");
+
+    auto source = [this](const char* name, NamedQuery* q) {
+        return new DataSource(QString::fromLatin1(name), q, this);
+    };
+    kerdzebi_s = source("kerdzebi_s", kerdzebi);
+    oficianti_s = source("oficianti_s", oficianti);
+    shekvetebi_s = source("shekvetebi_s", shekvet);
+    sum_shekvetebi_S = source("sum_shekvetebi_S", sum_shekvetebi);
+    busytables_s = source("busytables_s", busytables);
+    History_shekvetebi_S = source("History_shekvetebi_S", History_shekvetebi);
+    sul_his_shek_S = source("sul_his_shek_S", sul_his_shek);
+    migeba_s = source("migeba_s", migeba_old);
+    sul_migeba_s = source("sul_migeba_s", sul_migeba);
+    kerdzebi2_S = source("kerdzebi2_S", kerdzebi2);
+    migeba_new_S = source("migeba_new_S", migeba_new);
+    migeba_new_sum_s = source("migeba_new_sum_s", migeba_new_sum);
+    nisia_grid_S = source("nisia_grid_S", nisia_grid);
+    sum_nisia_S = source("sum_nisia_S", sum_nisia);
+    dels_s = source("dels_s", dELS);
+    Povari_left_S = source("Povari_left_S", Povari_left);
+    povari_right_s = source("povari_right_s", povari_right);
+    Opicianti_S = source("Opicianti_S", Opicianti);
+
+    addComputedFields();
+
+    connect(kerdzebi, &NamedQuery::posted, this, &TDM::kerdzebiAfterPost);
+    connect(History_shekvetebi, &NamedQuery::aboutToOpen, this, &TDM::History_shekvetebiBeforeOpen);
+    connect(shekvetebi_s, &DataSource::dataChange, this, &TDM::shekvetebi_sDataChange);
+    connect(kerdzebibyid, &NamedQuery::opened, this, [this] {
+        m_stockById.clear();
+        const int id = kerdzebibyid->fieldIndex(QStringLiteral("ID"));
+        const int stock = kerdzebibyid->fieldIndex(QStringLiteral("raodenoba"));
+        for (int r = 0; r < kerdzebibyid->rowCount(); ++r)
+            m_stockById.insert(kerdzebibyid->valueAt(r, id).toLongLong(),
+                               kerdzebibyid->valueAt(r, stock).toDouble());
+    });
+    connect(kerdzebibyid, &NamedQuery::closed, this, [this] { m_stockById.clear(); });
+}
+
+TDM::~TDM() = default;
+
+NamedQuery* TDM::take(const char* name)
+{
+    return m_queryByName.value(QString::fromLatin1(name).toLower());
+}
+
+NamedStatement* TDM::takeStatement(const char* name)
+{
+    return m_statementByName.value(QString::fromLatin1(name).toLower());
+}
+
+NamedQuery* TDM::query(const QString& name) const
+{
+    return m_queryByName.value(name.toLower());
+}
+
+NamedStatement* TDM::statement(const QString& name) const
+{
+    return m_statementByName.value(name.toLower());
+}
+
+void TDM::closeAll()
+{
+    for (NamedQuery* q : m_queries)
+        q->close();
+}
+
+double TDM::servicePercent() const
+{
+    if (!setting->isOpen() || setting->isEmpty())
+        return 0;
+    return setting->asFloat(QStringLiteral("momsaxureoba"));
+}
+
+Money TDM::totalWithService(double sum, double percent)
+{
+    return Money::fromDoubleHalfEven(sum / 100.0 * percent + sum);
+}
+
+void TDM::addComputedFields()
+{
+    using D = NamedQuery::Display;
+    shekvet->addComputedField(QStringLiteral("sulfasi"), product("Raodenoba", "GFASI"), D::Money);
+
+    sum_shekvetebi->addComputedField(
+        QStringLiteral("sum_PR"),
+        [this](const NamedQuery& q, int row) {
+            return QVariant::fromValue(totalWithService(fieldAt(q, row, "sulfasi"), servicePercent()));
+        },
+        D::Money);
+
+    History_shekvetebi->addComputedField(
+        QStringLiteral("sulfasi"),
+        [](const NamedQuery& q, int row) {
+            // The line total is rounded to four decimals before its own service is added.
+            const Money c = Money::fromDoubleHalfEven(fieldAt(q, row, "Raodenoba") * fieldAt(q, row, "GFASI"));
+            const double m = fieldAt(q, row, "momsaxureoba");
+            return QVariant::fromValue(c + Money::fromDoubleHalfEven(c.toDouble() / 100.0 * m));
+        },
+        D::Money);
+    History_shekvetebi->addComputedField(
+        QStringLiteral("assulfasi"),
+        [](const NamedQuery& q, int row) {
+            return QVariant(fieldAt(q, row, "AFASI") * fieldAt(q, row, "Raodenoba"));
+        },
+        D::UpToTwoDecimals);
+    History_shekvetebi->addComputedField(
+        QStringLiteral("nashti"),
+        [this](const NamedQuery& q, int row) {
+            const QVariant id = q.valueAt(row, q.fieldIndex(QStringLiteral("Kerdzi_N")));
+            const auto it = m_stockById.constFind(id.toLongLong());
+            return it == m_stockById.constEnd() ? QVariant() : QVariant(*it);
+        });
+    History_shekvetebi->setDisplay(QStringLiteral("Tarigi"), D::Date);
+
+    kerdzebi2->addComputedField(QStringLiteral("sulgas"), product("raodenoba", "gasayidi"), D::Money);
+    kerdzebi2->addComputedField(QStringLiteral("sulshes"), product("raodenoba", "asagebi"), D::Money);
+    migeba_old->addComputedField(QStringLiteral("SASAG"), product("raodenoba", "asagebi"), D::Money);
+    migeba_old->addComputedField(QStringLiteral("SGASA"), product("raodenoba", "gasayidi"), D::Money);
+    migeba_old->setDisplay(QStringLiteral("tarigi"), D::Date);
+    migeba_new->addComputedField(QStringLiteral("SASA"), product("raodenoba", "asagebi"), D::Money);
+    migeba_new->addComputedField(QStringLiteral("SGASA"), product("raodenoba", "gasayidi"), D::Money);
+    nisia_grid->setDisplay(QStringLiteral("tarigi"), D::Date);
+    dELS->setDisplay(QStringLiteral("TARIGI"), D::DateTime);
+
+    Opicianti->addComputedField(QStringLiteral("gasulidro"), [](const NamedQuery& q, int row) {
+        const QVariant start = q.valueAt(row, q.fieldIndex(QStringLiteral("Starttime")));
+        if (start.isNull())
+            return QVariant(qlonglong(0));
+        const qint64 secs = start.toDateTime().secsTo(Clock::now());
+        return QVariant(qlonglong(secs > 0 ? secs / 60 : 0));
+    });
+}
+
+void TDM::kerdzebiAfterPost()
+{
+    m_typePickList.clear();
+    GROUP_TYPE->close();
+    GROUP_TYPE->open();
+    const int f = GROUP_TYPE->fieldIndex(QStringLiteral("tipi"));
+    for (int r = 0; r < GROUP_TYPE->rowCount(); ++r)
+        m_typePickList << GROUP_TYPE->valueAt(r, f).toString();
+    Q_EMIT typePickListChanged(m_typePickList);
+}
+
+void TDM::History_shekvetebiBeforeOpen()
+{
+    // nashti shows the stock at the moment the report is run.
+    kerdzebibyid->close();
+    kerdzebibyid->open();
+}
+
+void TDM::shekvetebi_sDataChange()
+{
+    if (!busytables->isOpen() || busytables->isEmpty())
+        return;
+    if (busytables->asInteger(QStringLiteral("Busy")) != 1)
+        return;
+    sum_shekvetebi->close();
+    sum_shekvetebi->setParam(QStringLiteral("USR"), busytables->asInteger(QStringLiteral("USERNUM")));
+    sum_shekvetebi->open();
+}

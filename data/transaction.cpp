@@ -1,0 +1,95 @@
+#include "data/transaction.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSet>
+
+namespace {
+QSet<QString> g_open;  // connections with a transaction under way
+
+bool knownName(const QString& table, const QString& column)
+{
+    for (const Schema::Table& t : Schema::tables()) {
+        if (table.compare(QLatin1String(t.name), Qt::CaseInsensitive) != 0)
+            continue;
+        if (column.isEmpty())
+            return true;
+        for (const Schema::Column& c : t.columns)
+            if (column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
+                return true;
+    }
+    return false;
+}
+}  // namespace
+
+Transaction::Transaction() : Transaction(Connection::database()) {}
+
+Transaction::Transaction(QSqlDatabase db) : m_db(db), m_engine(Connection::engineOf(db))
+{
+    if (g_open.contains(m_db.connectionName()))
+        throw DbError(QStringLiteral("ტრანზაქცია უკვე დაწყებულია"));
+    exec(m_engine == Engine::SQLite ? QStringLiteral("begin immediate") : QStringLiteral("begin"));
+    m_active = true;
+    g_open.insert(m_db.connectionName());
+}
+
+Transaction::~Transaction()
+{
+    if (m_active) {
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("rollback"));
+        m_active = false;
+        g_open.remove(m_db.connectionName());
+    }
+}
+
+bool Transaction::inTransaction()
+{
+    return g_open.contains(QString::fromLatin1(Connection::Name));
+}
+
+void Transaction::exec(const QString& sql)
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(sql))
+        throw DbError(q.lastError().text());
+}
+
+void Transaction::commit()
+{
+    if (!m_active)
+        return;
+    exec(QStringLiteral("commit"));
+    m_active = false;
+    g_open.remove(m_db.connectionName());
+}
+
+void Transaction::rollback()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    g_open.remove(m_db.connectionName());
+    exec(QStringLiteral("rollback"));
+}
+
+void Transaction::lockRow(const QString& table, qint64 id)
+{
+    lockWhere(table, QStringLiteral("ID"), id);
+}
+
+void Transaction::lockWhere(const QString& table, const QString& column, qint64 value)
+{
+    if (m_engine != Engine::PostgreSQL)
+        return;
+    if (!knownName(table, column))
+        throw DbError(QStringLiteral("უცნობი ცხრილი ან სვეტი: %1.%2").arg(table, column));
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("select ID from %1 where %2 = ? for update").arg(table, column));
+    q.addBindValue(value);
+    if (!q.exec())
+        throw DbError(q.lastError().text());
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "data/engine.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+// Writes that stand or fall together. Rolls back unless committed.
+// SQLite: BEGIN IMMEDIATE, so a read-then-write holds the write lock from its
+// first read and a second station waits (busy timeout) instead of failing late.
+// PostgreSQL: READ COMMITTED; rows read and then written are locked with
+// lockRow() (SELECT ... FOR UPDATE).
+class Transaction
+{
+public:
+    explicit Transaction(QSqlDatabase db);
+    Transaction();  // on the connection kavshiri
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit();
+    void rollback();
+    bool isActive() const { return m_active; }
+    Engine engine() const { return m_engine; }
+
+    // Locks one row for the rest of the transaction (PostgreSQL; SQLite already
+    // holds the database's write lock). `table` is a schema table name.
+    void lockRow(const QString& table, qint64 id);
+    // Locks the rows of `table` whose integer `column` equals `value`.
+    void lockWhere(const QString& table, const QString& column, qint64 value);
+
+    static bool inTransaction();
+
+private:
+    void exec(const QString& sql);
+
+    QSqlDatabase m_db;
+    Engine m_engine;
+    bool m_active = false;
+};
