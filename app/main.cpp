@@ -1,1 +1,16 @@
-int main() { return 0; }
+#include "app/shell/kelvoraapplication.h"
+#include "app/shell/messages.h"
+#include "app/shell/theme.h"
+#include "app/tkelvora.h"
+
+int main(int argc, char** argv)
+{
+    KelvoraApplication app(argc, argv);
+    if (!applyTheme(app))
+        Messages::error(QStringLiteral("თემა „Metropolis UI Green“ ვერ ჩაიტვირთა; პროგრამა სისტემის იერით გაგრძელდება."));
+    TKelvora* main = TKelvora::createWindows();
+    main->showMaximized();
+    const int rc = app.exec();
+    delete main;
+    return rc;
+}

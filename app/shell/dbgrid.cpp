@@ -3,6 +3,7 @@
 #include "data/datasource.h"
 #include "data/namedquery.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -17,6 +18,10 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QStyleOptionViewItem opt(option);
+        if (const DBGrid::CellLook* look = m_grid->cellLook(index.column())) {
+            opt.font = look->font;
+            opt.displayAlignment = look->alignment;
+        }
         if (m_grid->rowBrush) {
             const QBrush brush = m_grid->rowBrush(index.row());
             if (brush.style() != Qt::NoBrush) {
@@ -24,7 +29,19 @@ public:
                 opt.backgroundBrush = brush;
             }
         }
-        QStyledItemDelegate::paint(painter, opt, index);
+        if (const DBGrid::CellLook* look = m_grid->cellLook(index.column())) {
+            // initStyleOption would take the view's font back; draw with the column's own.
+            QStyleOptionViewItem item(opt);
+            initStyleOption(&item, index);
+            item.font = look->font;
+            item.displayAlignment = look->alignment;
+            item.backgroundBrush = opt.backgroundBrush;
+            const QWidget* w = option.widget;
+            QStyle* style = w ? w->style() : QApplication::style();
+            style->drawControl(QStyle::CE_ItemViewItem, &item, painter, w);
+        } else {
+            QStyledItemDelegate::paint(painter, opt, index);
+        }
         if (m_grid->drawColumnCell) {
             painter->save();
             m_grid->drawColumnCell(painter, option.rect, index.row(), index.column());
@@ -79,6 +96,17 @@ void DBGrid::bind(DataSource* source, QVector<QueryModel::Column> columns)
 DataSource* DBGrid::dataSource() const
 {
     return m_model ? m_model->source() : nullptr;
+}
+
+void DBGrid::setCellFont(int column, const QFont& font, Qt::Alignment alignment)
+{
+    m_looks.insert(column, CellLook{font, alignment});
+}
+
+const DBGrid::CellLook* DBGrid::cellLook(int column) const
+{
+    const auto it = m_looks.constFind(column);
+    return it == m_looks.constEnd() ? nullptr : &it.value();
 }
 
 void DBGrid::setRowIndicator(bool shown)

@@ -3,6 +3,7 @@
 #include "data/querymodel.h"
 
 #include <QBrush>
+#include <QHash>
 #include <QTableView>
 #include <functional>
 
@@ -28,6 +29,14 @@ public:
     std::function<void(QPainter*, const QRect&, int row, int column)> drawColumnCell;
 
     void setRowIndicator(bool shown);
+    // A column's own font and alignment (cells only; titles keep the header's).
+    void setCellFont(int column, const QFont& font, Qt::Alignment alignment);
+    struct CellLook
+    {
+        QFont font;
+        Qt::Alignment alignment;
+    };
+    const CellLook* cellLook(int column) const;
 
 Q_SIGNALS:
     void cellClicked(int column);
@@ -37,4 +46,5 @@ private:
     void followCurrent(int row);
 
     QueryModel* m_model = nullptr;
+    QHash<int, CellLook> m_looks;
 };

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <type_traits>
 
 class QTableView;
 
@@ -30,6 +31,12 @@ template <typename Sender, typename Signal, typename Receiver, typename Handler>
 QMetaObject::Connection connectHandler(Sender* sender, Signal signal, Receiver* receiver, Handler handler)
 {
     return QObject::connect(sender, signal, receiver, [receiver, handler](auto&&... args) {
-        guarded([&] { std::invoke(handler, receiver, std::forward<decltype(args)>(args)...); });
+        guarded([&] {
+            // A handler takes the signal's arguments, or none of them.
+            if constexpr (std::is_invocable_v<Handler, Receiver*, decltype(args)...>)
+                std::invoke(handler, receiver, std::forward<decltype(args)>(args)...);
+            else
+                std::invoke(handler, receiver);
+        });
     });
 }

@@ -1,0 +1,22 @@
+#include "admin/tdel.h"
+#include "app/shell/ui.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TDel::TDel(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("Del"));
+    setWindowTitle(QStringLiteral("წაშლა"));
+    setFont(tahoma(19));
+    auto* layout = new QVBoxLayout(this);
+    CheckBox1 = named(new QCheckBox(QStringLiteral("რაოდენობის განულება"), this), "CheckBox1");
+    CheckBox2 = named(new QCheckBox(QStringLiteral("მიღებების წაშლა"), this), "CheckBox2");
+    CheckBox3 = named(new QCheckBox(QStringLiteral("რეალიზაციის წაშლა"), this), "CheckBox3");
+    Button1 = named(new QPushButton(QStringLiteral("Go"), this), "Button1");
+    layout->addWidget(CheckBox1);
+    layout->addWidget(CheckBox2);
+    layout->addWidget(CheckBox3);
+    layout->addWidget(Button1);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QPushButton;
+class TDM;
+
+// The maintenance window, opened with the establishment's name as key: empties
+// stock quantities, receipts or sales.
+class TDel : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TDel(TDM* dm, QWidget* parent = nullptr);
+
+    QCheckBox* CheckBox1;  // zero every item's stock
+    QCheckBox* CheckBox2;  // delete every goods-received line
+    QCheckBox* CheckBox3;  // delete every order line
+    QPushButton* Button1;  // "Go"
+
+private:
+    TDM* m_dm;
+};

@@ -1,0 +1,7 @@
+#include "app/shell/forms.h"
+
+Forms& forms()
+{
+    static Forms f;
+    return f;
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QMainWindow>
+
+class CookTab;
+class CreditTab;
+class FloorPlan;
+class ParametersTab;
+class QTabWidget;
+class QTimer;
+class ReceivingTab;
+class ReportTab;
+class SalesReport;
+class TDM;
+class WaiterTab;
+
+// The main window: the tabs at the bottom, the load routine of each tab, and the
+// start-up sequence when it is first shown.
+class TKelvora : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    TKelvora();
+
+    // Creates the ten windows in their order (this one, the data module, the
+    // order window, then the dialogs) and records them in forms().
+    static TKelvora* createWindows();
+
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;   // order: the floor plan
+    QWidget* TabSheet5;   // receiving
+    QWidget* tabsheet2;   // reports
+    QWidget* TabSheet3;   // parameters
+    QWidget* TabSheet10;  // cook
+    QWidget* TabSheet11;  // waiter
+    QTabWidget* PageControl2;
+    QWidget* TabSheet4;   // sales
+    QWidget* TabSheet6;   // receiving report
+    QWidget* TabSheet7;   // warehouse
+    QWidget* TabSheet8;   // consignment
+    QWidget* TabSheet9;   // deletions
+    QTimer* Timer1;
+
+    FloorPlan* floorPlan = nullptr;
+    ReceivingTab* receiving = nullptr;
+    SalesReport* sales = nullptr;
+    ReportTab* receivingReport = nullptr;
+    ReportTab* warehouseReport = nullptr;
+    CreditTab* credit = nullptr;
+    ReportTab* deletionsReport = nullptr;
+    ParametersTab* parameters = nullptr;
+    CookTab* cook = nullptr;
+    WaiterTab* waiter = nullptr;
+
+    void FormShow();
+    void PageControl1Change();
+    void PageControl2Change();
+    void FormResize();
+    bool FormCloseQuery();
+    void Button3Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildTabs(TDM* dm);
+
+    TDM* m_dm = nullptr;
+    bool m_shown = false;
+    bool m_closing = false;
+};

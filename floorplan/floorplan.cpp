@@ -1,0 +1,255 @@
+#include "floorplan/floorplan.h"
+#include "app/shell/forms.h"
+#include "app/shell/shared.h"
+#include "app/shell/ui.h"
+#include "data/tdm.h"
+#include "data/transaction.h"
+#include "orders/tshekvetebi.h"
+
+#include <QComboBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int PitchX = 110;
+constexpr int PitchY = 100;
+
+QPixmap tablePicture(bool busy)
+{
+    QPixmap pm(99, 96);
+    pm.fill(QColor(9, 108, 55));
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    // A table seen from the side: the top, an apron and two legs.
+    p.drawRect(QRectF(8, 52, 83, 7));
+    p.drawRect(QRectF(14, 59, 71, 4));
+    p.drawRect(QRectF(17, 63, 6, 28));
+    p.drawRect(QRectF(76, 63, 6, 28));
+    if (busy) {
+        // A bottle and a glass standing on it.
+        p.setBrush(QColor(20, 20, 20));
+        p.drawRoundedRect(QRectF(30, 22, 13, 30), 3, 3);
+        p.drawRect(QRectF(34, 8, 5, 16));
+        p.setBrush(QColor(230, 230, 230));
+        p.drawRect(QRectF(33, 6, 7, 3));
+        p.setBrush(QColor(200, 230, 255, 200));
+        QPolygonF glass;
+        glass << QPointF(56, 32) << QPointF(68, 32) << QPointF(66, 52) << QPointF(58, 52);
+        p.drawPolygon(glass);
+    }
+    return pm;
+}
+
+}  // namespace
+
+TablePicture::TablePicture(QWidget* parent) : QLabel(parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void TablePicture::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Q_EMIT clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+QPixmap FloorPlan::freeTablePicture()
+{
+    static const QPixmap pm = tablePicture(false);
+    return pm;
+}
+
+QPixmap FloorPlan::busyTablePicture()
+{
+    static const QPixmap pm = tablePicture(true);
+    return pm;
+}
+
+FloorPlan::FloorPlan(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("FloorPlan"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    Label1 = named(new QLabel(QStringLiteral("0"), this), "Label1");
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(Label1);
+
+    ScrollBox1 = named(new QScrollArea(this), "ScrollBox1");
+    ScrollBox1->setWidgetResizable(false);
+    area = new QWidget();
+    area->setObjectName(QStringLiteral("ScrollBox1Contents"));
+    ScrollBox1->setWidget(area);
+    layout->addWidget(ScrollBox1, 1);
+
+    img1 = named(new TablePicture(area), "img1");
+    img1->setGeometry(21, 3, 114, 97);
+    img1->setToolTip(QStringLiteral("1"));
+    img1->setPixmap(freeTablePicture());
+    connect(img1, &TablePicture::clicked, this, [this] { guarded([this] { img1Click(img1); }); });
+
+    Button2 = named(new QPushButton(QStringLiteral("Refresh"), this), "Button2");
+    Button2->setFixedHeight(43);
+    layout->addWidget(Button2);
+    connectHandler(Button2, &QPushButton::clicked, this, &FloorPlan::Button2Click);
+
+    Button1 = named(new QPushButton(this), "Button1");
+    Button1->hide();
+    connectHandler(Button1, &QPushButton::clicked, this, &FloorPlan::Button1Click);
+    Button3 = named(new QPushButton(this), "Button3");
+    Button3->hide();
+    SpeedButton1 = named(new QToolButton(this), "SpeedButton1");
+    SpeedButton1->setIcon(QIcon(busyTablePicture()));
+    SpeedButton1->hide();
+    SpeedButton2 = named(new QToolButton(this), "SpeedButton2");
+    SpeedButton2->setIcon(QIcon(freeTablePicture()));
+    SpeedButton2->hide();
+}
+
+TablePicture* FloorPlan::picture(int table) const
+{
+    return area->findChild<TablePicture*>(QStringLiteral("img%1").arg(table), Qt::FindDirectChildrenOnly);
+}
+
+void FloorPlan::Button1Click()
+{
+    m_dm->setting->close();
+    m_dm->setting->open();
+    const int n = int(m_dm->setting->asInteger(QStringLiteral("Tables")));
+
+    // Completing the rows is one transaction, so two stations starting at once
+    // on an empty table list never both add the same table.
+    {
+        Transaction tx;
+        tx.lockRow(QStringLiteral("Parametres"), m_dm->setting->asInteger(QStringLiteral("ID")));
+        NamedQuery* all = m_dm->Tables;
+        all->close();
+        all->open();
+        QSet<qint64> present;
+        const int f = all->fieldIndex(QStringLiteral("TableNum"));
+        for (int r = 0; r < all->rowCount(); ++r)
+            present.insert(all->valueAt(r, f).toLongLong());
+        NamedQuery* row = m_dm->busytables;
+        for (int i = 1; i <= n; ++i) {
+            if (present.contains(i))
+                continue;
+            row->close();
+            row->setParam(QStringLiteral("TB"), qint64(i));
+            row->open();
+            row->insert();
+            row->setField(QStringLiteral("TableNum"), i);
+            row->setField(QStringLiteral("Busy"), 0);
+            row->setField(QStringLiteral("USERNUM"), 0);
+            row->post();
+        }
+        tx.commit();
+        all->close();
+    }
+
+    if (m_count != 1)
+        return;  // the pictures are built once per run
+    for (int t = 2; t <= n; ++t) {
+        auto* pic = new TablePicture(area);
+        pic->setObjectName(QStringLiteral("img%1").arg(m_count + 1));
+        pic->resize(img1->width(), img1->height());
+        pic->setPixmap(freeTablePicture());
+        connect(pic, &TablePicture::clicked, this, [this, pic] { guarded([this, pic] { img1Click(pic); }); });
+        ++m_count;
+        pic->setToolTip(QString::number(m_count));
+        pic->show();
+    }
+}
+
+void FloorPlan::Button2Click()
+{
+    // Lay the pictures out in rows.
+    const int perRow = std::max(1, ScrollBox1->viewport()->width() / img1->width());
+    int right = 0;
+    int bottom = 0;
+    for (int j = 1; j <= m_count; ++j) {
+        TablePicture* pic = picture(j);
+        if (!pic)
+            continue;
+        const int col = (j - 1) % perRow;
+        const int row = (j + perRow - 1) / perRow;
+        pic->move(col * PitchX + 50, row * PitchY - 95);
+        right = std::max(right, pic->geometry().right());
+        bottom = std::max(bottom, pic->geometry().bottom());
+    }
+    area->resize(right + 10, bottom + 10);
+
+    // Draw each table free or busy, from one read of every occupancy row.
+    if (!m_dm->setting->isOpen())
+        m_dm->setting->open();
+    const int n = int(m_dm->setting->asInteger(QStringLiteral("Tables")));
+    NamedQuery* all = m_dm->Tables;
+    all->close();
+    all->open();
+    QHash<qint64, int> rows;
+    QHash<qint64, bool> busy;
+    const int numField = all->fieldIndex(QStringLiteral("TableNum"));
+    const int busyField = all->fieldIndex(QStringLiteral("Busy"));
+    for (int r = 0; r < all->rowCount(); ++r) {
+        const qint64 t = all->valueAt(r, numField).toLongLong();
+        rows[t] += 1;
+        busy[t] = all->valueAt(r, busyField).toLongLong() == 1;
+    }
+    all->close();
+    QFont numberFont = font();
+    numberFont.setPointSize(24);
+    for (int m = 1; m <= n; ++m) {
+        TablePicture* pic = picture(m);
+        if (!pic)
+            continue;  // counted after start-up: it gets a picture at the next start
+        // A table with no row, or with two, is drawn free.
+        QPixmap pm = (rows.value(m) == 1 && busy.value(m)) ? busyTablePicture() : freeTablePicture();
+        QPainter p(&pm);
+        p.setFont(numberFont);
+        p.setPen(Qt::black);
+        p.setBackgroundMode(Qt::OpaqueMode);
+        p.setBackground(Qt::white);
+        const QString text = QString::number(m);
+        const QRect box = p.fontMetrics().boundingRect(text);
+        p.fillRect(QRect(25, 55, box.width() + 2, p.fontMetrics().height()), Qt::white);
+        p.drawText(QRect(25, 55, box.width() + 2, p.fontMetrics().height()), Qt::AlignLeft | Qt::AlignTop, text);
+        p.end();
+        pic->setPixmap(pm);
+        pic->setProperty("busy", rows.value(m) == 1 && busy.value(m));
+    }
+}
+
+void FloorPlan::img1Click(TablePicture* pic)
+{
+    Tshekvetebi* w = forms().shekvetebi;
+    w->Label3->setText(QStringLiteral("0"));
+    Label1->setText(pic->toolTip());
+    w->Label1->setText(Label1->text());
+
+    NamedQuery* table = m_dm->busytables;
+    table->close();
+    table->setParam(QStringLiteral("TB"), Label1->text());
+    table->open();
+
+    m_dm->sum_shekvetebi->close();
+    w->ComboBox1->setEnabled(false);
+    m_dm->shekvet->close();
+    const bool isBusy = !table->isEmpty() && table->asInteger(QStringLiteral("Busy")) == 1;
+    if (isBusy) {
+        w->ComboBox1->setEditText(table->asString(QStringLiteral("OFICIANT")));
+        m_dm->shekvet->setParam(QStringLiteral("USR"), table->asInteger(QStringLiteral("USERNUM")));
+    } else {
+        w->ComboBox1->setCurrentIndex(w->ComboBox1->count() > 0 ? 0 : -1);
+        w->ComboBox1->setEnabled(true);
+        m_dm->shekvet->setParam(QStringLiteral("USR"), qint64(-1));
+    }
+    m_dm->shekvet->open();
+    w->exec();
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QLabel>
+#include <QPixmap>
+#include <QWidget>
+
+class QPushButton;
+class QScrollArea;
+class QToolButton;
+class TDM;
+
+// A table picture on the floor plan: its name is "img" + the table number and
+// its hint the number as text.
+class TablePicture : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit TablePicture(QWidget* parent = nullptr);
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The order tab: one picture per table, free or busy, laid out in rows in a
+// scrollable area; a click on a picture opens the order window for that table.
+// It also keeps every table's occupancy row in busytable.
+class FloorPlan : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit FloorPlan(TDM* dm, QWidget* parent = nullptr);
+
+    QScrollArea* ScrollBox1;
+    QWidget* area;  // the scroll area's contents
+    TablePicture* img1;
+    QLabel* Label1;         // the number of the last table opened
+    QPushButton* Button1;   // hidden: completes the occupancy rows, builds the pictures
+    QPushButton* Button2;   // "Refresh"
+    QPushButton* Button3;   // hidden: the main window's pick lists
+    QToolButton* SpeedButton1;  // holds the busy-table picture
+    QToolButton* SpeedButton2;  // holds the free-table picture
+
+    static QPixmap freeTablePicture();
+    static QPixmap busyTablePicture();
+
+    // The number of table pictures (the tag of img1): 1 before start-up, N after.
+    int pictureCount() const { return m_count; }
+    TablePicture* picture(int table) const;
+
+    void Button1Click();
+    void Button2Click();
+    void img1Click(TablePicture* picture);
+
+private:
+    TDM* m_dm;
+    int m_count = 1;
+};

@@ -1,0 +1,256 @@
+#include "kitchen/cooktab.h"
+#include "app/shell/dbgrid.h"
+#include "app/shell/linestates.h"
+#include "app/shell/shared.h"
+#include "app/shell/ui.h"
+#include "data/clock.h"
+#include "data/dberror.h"
+#include "data/tdm.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+CookTab::CookTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    Panel13 = named(new QWidget(this), "Panel13");
+    Panel13->setFixedHeight(41);
+    auto* bar = new QHBoxLayout(Panel13);
+    bar->setContentsMargins(2, 2, 2, 2);
+    ComboBox11 = named(new QComboBox(Panel13), "ComboBox11");
+    ComboBox11->setEditable(true);
+    ComboBox11->setFixedWidth(144);
+    ComboBox13 = named(new QComboBox(Panel13), "ComboBox13");
+    ComboBox13->setEditable(true);
+    ComboBox13->setFixedWidth(372);
+    ComboBox12 = named(new QComboBox(Panel13), "ComboBox12");
+    ComboBox12->setEditable(true);
+    ComboBox12->setFixedWidth(435);
+    Button18 = named(new QPushButton(QStringLiteral("Refresh"), Panel13), "Button18");
+    Button18->setFixedWidth(82);
+    Button18->setFont(timesBold(13));
+    SpeedButton10 = named(new QToolButton(Panel13), "SpeedButton10");
+    SpeedButton10->setIcon(QIcon(cookPicture()));
+    SpeedButton10->hide();
+    SpeedButton11 = named(new QToolButton(Panel13), "SpeedButton11");
+    SpeedButton11->setIcon(QIcon(flagPicture()));
+    SpeedButton11->hide();
+    bar->addWidget(ComboBox11);
+    bar->addWidget(ComboBox13);
+    bar->addStretch(1);
+    bar->addWidget(ComboBox12);
+    bar->addWidget(Button18);
+    layout->addWidget(Panel13);
+
+    Splitter2 = named(new QSplitter(Qt::Horizontal, this), "Splitter2");
+    Splitter2->setHandleWidth(6);
+    Splitter2->setStyleSheet(QStringLiteral("QSplitter::handle { background: red; }"));
+    DBGrid10 = named(new DBGrid(Splitter2), "DBGrid10");
+    DBGrid11 = named(new DBGrid(Splitter2), "DBGrid11");
+    Splitter2->addWidget(DBGrid10);
+    Splitter2->addWidget(DBGrid11);
+    Splitter2->setSizes({529, 700});
+    layout->addWidget(Splitter2, 1);
+
+    // The queue: the grid's default colours.
+    DBGrid10->setFont(timesBold(32));
+    DBGrid10->horizontalHeader()->setFont(timesBold(21));
+    DBGrid10->bind(dm->Povari_left_S, {{QStringLiteral("Kerdzi_DAS"), QStringLiteral("დასახელება")},
+                                       {QStringLiteral("Raodenoba"), QStringLiteral("რაოდენობა")}});
+    DBGrid10->horizontalHeader()->resizeSection(0, 374);
+    DBGrid10->horizontalHeader()->resizeSection(1, 104);
+
+    // The work list: rows in their state colours, the cook and flag pictures.
+    DBGrid11->setFont(timesBold(48));
+    DBGrid11->horizontalHeader()->setFont(timesBold(21));
+    DBGrid11->setRowIndicator(true);
+    DBGrid11->bind(dm->povari_right_s, {{QStringLiteral("Kerdzi_DAS"), QStringLiteral("დასახელება")},
+                                        {QStringLiteral("OFFICIANT"), QStringLiteral("ოფიციანტი")},
+                                        {QStringLiteral("Raodenoba"), QStringLiteral("რაოდენობა")},
+                                        {QStringLiteral("TableNum"), QStringLiteral("მაგიდა")},
+                                        {QString(), QStringLiteral("START")},
+                                        {QString(), QStringLiteral("END")}});
+    const int widths[] = {192, 70, 70, 70, 100, 100};
+    for (int c = 0; c < 6; ++c)
+        DBGrid11->horizontalHeader()->resizeSection(c, widths[c]);
+    DBGrid11->setCellFont(1, timesBold(13), Qt::AlignCenter);
+    DBGrid11->setCellFont(2, timesBold(21), Qt::AlignCenter);
+    DBGrid11->setCellFont(3, timesBold(13), Qt::AlignCenter);
+    DBGrid11->rowBrush = [dm](int row) {
+        NamedQuery* q = dm->povari_right;
+        return QBrush(LineState::rowColour(
+            q->valueAt(row, q->fieldIndex(QStringLiteral("STATUSI"))).toInt()));
+    };
+    const QPixmap cook = cookPicture();
+    const QPixmap flag = flagPicture();
+    DBGrid11->drawColumnCell = [cook, flag](QPainter* p, const QRect& rect, int, int column) {
+        if (column == 4)
+            p->drawPixmap(rect, cook);
+        else if (column == 5)
+            p->drawPixmap(rect, flag);
+    };
+
+    connect(ComboBox11, &QComboBox::editTextChanged, this, [this] { guarded([this] { ComboBox11Change(); }); });
+    connectHandler(Button18, &QPushButton::clicked, this, &CookTab::Button18Click);
+    connect(Splitter2, &QSplitter::splitterMoved, this, [this] { guarded([this] { Splitter2Moved(); }); });
+    connect(DBGrid10, &DBGrid::cellDoubleClicked, this, [this] { DBGrid10DblClick(); });
+    connect(DBGrid11, &DBGrid::cellClicked, this, &CookTab::DBGrid11CellClick);
+}
+
+QPixmap CookTab::cookPicture()
+{
+    QPixmap pm(75, 75);
+    pm.fill(Qt::white);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 2));
+    p.setBrush(Qt::white);
+    // The toque: three puffs over a band.
+    p.drawEllipse(QRectF(14, 6, 18, 18));
+    p.drawEllipse(QRectF(28, 2, 20, 20));
+    p.drawEllipse(QRectF(43, 6, 18, 18));
+    p.drawRect(QRectF(20, 18, 35, 12));
+    // The face, eyes and moustache.
+    p.drawEllipse(QRectF(22, 30, 31, 34));
+    p.setBrush(Qt::black);
+    p.drawEllipse(QRectF(30, 40, 4, 4));
+    p.drawEllipse(QRectF(41, 40, 4, 4));
+    QPainterPath moustache;
+    moustache.moveTo(37.5, 50);
+    moustache.cubicTo(32, 46, 24, 50, 22, 56);
+    moustache.cubicTo(28, 53, 33, 54, 37.5, 53);
+    moustache.cubicTo(42, 54, 47, 53, 53, 56);
+    moustache.cubicTo(51, 50, 43, 46, 37.5, 50);
+    p.drawPath(moustache);
+    return pm;
+}
+
+QPixmap CookTab::flagPicture()
+{
+    QPixmap pm(75, 75);
+    pm.fill(Qt::white);
+    QPainter p(&pm);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    p.drawRect(QRectF(12, 6, 4, 64));  // the pole
+    const int cell = 8;
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 6; ++c)
+            if ((r + c) % 2 == 0)
+                p.drawRect(QRectF(16 + c * cell, 8 + r * cell, cell, cell));
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(16, 8, 6 * cell, 5 * cell));
+    return pm;
+}
+
+void CookTab::ComboBox11Change()
+{
+    NamedQuery* groups = m_dm->Povari_group;
+    groups->close();
+    groups->setParam(QStringLiteral("POV"), ComboBox11->currentText());
+    groups->open();
+    ComboBox12->clear();
+    ComboBox13->clear();
+    ComboBox12->setEditText(QString());
+    ComboBox13->setEditText(QString());
+    const int f = groups->fieldIndex(QStringLiteral("ganyofileba"));
+    for (int r = 0; r < groups->rowCount(); ++r) {
+        const QString department = groups->valueAt(r, f).toString();
+        ComboBox12->addItem(department);
+        ComboBox13->addItem(department);
+    }
+    ComboBox12->setEditText(QString());
+    ComboBox13->setEditText(QString());
+}
+
+void CookTab::reread()
+{
+    // An empty cook matches no cook: the text is used as it stands.
+    m_dm->Povari_left->close();
+    m_dm->Povari_left->setParam(QStringLiteral("UP"), ComboBox11->currentText());
+    m_dm->Povari_left->setParam(QStringLiteral("TP"), ifisstring(ComboBox13->currentText()));
+    m_dm->Povari_left->open();
+    m_dm->povari_right->close();
+    m_dm->povari_right->setParam(QStringLiteral("UP"), ComboBox11->currentText());
+    m_dm->povari_right->setParam(QStringLiteral("TP"), ifisstring(ComboBox12->currentText()));
+    m_dm->povari_right->open();
+}
+
+void CookTab::Timer1Timer()
+{
+    ++m_tag;
+    Button18->setText(QStringLiteral("Refresh %1").arg(30 - m_tag));
+    if (m_tag <= 30)
+        return;
+    m_tag = 0;
+    reread();
+}
+
+void CookTab::Button18Click()
+{
+    resizegrid(DBGrid10, 130);
+    resizegrid(DBGrid11, 160);
+    m_tag = 30;  // the next tick re-reads
+}
+
+void CookTab::Splitter2Moved()
+{
+    Button18Click();
+}
+
+void CookTab::postAndReread(NamedQuery* list)
+{
+    try {
+        list->post();
+    } catch (const DbError&) {
+        // Another station changed the line since it was read (a waiter closed it,
+        // another cook took it): nothing is overwritten; show the lines as they are now.
+        list->cancel();
+        m_dm->Povari_left->close();
+        m_dm->Povari_left->open();
+        m_dm->povari_right->close();
+        m_dm->povari_right->open();
+        throw;
+    }
+    m_dm->Povari_left->close();
+    m_dm->Povari_left->open();
+    m_dm->povari_right->close();
+    m_dm->povari_right->open();
+}
+
+void CookTab::DBGrid10DblClick()
+{
+    NamedQuery* queue = m_dm->Povari_left;
+    if (!queue->isOpen() || queue->isEmpty())
+        return;
+    queue->edit();
+    queue->setField(QStringLiteral("STATUSI"), LineState::Taken);
+    queue->setField(QStringLiteral("Starttime"), Clock::now());
+    postAndReread(queue);
+}
+
+void CookTab::DBGrid11CellClick(int column)
+{
+    if (column != 4 && column != 5)
+        return;
+    NamedQuery* work = m_dm->povari_right;
+    if (!work->isOpen() || work->isEmpty())
+        return;
+    work->edit();
+    if (column == 4) {
+        work->setField(QStringLiteral("STATUSI"), LineState::Started);
+    } else {
+        work->setField(QStringLiteral("STATUSI"), LineState::Finished);
+        work->setField(QStringLiteral("endtime"), Clock::now());
+    }
+    postAndReread(work);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+class DBGrid;
+class QComboBox;
+class QPushButton;
+class QSplitter;
+class QToolButton;
+class NamedQuery;
+class TDM;
+
+// The cook tab: the cook selector and department filters, the queue (left)
+// and the work list (right).
+class CookTab : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CookTab(TDM* dm, QWidget* parent = nullptr);
+
+    QWidget* Panel13;
+    QComboBox* ComboBox11;  // the cook
+    QComboBox* ComboBox13;  // department filter of the queue
+    QComboBox* ComboBox12;  // department filter of the work list
+    QPushButton* Button18;  // "Refresh" and the countdown
+    QToolButton* SpeedButton10;  // holds the cook picture
+    QToolButton* SpeedButton11;  // holds the finish-flag picture
+    QSplitter* Splitter2;
+    DBGrid* DBGrid10;  // the queue
+    DBGrid* DBGrid11;  // the work list
+
+    static QPixmap cookPicture();
+    static QPixmap flagPicture();
+
+    // The refresh counter (the tag of the main window's Timer1).
+    int counter() const { return m_tag; }
+    void resetCounter() { m_tag = 0; }
+
+    void ComboBox11Change();
+    void Timer1Timer();
+    void Button18Click();
+    void Splitter2Moved();
+    void DBGrid10DblClick();
+    void DBGrid11CellClick(int column);
+
+private:
+    void reread();
+    void postAndReread(NamedQuery* list);
+
+    TDM* m_dm;
+    int m_tag = 0;
+};

@@ -1,0 +1,122 @@
+#include "kitchen/waitertab.h"
+#include "app/shell/dbgrid.h"
+#include "app/shell/linestates.h"
+#include "app/shell/shared.h"
+#include "kitchen/cooktab.h"
+#include "data/dberror.h"
+#include "app/shell/ui.h"
+#include "data/tdm.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPainter>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+WaiterTab::WaiterTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    Panel16 = named(new QWidget(this), "Panel16");
+    Panel16->setFixedHeight(82);
+    auto* bar = new QHBoxLayout(Panel16);
+    ComboBox8 = named(new QComboBox(Panel16), "ComboBox8");
+    ComboBox8->setEditable(true);
+    ComboBox8->setFixedWidth(409);
+    ComboBox8->setFont(timesBold(48));
+    ComboBox8->lineEdit()->setPlaceholderText(QStringLiteral("ოფიციანტი"));
+    ComboBox10 = named(new QComboBox(Panel16), "ComboBox10");
+    ComboBox10->setEditable(true);
+    ComboBox10->setFixedWidth(145);
+    ComboBox10->setFont(timesBold(37));
+    ComboBox10->lineEdit()->setPlaceholderText(QStringLiteral("მაგიდა"));
+    SpeedButton12 = named(new QToolButton(Panel16), "SpeedButton12");
+    SpeedButton12->setText(QStringLiteral("ფილტრი"));
+    SpeedButton12->setFixedSize(137, 57);
+    Button19 = named(new QPushButton(Panel16), "Button19");
+    Button19->hide();
+    bar->addWidget(ComboBox8);
+    bar->addWidget(ComboBox10);
+    bar->addWidget(SpeedButton12);
+    bar->addStretch(1);
+    layout->addWidget(Panel16);
+    DBGrid12 = named(new DBGrid(this), "DBGrid12");
+    DBGrid12->setFont(timesBold(48));
+    DBGrid12->horizontalHeader()->setFont(timesBold(21));
+    DBGrid12->setRowIndicator(true);
+    DBGrid12->bind(dm->Opicianti_S, {{QStringLiteral("Kerdzi_DAS"), QStringLiteral("დასახელება")},
+                                     {QStringLiteral("Raodenoba"), QStringLiteral("რაოდენობა")},
+                                     {QStringLiteral("TableNum"), QStringLiteral("მაგიდა")},
+                                     {QStringLiteral("OFFICIANT"), QStringLiteral("ოფიციანტი")},
+                                     {QStringLiteral("gasulidro"), QStringLiteral("დრო")},
+                                     {QString(), QString()}});
+    const int widths[] = {200, 119, 119, 200, 80};
+    for (int c = 0; c < 5; ++c)
+        DBGrid12->horizontalHeader()->resizeSection(c, widths[c]);
+    layout->addWidget(DBGrid12, 1);
+    DBGrid12->rowBrush = [dm](int row) {
+        NamedQuery* q = dm->Opicianti;
+        return QBrush(LineState::rowColour(
+            q->valueAt(row, q->fieldIndex(QStringLiteral("STATUSI"))).toInt()));
+    };
+    const QPixmap flag = CookTab::flagPicture();
+    DBGrid12->drawColumnCell = [flag](QPainter* p, const QRect& rect, int, int column) {
+        if (column == 5)
+            p->drawPixmap(rect, flag);
+    };
+
+    connectHandler(Button19, &QPushButton::clicked, this, &WaiterTab::Button19Click);
+    connectHandler(SpeedButton12, &QToolButton::clicked, this, &WaiterTab::SpeedButton12Click);
+    connect(DBGrid12, &DBGrid::cellClicked, this, &WaiterTab::DBGrid12CellClick);
+}
+
+void WaiterTab::Button19Click()
+{
+    m_dm->oficianti->close();
+    m_dm->oficianti->open();
+    ComboBox8->clear();
+    ComboBox8->setEditText(QString());
+    const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
+    const int state = m_dm->oficianti->fieldIndex(QStringLiteral("mdgomareoba"));
+    for (int r = 0; r < m_dm->oficianti->rowCount(); ++r)
+        if (m_dm->oficianti->valueAt(r, state).toString() == QStringLiteral("აქტიური"))
+            ComboBox8->addItem(m_dm->oficianti->valueAt(r, name).toString());
+    ComboBox8->setEditText(QString());
+    resizegrid(DBGrid12, 120);
+}
+
+void WaiterTab::SpeedButton12Click()
+{
+    // Empty means every waiter or table; any other text is used as typed.
+    const QString waiterName = ComboBox8->currentText();
+    const QString table = ComboBox10->currentText();
+    NamedQuery* list = m_dm->Opicianti;
+    list->close();
+    list->setParam(QStringLiteral("OP"), waiterName.isEmpty() ? QStringLiteral("%") : waiterName);
+    list->setParam(QStringLiteral("TB"), table.isEmpty() ? QStringLiteral("%") : table);
+    list->open();
+}
+
+void WaiterTab::DBGrid12CellClick(int column)
+{
+    if (column != 5)
+        return;
+    NamedQuery* list = m_dm->Opicianti;
+    if (!list->isOpen() || list->isEmpty())
+        return;
+    list->edit();
+    list->setField(QStringLiteral("STATUSI"), LineState::ClosedByWaiter);
+    try {
+        list->post();
+    } catch (const DbError&) {
+        // A cook changed the line meanwhile: keep the cook's state and show the list as it is now.
+        list->cancel();
+        list->close();
+        list->open();
+        throw;
+    }
+    // The list is not re-read: the row stays where it is, now sky blue.
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+
+class DBGrid;
+class QComboBox;
+class QPushButton;
+class QToolButton;
+class TDM;
+
+// The waiter tab: which kitchen dishes of a waiter and table are queued, taken
+// or already closed, with their age in minutes.
+class WaiterTab : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit WaiterTab(TDM* dm, QWidget* parent = nullptr);
+
+    QWidget* Panel16;
+    QComboBox* ComboBox8;   // the waiter
+    QComboBox* ComboBox10;  // the table
+    QToolButton* SpeedButton12;  // "ფილტრი"
+    QPushButton* Button19;  // hidden: reloads the waiter selector
+    DBGrid* DBGrid12;
+
+    void Button19Click();
+    void SpeedButton12Click();
+    void DBGrid12CellClick(int column);
+
+private:
+    TDM* m_dm;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TDM;
+
+// Changing the quantity of an order line.
+class TEditRaoden : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TEditRaoden(TDM* dm, QWidget* parent = nullptr);
+
+    QLabel* DBText1;  // the line's dish
+    QLabel* Label1;
+    QLineEdit* Edit1;  // the new quantity
+    QPushButton* Button1;
+
+private:
+    TDM* m_dm;
+};

@@ -1,0 +1,36 @@
+#include "orders/tkonsignacia.h"
+#include "app/shell/ui.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+Tkonsignacia::Tkonsignacia(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("konsignacia"));
+    setWindowTitle(QStringLiteral("კონსიგნაცია"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setFixedSize(463, 240);
+    setFont(tahoma(19));
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("შეკვეთის №"), this), 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("თანხა"), this), 0, 1);
+    layout->addWidget(new QLabel(QStringLiteral("მომსახურეობა"), this), 0, 2);
+    Label5 = named(new QLabel(this), "Label5");
+    Label6 = named(new QLabel(this), "Label6");
+    Label7 = named(new QLabel(this), "Label7");
+    layout->addWidget(Label5, 1, 0);
+    layout->addWidget(Label6, 1, 1);
+    layout->addWidget(Label7, 1, 2);
+    CheckBox1 = named(new QCheckBox(QStringLiteral("შევიდეს მომსახურეობის თანხა"), this), "CheckBox1");
+    layout->addWidget(CheckBox1, 2, 0, 1, 3);
+    layout->addWidget(new QLabel(QStringLiteral("სახელი გვარი"), this), 3, 0);
+    Edit1 = named(new QLineEdit(this), "Edit1");
+    layout->addWidget(Edit1, 3, 1, 1, 2);
+    Button1 = named(new QPushButton(QStringLiteral("OK"), this), "Button1");
+    Button1->setDefault(true);
+    layout->addWidget(Button1, 4, 2);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+}

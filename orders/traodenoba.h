@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TDM;
+
+// The quantity dialog: opened by a double-click on a dish of the order window's
+// menu; its OK writes the order line.
+class TRaodenoba : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TRaodenoba(TDM* dm, QWidget* parent = nullptr);
+
+    QLabel* DBText1;  // the dish's name
+    QLabel* Label1;
+    QLineEdit* rao;   // the quantity
+    QPushButton* Button1;
+
+private:
+    TDM* m_dm;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+
+class DBGrid;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTabBar;
+class QToolButton;
+class QWidget;
+class TDM;
+
+// The order window of one table: the menu with its name filter and type tabs
+// on the left, the order's lines, total line, prepaid amount and the buttons
+// that settle the table on the right. One instance lives for the whole run; the
+// floor plan fills in the table's context and shows it modally.
+class Tshekvetebi : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Tshekvetebi(TDM* dm, QWidget* parent = nullptr);
+
+    // Controls other windows read and write, by their names.
+    QLabel* Label1;         // the table number
+    QTabBar* TabControl1;   // "ყველა" and the menu types
+    QWidget* Panel2;        // the menu side
+    QWidget* Panel3;
+    QComboBox* ComboBox1;   // the waiter of the order
+    QLabel* Label2;
+    QLineEdit* Edit1;       // name filter of the menu
+    DBGrid* DBGrid1;        // the menu
+    QSplitter* Splitter1;
+    QWidget* Panel6;
+    QCheckBox* CheckBox2;   // apply the service charge
+    QCheckBox* CheckBox1;   // put the bill on a client's credit
+    QToolButton* SpeedButton2;  // bill printout
+    QToolButton* SpeedButton3;
+    DBGrid* DBGrid2;        // the order's lines
+    QWidget* Panel7;
+    QLabel* DBText1;        // the plain sum
+    QLabel* Label3;         // the total line
+    QLabel* DBText2;        // the prepaid amount, in blue
+    QPushButton* Button2;   // "გადახდა"
+    QPushButton* Button1;   // "სუფრის ალაგება"
+    QStatusBar* StatusBar1;
+    QToolButton* SpeedButton1;  // holds the delete mark
+
+    // The delete mark: a red disc with a white cross, 30 x 30.
+    static QPixmap deleteMark();
+
+private:
+    TDM* m_dm;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TDM;
+
+// The amount paid in advance for a table.
+class TTANXIS_GADAXDA : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TTANXIS_GADAXDA(TDM* dm, QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    QLineEdit* Edit1;  // the paid amount
+    QPushButton* Button1;
+
+private:
+    TDM* m_dm;
+};
