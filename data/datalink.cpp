@@ -61,17 +61,60 @@ DataLink DataLink::parse(const QString& text, const QString& path)
     if (settings.isEmpty())
         fail(path, QStringLiteral("ფაილში კავშირის პარამეტრები არ არის"));
 
+    // name=value pairs separated by ";"; a value may be quoted with " or ' to hold
+    // a ";" (a password), a doubled quote standing for the quote itself.
     QHash<QString, QString> values;
-    for (const QString& part : settings.split(u';')) {
-        if (part.trimmed().isEmpty())
+    const qsizetype n = settings.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype eq = settings.indexOf(u'=', i);
+        const qsizetype semi = settings.indexOf(u';', i);
+        if (semi >= 0 && (eq < 0 || semi < eq)) {
+            if (!settings.mid(i, semi - i).trimmed().isEmpty())
+                fail(path, QStringLiteral("გაუგებარი ჩანაწერი „%1“ (მოსალოდნელია სახელი=მნიშვნელობა)")
+                               .arg(settings.mid(i, semi - i).trimmed()));
+            i = semi + 1;
             continue;
-        const qsizetype eq = part.indexOf(u'=');
-        if (eq <= 0)
-            fail(path, QStringLiteral("გაუგებარი ჩანაწერი „%1“ (მოსალოდნელია სახელი=მნიშვნელობა)").arg(part.trimmed()));
-        QString value = part.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
-            value = value.mid(1, value.size() - 2);
-        values.insert(part.left(eq).trimmed().toLower(), value);
+        }
+        const QString name = eq < 0 ? QString() : settings.mid(i, eq - i).trimmed();
+        if (name.isEmpty()) {
+            const QString rest = settings.mid(i).trimmed();
+            if (rest.isEmpty())
+                break;
+            fail(path, QStringLiteral("გაუგებარი ჩანაწერი „%1“ (მოსალოდნელია სახელი=მნიშვნელობა)")
+                           .arg(rest.section(u';', 0, 0).trimmed()));
+        }
+        i = eq + 1;
+        while (i < n && settings[i].isSpace())
+            ++i;
+        QString value;
+        if (i < n && (settings[i] == u'"' || settings[i] == u'\'')) {
+            const QChar quote = settings[i++];
+            bool closed = false;
+            while (i < n) {
+                if (settings[i] == quote) {
+                    if (i + 1 < n && settings[i + 1] == quote) {
+                        value.append(quote);
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                value.append(settings[i++]);
+            }
+            while (i < n && settings[i].isSpace())
+                ++i;
+            if (!closed || (i < n && settings[i] != u';'))
+                fail(path, QStringLiteral("„%1“: ბრჭყალები არ არის დახურული").arg(name));
+            ++i;
+        } else {
+            const qsizetype end = settings.indexOf(u';', i);
+            value = settings.mid(i, end < 0 ? n - i : end - i).trimmed();
+            i = end < 0 ? n : end + 1;
+        }
+        values.insert(name.toLower(), value);
     }
     auto get = [&values](std::initializer_list<const char*> keys) {
         for (const char* k : keys) {
@@ -118,14 +161,22 @@ DataLink DataLink::parse(const QString& text, const QString& path)
 
 QString DataLink::toText() const
 {
+    // A value that holds a ";", a quote or outer blanks is written in double quotes.
+    auto quoted = [](const QString& value) {
+        const bool plain = !value.contains(u';') && !value.contains(u'"') && !value.contains(u'\'')
+                           && value.trimmed() == value;
+        if (plain)
+            return value;
+        return QStringLiteral("\"%1\"").arg(QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\"")));
+    };
     QString line;
     if (provider == Provider::SQLite) {
-        line = QStringLiteral("Provider=SQLite;Data Source=%1").arg(dataSource);
+        line = QStringLiteral("Provider=SQLite;Data Source=%1").arg(quoted(dataSource));
     } else {
         line = QStringLiteral("Provider=PostgreSQL;Host=%1;Port=%2;Database=%3;User ID=%4")
-                   .arg(host).arg(port).arg(database, user);
+                   .arg(quoted(host)).arg(port).arg(quoted(database), quoted(user));
         if (!password.isEmpty())
-            line += QStringLiteral(";Password=%1").arg(password);
+            line += QStringLiteral(";Password=%1").arg(quoted(password));
     }
     return QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n%1\r\n").arg(line);
 }

@@ -1,0 +1,318 @@
+#include "data/connection.h"
+#include "data/datalink.h"
+#include "data/dberror.h"
+#include "tests/support/testdb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(DataLink)
+
+// The data link file "kavshiri.udl" as it is found beside the program: written
+// by the Windows dialog (UTF-16 with a byte-order mark) or by hand (UTF-8), and
+// what the connection makes of it.
+class tst_datalink : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void read_data();
+    void read();
+    void encodings_data();
+    void encodings();
+    void broken_data();
+    void broken();
+    void missingFile();
+    void textRoundTrip_data();
+    void textRoundTrip();
+    void connectionOpensFromFile_data();
+    void connectionOpensFromFile();
+    void missingDatabaseFileIsNotCreated();
+    void missingDataLinkFile();
+
+private:
+    QString writeFile(const QByteArray& bytes, const QString& name = QStringLiteral("kavshiri.udl"));
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+namespace {
+
+const QString Header = QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n");
+
+QByteArray utf16le(const QString& text)
+{
+    auto encode = QStringEncoder(QStringEncoder::Utf16LE);
+    return QByteArray("\xFF\xFE", 2) + QByteArray(encode(text));
+}
+
+}  // namespace
+
+void tst_datalink::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void tst_datalink::cleanup()
+{
+    Connection::close();
+    Connection::setDataLinkPath(QString());
+    m_dir.reset();
+}
+
+QString tst_datalink::writeFile(const QByteArray& bytes, const QString& name)
+{
+    const QString path = m_dir->filePath(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+    return path;
+}
+
+void tst_datalink::read_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("provider");
+    QTest::addColumn<QString>("dataSource");  // relative to the file's folder, or absolute
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+
+    const int lite = int(DataLink::Provider::SQLite);
+    const int pg = int(DataLink::Provider::PostgreSQL);
+    QTest::newRow("sqlite, file beside the link")
+        << "Provider=SQLite;Data Source=kelvora.db" << lite << "kelvora.db" << "" << 5432 << "" << "" << "";
+    QTest::newRow("sqlite, sub-folder")
+        << "Provider=SQLite;Data Source=data/kelvora.db" << lite << "data/kelvora.db" << "" << 5432 << "" << "" << "";
+    QTest::newRow("sqlite, parent folder")
+        << "Provider=SQLite;Data Source=../shared/kelvora.db" << lite << "../shared/kelvora.db" << "" << 5432 << "" << "" << "";
+    QTest::newRow("sqlite, absolute")
+        << "Provider=SQLite;Data Source=/srv/kelvora/kelvora.db" << lite << "/srv/kelvora/kelvora.db" << "" << 5432 << "" << "" << "";
+    QTest::newRow("sqlite, Georgian file name")
+        << "Provider=SQLite;Data Source=რესტორანი.db" << lite << "რესტორანი.db" << "" << 5432 << "" << "" << "";
+    QTest::newRow("sqlite, blanks and key case")
+        << "  provider = sqlite ; DATA SOURCE = kelvora.db ;" << lite << "kelvora.db" << "" << 5432 << "" << "" << "";
+    QTest::newRow("postgres, Host and Database")
+        << "Provider=PostgreSQL;Host=db.local;Port=5433;Database=kelvora;User ID=kasa;Password=secret"
+        << pg << "" << "db.local" << 5433 << "kelvora" << "kasa" << "secret";
+    QTest::newRow("postgres, Server, Initial Catalog, other keys")
+        << "Provider=PostgreSQL;Persist Security Info=False;Server=10.0.0.5;Initial Catalog=restorani;User ID=kasa"
+        << pg << "" << "10.0.0.5" << 5432 << "restorani" << "kasa" << "";
+    QTest::newRow("postgres, OLE DB Data Source as host")
+        << "Provider=PostgreSQL;Data Source=server1;Initial Catalog=restorani;User ID=kasa;Password="
+        << pg << "" << "server1" << 5432 << "restorani" << "kasa" << "";
+    QTest::newRow("postgres, quoted password with a semicolon")
+        << "Provider=PostgreSQL;Host=h;Database=d;User ID=u;Password=\"pa;ss\""
+        << pg << "" << "h" << 5432 << "d" << "u" << "pa;ss";
+    QTest::newRow("postgres, keys in any case")
+        << "PROVIDER=postgresql;host=h;PORT=6000;database=d;user id=u;password=p"
+        << pg << "" << "h" << 6000 << "d" << "u" << "p";
+}
+
+void tst_datalink::read()
+{
+    QFETCH(QString, line);
+    QFETCH(int, provider);
+    QFETCH(QString, dataSource);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, database);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+
+    const QString path = writeFile(utf16le(Header + line + QStringLiteral("\r\n")));
+    const DataLink link = DataLink::read(path);
+    QCOMPARE(int(link.provider), provider);
+    if (link.provider == DataLink::Provider::SQLite) {
+        const QString expected = QDir::cleanPath(QDir(m_dir->path()).absoluteFilePath(dataSource));
+        QCOMPARE(QDir::cleanPath(link.dataSource), expected);
+    } else {
+        QCOMPARE(link.host, host);
+        QCOMPARE(link.port, port);
+        QCOMPARE(link.database, database);
+        QCOMPARE(link.user, user);
+        QCOMPARE(link.password, password);
+    }
+}
+
+void tst_datalink::encodings_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QString text = Header + QStringLiteral("Provider=SQLite;Data Source=ბაზა/რესტორანი.db\r\n");
+    QTest::newRow("UTF-16LE with BOM") << utf16le(text);
+    QTest::newRow("UTF-8") << text.toUtf8();
+    QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    QTest::newRow("UTF-8, Unix line ends") << QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8();
+    QTest::newRow("UTF-16LE, no header")
+        << utf16le(QStringLiteral("Provider=SQLite;Data Source=ბაზა/რესტორანი.db"));
+    QTest::newRow("UTF-16LE, blank lines and comments")
+        << utf16le(QStringLiteral("\r\n[oledb]\r\n\r\n; one\r\n;two\r\nProvider=SQLite;Data Source=ბაზა/რესტორანი.db\r\n\r\n"));
+}
+
+void tst_datalink::encodings()
+{
+    QFETCH(QByteArray, bytes);
+    const DataLink link = DataLink::read(writeFile(bytes));
+    QCOMPARE(link.provider, DataLink::Provider::SQLite);
+    QCOMPARE(link.dataSource, m_dir->filePath(QStringLiteral("ბაზა/რესტორანი.db")));
+}
+
+void tst_datalink::broken_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("only a BOM") << QByteArray("\xFF\xFE", 2);
+    QTest::newRow("only header and comment") << utf16le(Header);
+    QTest::newRow("no Provider") << utf16le(Header + QStringLiteral("Data Source=kelvora.db"));
+    QTest::newRow("empty Provider") << utf16le(Header + QStringLiteral("Provider=;Data Source=kelvora.db"));
+    QTest::newRow("unknown provider")
+        << utf16le(Header + QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\kelvora.mdb"));
+    QTest::newRow("sqlite without Data Source") << utf16le(Header + QStringLiteral("Provider=SQLite"));
+    QTest::newRow("postgres without Database")
+        << utf16le(Header + QStringLiteral("Provider=PostgreSQL;Host=h;User ID=u"));
+    QTest::newRow("port not a number")
+        << utf16le(Header + QStringLiteral("Provider=PostgreSQL;Host=h;Port=54x;Database=d"));
+    QTest::newRow("port out of range")
+        << utf16le(Header + QStringLiteral("Provider=PostgreSQL;Host=h;Port=70000;Database=d"));
+    QTest::newRow("port zero")
+        << utf16le(Header + QStringLiteral("Provider=PostgreSQL;Host=h;Port=0;Database=d"));
+    QTest::newRow("garbage line") << utf16le(Header + QStringLiteral("this is not a data link"));
+    QTest::newRow("garbage after the settings")
+        << utf16le(Header + QStringLiteral("Provider=SQLite;Data Source=kelvora.db\r\nxyz"));
+    QTest::newRow("entry without a name") << utf16le(Header + QStringLiteral("Provider=SQLite;=kelvora.db"));
+    QTest::newRow("binary") << QByteArray("\x00\x01\x02\xFF\x10garbage", 12);
+}
+
+void tst_datalink::broken()
+{
+    QFETCH(QByteArray, bytes);
+    const QString path = writeFile(bytes);
+    try {
+        DataLink::read(path);
+        QFAIL("a broken data link file was accepted");
+    } catch (const DbError& e) {
+        QVERIFY2(e.text().contains(QDir::toNativeSeparators(path)), qPrintable(e.text()));
+    }
+}
+
+void tst_datalink::missingFile()
+{
+    const QString path = m_dir->filePath(QStringLiteral("kavshiri.udl"));
+    try {
+        DataLink::read(path);
+        QFAIL("a missing data link file was accepted");
+    } catch (const DbError& e) {
+        QVERIFY2(e.text().contains(QDir::toNativeSeparators(path)), qPrintable(e.text()));
+    }
+}
+
+void tst_datalink::textRoundTrip_data()
+{
+    QTest::addColumn<DataLink>("link");
+
+    DataLink lite;
+    lite.provider = DataLink::Provider::SQLite;
+    lite.dataSource = QStringLiteral("/srv/რესტორანი/kelvora.db");
+    QTest::newRow("sqlite") << lite;
+
+    DataLink pg;
+    pg.provider = DataLink::Provider::PostgreSQL;
+    pg.host = QStringLiteral("db.local");
+    pg.port = 5433;
+    pg.database = QStringLiteral("kelvora");
+    pg.user = QStringLiteral("kasa");
+    pg.password = QStringLiteral("p;a=ss");
+    QTest::newRow("postgres") << pg;
+
+    pg.password.clear();
+    QTest::newRow("postgres without password") << pg;
+}
+
+void tst_datalink::textRoundTrip()
+{
+    QFETCH(DataLink, link);
+    const DataLink back = DataLink::read(writeFile(link.toText().toUtf8()));
+    QCOMPARE(back.provider, link.provider);
+    QCOMPARE(back.dataSource, link.dataSource);
+    if (link.provider == DataLink::Provider::PostgreSQL) {
+        QCOMPARE(back.host, link.host);
+        QCOMPARE(back.port, link.port);
+        QCOMPARE(back.database, link.database);
+        QCOMPARE(back.user, link.user);
+        QCOMPARE(back.password, link.password);
+    }
+}
+
+void tst_datalink::connectionOpensFromFile_data()
+{
+    TestDb::addEngineRows();
+}
+
+// The connection kavshiri opens from whatever link file it is pointed at, in
+// either encoding, and reaches the database that file names.
+void tst_datalink::connectionOpensFromFile()
+{
+    QFETCH(int, engine);
+    TestDb db{Engine(engine)};
+    QFile written(db.udlPath());
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(written.readAll());
+    written.close();
+    QVERIFY(written.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    written.write(utf16le(text));
+    written.close();
+
+    Connection::setDataLinkPath(db.udlPath());
+    QSqlDatabase kavshiri = Connection::database();
+    QVERIFY(kavshiri.isOpen());
+    QCOMPARE(kavshiri.connectionName(), QStringLiteral("kavshiri"));
+    QCOMPARE(Connection::engine(), Engine(engine));
+    QSqlQuery q(kavshiri);
+    QVERIFY(q.exec(QStringLiteral("select count(*) from Parametres")));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(0).toInt(), 1);
+}
+
+void tst_datalink::missingDatabaseFileIsNotCreated()
+{
+    const QString dbFile = m_dir->filePath(QStringLiteral("kelvora.db"));
+    Connection::setDataLinkPath(
+        writeFile(utf16le(Header + QStringLiteral("Provider=SQLite;Data Source=kelvora.db\r\n"))));
+    try {
+        Connection::database();
+        QFAIL("a missing database file was opened");
+    } catch (const DbError& e) {
+        QVERIFY2(e.text().contains(QDir::toNativeSeparators(dbFile)), qPrintable(e.text()));
+    }
+    QVERIFY(!QFileInfo::exists(dbFile));
+    QVERIFY(!Connection::isOpen());
+}
+
+void tst_datalink::missingDataLinkFile()
+{
+    const QString path = m_dir->filePath(QStringLiteral("kavshiri.udl"));
+    Connection::setDataLinkPath(path);
+    try {
+        Connection::database();
+        QFAIL("opened without a data link file");
+    } catch (const DbError& e) {
+        QVERIFY2(e.text().contains(QDir::toNativeSeparators(path)), qPrintable(e.text()));
+    }
+    QVERIFY(!Connection::isOpen());
+}
+
+QTEST_GUILESS_MAIN(tst_datalink)
+#include "tst_datalink.moc"
