@@ -165,9 +165,11 @@ void TKelvora::closeEvent(QCloseEvent* event)
 
 void TKelvora::FormShow()
 {
-    floorPlan->Button1->click();
-    floorPlan->Button2->click();
-    floorPlan->Button3->click();
+    // Each step runs its button's handler directly, so an error stops the sequence there.
+    floorPlan->Button1Click();
+    floorPlan->Button2Click();
+    m_floorPlanReady = true;
+    Button3Click();
     {
         const QSignalBlocker quiet(PageControl1);
         PageControl1->setCurrentIndex(0);
@@ -242,7 +244,7 @@ void TKelvora::PageControl1Change()
     case 3: {
         m_dm->oficianti->close();
         m_dm->oficianti->open();
-        parameters->Button6->click();
+        parameters->Button6Click();
         m_dm->kerdzebi->close();
         m_dm->kerdzebi->setParam(QStringLiteral("das"), QStringLiteral("%"));
         m_dm->kerdzebi->setParam(QStringLiteral("tp"), QStringLiteral("%"));
@@ -268,10 +270,10 @@ void TKelvora::PageControl1Change()
         m_dm->povari_right->close();
         m_dm->povari_right->open();
         Timer1->start();
-        cook->Button18->click();
+        cook->Button18Click();
         break;
     case 5:
-        waiter->Button19->click();
+        waiter->Button19Click();
         break;
     default:
         break;
@@ -290,7 +292,10 @@ void TKelvora::PageControl2Change()
 
 void TKelvora::FormResize()
 {
-    floorPlan->Button2->click();
+    // Until start-up has built the floor plan (the database could not be opened)
+    // a resize has nothing to redraw, and the start-up error was shown once already.
+    if (m_floorPlanReady)
+        floorPlan->Button2->click();
 }
 
 bool TKelvora::FormCloseQuery()

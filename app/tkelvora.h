@@ -71,4 +71,5 @@ private:
     TDM* m_dm = nullptr;
     bool m_shown = false;
     bool m_closing = false;
+    bool m_floorPlanReady = false;
 };

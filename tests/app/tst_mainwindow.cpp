@@ -1,0 +1,198 @@
+#include "admin/parameterstab.h"
+#include "app/shell/dbgrid.h"
+#include "app/shell/forms.h"
+#include "app/shell/messages.h"
+#include "app/tkelvora.h"
+#include "data/clock.h"
+#include "data/connection.h"
+#include "data/tdm.h"
+#include "floorplan/floorplan.h"
+#include "kitchen/cooktab.h"
+#include "orders/tshekvetebi.h"
+#include "reports/salesreport.h"
+#include "tests/support/testdb.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QStringList items(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+QStringList tabs(const QTabBar* bar)
+{
+    QStringList out;
+    for (int i = 0; i < bar->count(); ++i)
+        out << bar->tabText(i);
+    return out;
+}
+
+void fillRestaurant(QSqlDatabase db)
+{
+    TestDb::exec(db, QStringLiteral("insert into OFICIANTI (Oficianti, mdgomareoba) values "
+                                    "('ნინო ბერიძე', 'აქტიური'), ('გიორგი კაპანაძე', 'პასიური'), "
+                                    "('ლევან ტაბიძე', 'აქტიური')"));
+    TestDb::exec(db, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, gasayidi, raodenoba) values "
+                                    "('ხაჭაპური', 'ცომეული', 12, 10), ('ლობიანი', 'ცომეული', 8, 10), "
+                                    "('ლიმონათი', 'სასმელები', 3, 50)"));
+    TestDb::exec(db, QStringLiteral("insert into uplebebi (ganyofileba, povari) values "
+                                    "('ცომეული', 'მზარეული ანა'), ('ცხელი', 'მზარეული ბესო')"));
+}
+
+}  // namespace
+
+class tst_mainwindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase_data() { TestDb::addEngineRows(); }
+    void init()
+    {
+        Messages::intercept([](const QString&) { return true; });
+        Clock::setFixed(QDateTime(QDate(2026, 3, 14), QTime(12, 30)));
+    }
+    void cleanup()
+    {
+        Messages::stopIntercepting();
+        Clock::setFixed(QDateTime());
+    }
+
+    void startsWithTabsListsAndTables()
+    {
+        TestDb db(TestDb::currentEngine());
+        fillRestaurant(db.openStation(QStringLiteral("station_a")));
+        std::unique_ptr<TKelvora> w(TKelvora::createWindows());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
+
+        QCOMPARE(w->windowTitle(), QStringLiteral("Kelvora"));
+        QCOMPARE(tabs(w->PageControl1->tabBar()),
+                 (QStringList{QStringLiteral("შეკვეთა"), QStringLiteral("მიღება"), QStringLiteral("რეპორტები"),
+                              QStringLiteral("პარამეტრები"), QStringLiteral("პოვარი"), QStringLiteral("ოფიციანტი")}));
+        QCOMPARE(w->PageControl1->tabPosition(), QTabWidget::South);
+        QCOMPARE(w->PageControl1->widget(4)->objectName(), QStringLiteral("TabSheet10"));
+        QCOMPARE(tabs(w->PageControl2->tabBar()),
+                 (QStringList{QStringLiteral("რეალიზაცია"), QStringLiteral("მიღება"), QStringLiteral("საწყობი"),
+                              QStringLiteral("კონსიგნაცია"), QStringLiteral("წაშლები")}));
+        QCOMPARE(w->PageControl1->currentIndex(), 0);
+
+        // The windows exist once, in their order, with their captions.
+        Forms& f = forms();
+        QCOMPARE(f.Kelvora, w.get());
+        QVERIFY(f.DM && f.Raodenoba && f.magidisshecvla && f.EditRaoden && f.konsignacia && f.Del
+                && f.coock_menu && f.TANXIS_GADAXDA);
+        QCOMPARE(f.shekvetebi->windowTitle(), QStringLiteral("შეკვეთა"));
+        QCOMPARE(w->findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly).size(), 8);
+
+        // Pick lists: the type tabs, active waiters for new orders, every waiter
+        // and every table for the sales filter, an empty dish filter, the cooks.
+        QStringList types = tabs(f.shekvetebi->TabControl1);
+        QCOMPARE(types.takeFirst(), QStringLiteral("ყველა"));
+        types.sort();
+        QCOMPARE(types, (QStringList{QStringLiteral("სასმელები"), QStringLiteral("ცომეული")}));
+        QCOMPARE(items(f.shekvetebi->ComboBox1),
+                 (QStringList{QStringLiteral("ნინო ბერიძე"), QStringLiteral("ლევან ტაბიძე")}));
+        QCOMPARE(items(w->sales->mycom).size(), 3);
+        QCOMPARE(items(w->sales->ComboBox2).size(), 12);
+        QCOMPARE(items(w->sales->ComboBox2).first(), QStringLiteral("1"));
+        QCOMPARE(w->sales->ComboBox6->count(), 0);
+        QStringList cooks = items(w->cook->ComboBox11);
+        cooks.sort();  // in the query's order, which the engine chooses
+        QCOMPARE(cooks, (QStringList{QStringLiteral("მზარეული ანა"), QStringLiteral("მზარეული ბესო")}));
+        QCOMPARE(w->cook->ComboBox11->currentText(), QString());
+
+        // The floor plan: one row per table, all free, twelve pictures.
+        QSqlDatabase station = db.openStation(QStringLiteral("station_b"));
+        QCOMPARE(TestDb::scalar(station, QStringLiteral("select count(*) from busytable")).toInt(), 12);
+        QCOMPARE(TestDb::scalar(station, QStringLiteral("select count(*) from busytable where Busy = 0")).toInt(), 12);
+        QCOMPARE(w->floorPlan->pictureCount(), 12);
+        QVERIFY(w->floorPlan->picture(12));
+        QCOMPARE(w->floorPlan->picture(12)->toolTip(), QStringLiteral("12"));
+        QVERIFY(w->Timer1->isActive());
+    }
+
+    void tabChangesRunTheirLoadRoutines()
+    {
+        TestDb db(TestDb::currentEngine());
+        fillRestaurant(db.openStation(QStringLiteral("station_a")));
+        std::unique_ptr<TKelvora> w(TKelvora::createWindows());
+        w->resize(1200, 700);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        TDM* dm = forms().DM;
+
+        // Reports: always the sales tab, today in both pickers, the grid's widths.
+        w->PageControl2->setCurrentIndex(4);
+        w->sales->DateTimePicker1->setDate(QDate(2020, 1, 1));
+        w->PageControl1->setCurrentIndex(2);
+        QCOMPARE(w->PageControl2->currentIndex(), 0);
+        QCOMPARE(w->sales->DateTimePicker1->date(), QDate(2026, 3, 14));
+        QCOMPARE(w->sales->DateTimePicker2->date(), QDate(2026, 3, 14));
+        QHeaderView* h = w->sales->DBGrid2->horizontalHeader();
+        QCOMPARE(h->sectionSize(0), 100);
+        QCOMPARE(h->sectionSize(1), (w->sales->DBGrid2->width() - 750) / 2);
+        QCOMPARE(h->sectionSize(8), 100);
+        QVERIFY(!w->Timer1->isActive());
+
+        // Parameters: the catalogue lists every item, the settings boxes are filled.
+        w->parameters->Edit9->setText(QStringLiteral("x"));
+        w->PageControl1->setCurrentIndex(3);
+        QVERIFY(dm->kerdzebi->isOpen());
+        QCOMPARE(dm->kerdzebi->rowCount(), 3);
+        QCOMPARE(w->parameters->Edit9->text(), QString());
+        QCOMPARE(w->parameters->magraod->text(), QStringLiteral("12"));
+        QCOMPARE(w->parameters->mompr->text(), QStringLiteral("10"));
+        QStringList types = items(w->parameters->ComboBox4);
+        types.sort();
+        QCOMPARE(types, (QStringList{QStringLiteral("სასმელები"), QStringLiteral("ცომეული")}));
+
+        // Cook: the counter restarts, the timer runs and the next tick re-reads.
+        w->PageControl1->setCurrentIndex(4);
+        QVERIFY(w->Timer1->isActive());
+        QCOMPARE(w->cook->counter(), 30);
+
+        // Order: the timer stops.
+        w->PageControl1->setCurrentIndex(0);
+        QVERIFY(!w->Timer1->isActive());
+        QVERIFY(w->FormCloseQuery());
+    }
+
+    void aBrokenDataLinkIsShownAndTheWindowGoesOn()
+    {
+        if (TestDb::currentEngine() != Engine::SQLite)
+            return;  // the data link file is read the same way for both engines
+        QTemporaryDir dir;
+        QFile udl(dir.filePath(QStringLiteral("kavshiri.udl")));
+        QVERIFY(udl.open(QIODevice::WriteOnly));
+        udl.write("[oledb]\r\nProvider=Oracle;Data Source=x\r\n");
+        udl.close();
+        Connection::setDataLinkPath(udl.fileName());
+        std::unique_ptr<TKelvora> w(TKelvora::createWindows());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCOMPARE(Messages::shown().size(), 1);
+
+        QVERIFY(Messages::shown().first().contains(QStringLiteral("kavshiri.udl")));
+        QVERIFY(Messages::shown().first().contains(QStringLiteral("Oracle")));
+        QVERIFY(w->isVisible());
+        Connection::setDataLinkPath(QString());
+    }
+};
+
+QTEST_MAIN(tst_mainwindow)
+#include "tst_mainwindow.moc"
