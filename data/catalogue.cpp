@@ -72,6 +72,10 @@ const std::vector<CatalogueEntry>& catalogue()
          "delete from migeba"},
         {"COMrealizacia", CatalogueEntry::Statement, "",
          "delete from Shekvetebi"},
+        // Stock changes are relative, so that two stations selling the same dish
+        // at once both count: Q is the amount added (negative for a sale).
+        {"kerdzebi_nashtis_cvlileba", CatalogueEntry::Statement, "",
+         "Update kerdzebi Set raodenoba = coalesce(raodenoba, 0) + :Q where ID = :ID"},
     };
     return entries;
 }

@@ -93,3 +93,14 @@ void Transaction::lockWhere(const QString& table, const QString& column, qint64 
     if (!q.exec())
         throw DbError(q.lastError().text());
 }
+
+void Transaction::lockAll(const QString& table)
+{
+    if (m_engine != Engine::PostgreSQL)
+        return;
+    if (!knownName(table, QString()))
+        throw DbError(QStringLiteral("უცნობი ცხრილი: %1").arg(table));
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("select ID from %1 for update").arg(table)))
+        throw DbError(q.lastError().text());
+}

@@ -27,6 +27,9 @@ public:
     // Locks one row for the rest of the transaction (PostgreSQL; SQLite already
     // holds the database's write lock). `table` is a schema table name.
     void lockRow(const QString& table, qint64 id);
+    // Locks every row of `table` (the one settings row serves as the lock of
+    // order numbering).
+    void lockAll(const QString& table);
     // Locks the rows of `table` whose integer `column` equals `value`.
     void lockWhere(const QString& table, const QString& column, qint64 value);
 

@@ -1,0 +1,50 @@
+#include "app/shell/numerickeyfilter.h"
+#include "data/formats.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+void NumericKeyFilter::install(QLineEdit* box)
+{
+    box->installEventFilter(new NumericKeyFilter(box));
+    box->setContextMenuPolicy(Qt::NoContextMenu);
+    box->setAcceptDrops(false);
+}
+
+QChar NumericKeyFilter::filter(QChar typed)
+{
+    if (typed == u'.' || typed == u',')
+        return Formats::decimalSeparator();
+    if (typed == QChar(8) || (typed >= u'0' && typed <= u'9') || typed == Formats::decimalSeparator())
+        return typed;
+    return QChar();
+}
+
+bool NumericKeyFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (!box)
+        return false;
+    if (key->matches(QKeySequence::Paste))
+        return true;
+    const QString text = key->text();
+    if (text.isEmpty() || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
+        || key->key() == Qt::Key_Escape || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab
+        || key->key() == Qt::Key_Delete)
+        return false;  // not a character: let the box and the dialog handle it
+    if (key->key() == Qt::Key_Backspace)
+        return false;
+    if (text.size() != 1)
+        return true;
+    const QChar c = filter(text.front());
+    if (c.isNull())
+        return true;  // dropped
+    if (c != text.front()) {
+        box->insert(QString(c));
+        return true;
+    }
+    return false;
+}

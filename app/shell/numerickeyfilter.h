@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+
+class QLineEdit;
+
+// The key rule of the quantity, quantity-change, prepayment, receiving quantity
+// and price boxes: "." and "," become the system's decimal separator, and only
+// digits, Backspace and that separator pass. Keys that type nothing (Enter,
+// arrows, Delete) go on as usual; pasting is refused like any other character.
+class NumericKeyFilter : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Installs the rule on the box; the filter is owned by the box.
+    static void install(QLineEdit* box);
+
+    // What a typed character becomes: the separator for "." and ",", the
+    // character itself for a digit or Backspace, nothing (a null QChar) otherwise.
+    static QChar filter(QChar typed);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using QObject::QObject;
+};
