@@ -1,0 +1,119 @@
+#include "tools/kelvora-bench/measurement.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <algorithm>
+
+namespace {
+
+qint64 statusField(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
+QJsonArray toArray(const std::vector<double>& v)
+{
+    QJsonArray a;
+    for (double d : v)
+        a.append(d);
+    return a;
+}
+
+std::vector<double> fromArray(const QJsonArray& a)
+{
+    std::vector<double> v;
+    for (const QJsonValue& d : a)
+        v.push_back(d.toDouble());
+    return v;
+}
+
+std::vector<double> timed(const std::function<qint64(BenchContext&)>& f, BenchContext& c, int runs, int warmups,
+                          qint64* rows)
+{
+    for (int i = 0; i < warmups; ++i)
+        *rows = f(c);
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        *rows = f(c);
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    return ms;
+}
+
+}  // namespace
+
+QJsonObject OperationResult::toJson() const
+{
+    return {{QStringLiteral("name"), name},
+            {QStringLiteral("rows"), double(rows)},
+            {QStringLiteral("layerMs"), layerMs},
+            {QStringLiteral("bareMs"), bareMs},
+            {QStringLiteral("layerRuns"), toArray(layerRuns)},
+            {QStringLiteral("bareRuns"), toArray(bareRuns)},
+            {QStringLiteral("baseKb"), double(baseKb)},
+            {QStringLiteral("bareHwmKb"), double(bareHwmKb)},
+            {QStringLiteral("layerHwmKb"), double(layerHwmKb)},
+            {QStringLiteral("error"), error}};
+}
+
+OperationResult OperationResult::fromJson(const QJsonObject& o)
+{
+    OperationResult r;
+    r.name = o.value(QStringLiteral("name")).toString();
+    r.rows = qint64(o.value(QStringLiteral("rows")).toDouble());
+    r.layerMs = o.value(QStringLiteral("layerMs")).toDouble();
+    r.bareMs = o.value(QStringLiteral("bareMs")).toDouble();
+    r.layerRuns = fromArray(o.value(QStringLiteral("layerRuns")).toArray());
+    r.bareRuns = fromArray(o.value(QStringLiteral("bareRuns")).toArray());
+    r.baseKb = qint64(o.value(QStringLiteral("baseKb")).toDouble());
+    r.bareHwmKb = qint64(o.value(QStringLiteral("bareHwmKb")).toDouble());
+    r.layerHwmKb = qint64(o.value(QStringLiteral("layerHwmKb")).toDouble());
+    r.error = o.value(QStringLiteral("error")).toString();
+    return r;
+}
+
+qint64 Measurement::residentKb()
+{
+    return statusField("VmRSS");
+}
+
+qint64 Measurement::peakKb()
+{
+    return statusField("VmHWM");
+}
+
+double Measurement::median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+OperationResult Measurement::measure(const Operation& op, BenchContext& context, int runs, int warmups)
+{
+    OperationResult r;
+    r.name = QString::fromLatin1(op.name);
+    r.baseKb = residentKb();
+    qint64 rows = 0;
+    r.bareRuns = timed(op.bare, context, runs, warmups, &rows);
+    r.bareHwmKb = peakKb();
+    r.layerRuns = timed(op.run, context, runs, warmups, &r.rows);
+    r.layerHwmKb = peakKb();
+    r.bareMs = median(r.bareRuns);
+    r.layerMs = median(r.layerRuns);
+    if (rows != r.rows)
+        r.error = QStringLiteral("the bare engine read %1 rows, the data layer %2").arg(rows).arg(r.rows);
+    return r;
+}

@@ -1,0 +1,202 @@
+#include "tools/kelvora-bench/operations.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/sqltext.h"
+#include "data/tdm.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+const QString All = QStringLiteral("%");
+
+QVariant scalar(const QString& sql)
+{
+    QSqlQuery q(Connection::database());
+    if (!q.exec(sql))
+        throw DbError(QStringLiteral("%1: %2").arg(sql, q.lastError().text()));
+    return q.next() ? q.value(0) : QVariant();
+}
+
+// The bare engine: the query's own SQL text, turned into positional markers as
+// the data layer turns it, with the parameter values the query holds now.
+qint64 bareRead(const NamedQuery* query)
+{
+    SqlText text(query->sql());
+    for (const QString& name : query->paramNames())
+        text.setParam(name, query->param(name));
+    QSqlQuery q(Connection::database());
+    q.setForwardOnly(true);
+    if (!q.prepare(text.positional()))
+        throw DbError(q.lastError().text());
+    text.bindTo(q);
+    if (!q.exec())
+        throw DbError(q.lastError().text());
+    const int columns = q.record().count();
+    qint64 rows = 0;
+    while (q.next()) {
+        for (int i = 0; i < columns; ++i)
+            q.value(i);
+        ++rows;
+    }
+    if (q.lastError().isValid())
+        throw DbError(q.lastError().text());
+    return rows;
+}
+
+void setSalesFilter(BenchContext& c, const QDate& first, const QDate& last)
+{
+    // The sales report with every filter blank: "%" for the patterns.
+    for (NamedQuery* q : {c.dm->History_shekvetebi, c.dm->sul_his_shek}) {
+        q->setParam(QStringLiteral("USR"), All);
+        q->setParam(QStringLiteral("OF"), All);
+        q->setParam(QStringLiteral("TB"), All);
+        q->setParam(QStringLiteral("das"), All);
+        q->setParam(QStringLiteral("ST"), first);
+        q->setParam(QStringLiteral("EN"), last);
+    }
+}
+
+qint64 openSales(BenchContext& c, const QDate& first, const QDate& last)
+{
+    TDM& dm = *c.dm;
+    dm.History_shekvetebi->close();
+    dm.sul_his_shek->close();
+    setSalesFilter(c, first, last);
+    dm.History_shekvetebi->open();  // reopens kerdzebibyid first, for nashti
+    dm.sul_his_shek->open();
+    return dm.History_shekvetebi->rowCount();
+}
+
+qint64 bareSales(BenchContext& c, const QDate& first, const QDate& last)
+{
+    setSalesFilter(c, first, last);
+    bareRead(c.dm->kerdzebibyid);
+    const qint64 rows = bareRead(c.dm->History_shekvetebi);
+    bareRead(c.dm->sul_his_shek);
+    return rows;
+}
+
+constexpr int FloorTables = 100;
+
+qint64 floorPerTable(BenchContext& c)
+{
+    // The floor plan's refresh as it stands: one opening of busytables per table.
+    NamedQuery* q = c.dm->busytables;
+    qint64 rows = 0;
+    for (int t = 1; t <= FloorTables; ++t) {
+        q->close();
+        q->setParam(QStringLiteral("TB"), qint64(t));
+        q->open();
+        rows += q->rowCount();
+        if (!q->isEmpty() && q->asInteger(QStringLiteral("Busy")) == 1) {
+            q->asInteger(QStringLiteral("USERNUM"));
+            q->asString(QStringLiteral("OFICIANT"));
+        }
+    }
+    return rows;
+}
+
+qint64 bareFloorPerTable(BenchContext& c)
+{
+    qint64 rows = 0;
+    for (int t = 1; t <= FloorTables; ++t) {
+        c.dm->busytables->setParam(QStringLiteral("TB"), qint64(t));
+        rows += bareRead(c.dm->busytables);
+    }
+    return rows;
+}
+
+qint64 floorAtOnce(BenchContext& c)
+{
+    NamedQuery* q = c.dm->Tables;
+    q->close();
+    q->open();
+    for (q->first(); !q->eof(); q->next()) {
+        q->asInteger(QStringLiteral("TableNum"));
+        if (q->asInteger(QStringLiteral("Busy")) == 1) {
+            q->asInteger(QStringLiteral("USERNUM"));
+            q->asString(QStringLiteral("OFICIANT"));
+        }
+    }
+    return q->rowCount();
+}
+
+void setKitchenFilter(BenchContext& c)
+{
+    for (NamedQuery* q : {c.dm->Povari_left, c.dm->povari_right}) {
+        q->setParam(QStringLiteral("UP"), c.cook);
+        q->setParam(QStringLiteral("TP"), All);
+    }
+}
+
+qint64 kitchen(BenchContext& c)
+{
+    c.dm->Povari_left->close();
+    c.dm->povari_right->close();
+    setKitchenFilter(c);
+    c.dm->Povari_left->open();
+    c.dm->povari_right->open();
+    return c.dm->Povari_left->rowCount() + c.dm->povari_right->rowCount();
+}
+
+qint64 bareKitchen(BenchContext& c)
+{
+    setKitchenFilter(c);
+    return bareRead(c.dm->Povari_left) + bareRead(c.dm->povari_right);
+}
+
+}  // namespace
+
+BenchContext BenchContext::load(Engine engine, TDM* dm)
+{
+    BenchContext c;
+    c.engine = engine;
+    c.dm = dm;
+    const QVariant last = scalar(QStringLiteral("select max(Tarigi) from Shekvetebi"));
+    c.lastDay = engine == Engine::SQLite ? QDate::fromString(last.toString().left(10), Qt::ISODate)
+                                         : last.toDateTime().date();
+    if (!c.lastDay.isValid())
+        throw DbError(QStringLiteral("the database holds no order lines"));
+    const QDate thisMonth(c.lastDay.year(), c.lastDay.month(), 1);
+    c.monthFirst = thisMonth.addMonths(-1);
+    c.monthLast = thisMonth.addDays(-1);
+    c.yearFirst = thisMonth.addMonths(-12);
+    c.yearLast = c.monthLast;
+    c.cook = scalar(QStringLiteral("select uplebebi.povari from Shekvetebi left join kerdzebi on "
+                                   "Shekvetebi.Kerdzi_N = kerdzebi.ID left join uplebebi on kerdzebi.tipi = "
+                                   "uplebebi.ganyofileba where Shekvetebi.STATUSI between 1 and 3 and "
+                                   "Shekvetebi.povari > 0 group by uplebebi.povari order by count(*) desc, "
+                                   "uplebebi.povari"))
+                 .toString();
+    return c;
+}
+
+const std::vector<Operation>& operations()
+{
+    static const std::vector<Operation> all = {
+        {"month", "sales report, one month: History_shekvetebi + sul_his_shek, every pattern \"%\"",
+         [](BenchContext& c) { return openSales(c, c.monthFirst, c.monthLast); },
+         [](BenchContext& c) { return bareSales(c, c.monthFirst, c.monthLast); }, 100.0, std::nullopt},
+        {"year", "sales report, twelve months: History_shekvetebi + sul_his_shek",
+         [](BenchContext& c) { return openSales(c, c.yearFirst, c.yearLast); },
+         [](BenchContext& c) { return bareSales(c, c.yearFirst, c.yearLast); }, 2000.0, 400.0},
+        {"floor", "occupancy of 100 tables: busytables opened once per table (the floor plan now)",
+         floorPerTable, bareFloorPerTable, std::nullopt, std::nullopt},
+        {"floor-tables", "occupancy of 100 tables: the one query Tables, for comparison", floorAtOnce,
+         [](BenchContext& c) { return bareRead(c.dm->Tables); }, std::nullopt, std::nullopt},
+        {"kitchen", "cook screen: Povari_left + povari_right for one cook, type \"%\"", kitchen, bareKitchen,
+         std::nullopt, std::nullopt},
+    };
+    return all;
+}
+
+const Operation* findOperation(const QString& name)
+{
+    for (const Operation& op : operations())
+        if (name == QLatin1String(op.name))
+            return &op;
+    return nullptr;
+}

@@ -1,0 +1,153 @@
+#include "tools/kelvora-bench/report.h"
+#include "tools/kelvora-bench/benchoptions.h"
+
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+
+constexpr qint64 FullSize = 2000000;
+
+void out(const QString& text)
+{
+    std::printf("%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+QString mb(qint64 kb)
+{
+    return QString::number(double(kb) / 1024.0, 'f', 1);
+}
+
+QString ms(double v)
+{
+    return QString::number(v, 'f', v < 10 ? 2 : 1);
+}
+
+QString verdict(bool ok)
+{
+    return ok ? QStringLiteral("ok") : QStringLiteral("MISSED");
+}
+
+const Operation* operation(const QString& name)
+{
+    return findOperation(name);
+}
+
+}  // namespace
+
+void Report::generation(Engine engine, const GenerationReport& g)
+{
+    out(QStringLiteral("generated on %1 in %2 s (two years of closed orders: %3 s, %4 lines/s), writer: %5")
+            .arg(engineName(engine))
+            .arg(g.totalSeconds, 0, 'f', 1)
+            .arg(g.historySeconds, 0, 'f', 1)
+            .arg(qint64(double(g.orderLines - g.openLines) / std::max(g.historySeconds, 1e-9)))
+            .arg(g.writer));
+    out(QStringLiteral("  %1 order lines in %2 orders (%3 lines open today), %4 deletion log rows, "
+                       "%5 receipt lines, %6 ledger rows")
+            .arg(g.orderLines)
+            .arg(g.orders)
+            .arg(g.openLines)
+            .arg(g.deletions)
+            .arg(g.receipts)
+            .arg(g.credits));
+}
+
+void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, qint64 lines,
+                         const BenchContext& c, const std::vector<OperationResult>& results, bool separateProcesses)
+{
+    const bool pg = engine == Engine::PostgreSQL;
+    const bool fullSize = lines >= FullSize;
+    out(QString());
+    out(QStringLiteral("== %1, %2 order lines: %3 (%4 MB)")
+            .arg(pg ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"))
+            .arg(lines)
+            .arg(where, QString::number(double(sizeBytes) / 1048576.0, 'f', 0)));
+    out(QStringLiteral("   month %1..%2, year %3..%4, cook \"%5\"; medians of the timed runs after warm-up")
+            .arg(c.monthFirst.toString(Qt::ISODate), c.monthLast.toString(Qt::ISODate),
+                 c.yearFirst.toString(Qt::ISODate), c.yearLast.toString(Qt::ISODate), c.cook));
+    out(QStringLiteral("   peak = VmHWM of %1")
+            .arg(separateProcesses ? QStringLiteral("the operation's own child process (base = its size before "
+                                                    "the first run; the bare runs come first)")
+                                   : QStringLiteral("this process so far (--in-process: it only grows)")));
+    out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8  %9")
+            .arg(QStringLiteral("operation"), -13)
+            .arg(QStringLiteral("rows"), 9)
+            .arg(QStringLiteral("layer ms"), 9)
+            .arg(QStringLiteral("bare ms"), 9)
+            .arg(QStringLiteral("ratio"), 6)
+            .arg(QStringLiteral("peak MB"), 8)
+            .arg(QStringLiteral("bare MB"), 8)
+            .arg(QStringLiteral("base MB"), 8)
+            .arg(QStringLiteral("targets")));
+    for (const OperationResult& r : results) {
+        const Operation* op = operation(r.name);
+        QStringList targets;
+        if (op) {
+            targets << QStringLiteral("ratio <= %1 %2").arg(op->ratioTarget).arg(verdict(r.ratio() <= op->ratioTarget));
+            if (op->sqliteTargetMs) {
+                const double t = *op->sqliteTargetMs * (pg ? 2 : 1);
+                targets << QStringLiteral("<= %1 ms %2").arg(t).arg(fullSize ? verdict(r.layerMs <= t)
+                                                                             : QStringLiteral("(at 2M lines)"));
+            }
+            if (op->peakTargetMb) {
+                targets << QStringLiteral("peak < %1 MB %2")
+                               .arg(*op->peakTargetMb)
+                               .arg(fullSize ? verdict(double(r.layerHwmKb) / 1024.0 < *op->peakTargetMb)
+                                             : QStringLiteral("(at 2M lines)"));
+            }
+        }
+        out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8  %9")
+                .arg(r.name, -13)
+                .arg(r.rows, 9)
+                .arg(ms(r.layerMs), 9)
+                .arg(ms(r.bareMs), 9)
+                .arg(QString::number(r.ratio(), 'f', 2), 6)
+                .arg(mb(r.layerHwmKb), 8)
+                .arg(mb(r.bareHwmKb), 8)
+                .arg(mb(r.baseKb), 8)
+                .arg(targets.join(QStringLiteral("; "))));
+        if (!r.error.isEmpty())
+            out(QStringLiteral("   %1: %2").arg(r.name, r.error));
+    }
+    out(QStringLiteral("   runs (ms), data layer | bare engine:"));
+    for (const OperationResult& r : results) {
+        QStringList a, b;
+        for (double v : r.layerRuns)
+            a << ms(v);
+        for (double v : r.bareRuns)
+            b << ms(v);
+        out(QStringLiteral("   %1 %2 | %3").arg(r.name, -13).arg(a.join(u' '), b.join(u' ')));
+    }
+}
+
+void Report::comparison(const std::vector<OperationResult>& sqlite, const std::vector<OperationResult>& postgres)
+{
+    out(QString());
+    out(QStringLiteral("== PostgreSQL against SQLite (target: at most twice the SQLite figures)"));
+    out(QStringLiteral("%1 %2 %3 %4 %5 %6  %7")
+            .arg(QStringLiteral("operation"), -13)
+            .arg(QStringLiteral("sqlite ms"), 10)
+            .arg(QStringLiteral("pg ms"), 10)
+            .arg(QStringLiteral("x"), 6)
+            .arg(QStringLiteral("bare x"), 7)
+            .arg(QStringLiteral("peak x"), 7)
+            .arg(QStringLiteral("verdict")));
+    for (const OperationResult& s : sqlite)
+        for (const OperationResult& p : postgres) {
+            if (s.name != p.name)
+                continue;
+            const double x = s.layerMs > 0 ? p.layerMs / s.layerMs : 0;
+            const double bx = s.bareMs > 0 ? p.bareMs / s.bareMs : 0;
+            const double px = s.layerHwmKb > 0 ? double(p.layerHwmKb) / double(s.layerHwmKb) : 0;
+            out(QStringLiteral("%1 %2 %3 %4 %5 %6  %7")
+                    .arg(s.name, -13)
+                    .arg(ms(s.layerMs), 10)
+                    .arg(ms(p.layerMs), 10)
+                    .arg(QString::number(x, 'f', 2), 6)
+                    .arg(QString::number(bx, 'f', 2), 7)
+                    .arg(QString::number(px, 'f', 2), 7)
+                    .arg(verdict(x <= 2.0)));
+        }
+}
