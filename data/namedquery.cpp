@@ -65,9 +65,7 @@ const Schema::Column* schemaColumn(const QString& table, const QString& column)
 
 QString dateText(const QDateTime& dt)
 {
-    if (dt.time() == QTime(0, 0))
-        return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
-    return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return SnapshotColumn::sqlText(dt);
 }
 
 }  // namespace
@@ -500,7 +498,7 @@ QVariant NamedQuery::sqlValue(int field, const QVariant& value) const
         if (value.metaType().id() == QMetaType::QDateTime)
             return value.toDateTime().isValid() ? QVariant(dateText(value.toDateTime())) : nullText;
         QDateTime dt;
-        if (SnapshotColumn::parseIsoDateTime(value.toString(), &dt))
+        if (SnapshotColumn::parseDateTimeText(value.toString(), &dt))
             return dateText(dt);
         throw DbError(QStringLiteral("„%1“ არ არის თარიღი").arg(value.toString()));
     }

@@ -1,5 +1,7 @@
 #include "data/snapshotcolumn.h"
 
+#include <QRegularExpression>
+
 namespace {
 constexpr std::int64_t MsPerDay = 86400000;
 
@@ -75,6 +77,31 @@ bool SnapshotColumn::parseIsoDateTime(const QString& text, QDateTime* out)
     }
     *out = QDateTime(date, QTime(h, mi, s, ms));
     return out->isValid();
+}
+
+bool SnapshotColumn::parseDateTimeText(const QString& input, QDateTime* out)
+{
+    const QString text = input.trimmed();
+    if (parseIsoDateTime(text, out))
+        return true;
+    static const QRegularExpression shortForm(QStringLiteral(
+        "^(\\d{1,2})\\.(\\d{1,2})\\.(\\d{4})(?:[ T](\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?$"));
+    const QRegularExpressionMatch m = shortForm.match(text);
+    if (!m.hasMatch())
+        return false;
+    const QDate date(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt());
+    const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+    if (!date.isValid() || !time.isValid())
+        return false;
+    *out = QDateTime(date, time);
+    return true;
+}
+
+QString SnapshotColumn::sqlText(const QDateTime& value)
+{
+    if (value.time() == QTime(0, 0))
+        return value.date().toString(QStringLiteral("yyyy-MM-dd"));
+    return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 quint32 SnapshotColumn::intern(const QString& text)

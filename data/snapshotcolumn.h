@@ -36,6 +36,12 @@ public:
     static QDateTime decodeDateTime(std::int64_t encoded);
     // Reads the forms stored by SQLite: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS[.zzz]".
     static bool parseIsoDateTime(const QString& text, QDateTime* out);
+    // Also reads the short date form the screens show, "dd.MM.yyyy" with an
+    // optional "HH:mm[:ss]" (one-digit day and month accepted).
+    static bool parseDateTimeText(const QString& text, QDateTime* out);
+    // The one text form of a stored date-time: "YYYY-MM-DD" for a midnight,
+    // "YYYY-MM-DD HH:MM:SS" otherwise, so that a day compares equal to its text.
+    static QString sqlText(const QDateTime& value);
 
 private:
     bool convert(const QVariant& value, std::int64_t* i, double* d, quint32* t);

@@ -1,5 +1,23 @@
 #include "data/sqltext.h"
 #include "data/dberror.h"
+#include "data/schema.h"
+#include "data/snapshotcolumn.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// The column a placeholder is compared with, from the text just before it
+// ("Shekvetebi.Tarigi >= "), or empty.
+QString comparedColumn(const QString& before)
+{
+    static const QRegularExpression tail(
+        QStringLiteral("([A-Za-z_][A-Za-z0-9_]*)\\s*(?:<=|>=|<>|!=|=|<|>)\\s*$"));
+    const QRegularExpressionMatch m = tail.match(before.right(80));
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+}  // namespace
 
 SqlText::SqlText(const QString& sql) : m_original(sql)
 {
@@ -25,6 +43,8 @@ SqlText::SqlText(const QString& sql) : m_original(sql)
         const QString name = sql.mid(i + 1, j - i - 1);
         const QString key = name.toLower();
         m_order << key;
+        if (Schema::isDateTimeColumn(comparedColumn(m_positional)))
+            m_dateParams.insert(key);
         if (!m_spelled.contains(key))
             m_spelled.insert(key, name);
         m_positional.append(u'?');
@@ -62,10 +82,21 @@ QString SqlText::param(const QString& name) const
     return m_values.value(name.toLower());
 }
 
+bool SqlText::isDateParam(const QString& name) const
+{
+    return m_dateParams.contains(name.toLower());
+}
+
 void SqlText::bindTo(QSqlQuery& query) const
 {
     for (const QString& key : m_order) {
-        const QString v = m_values.value(key);
+        QString v = m_values.value(key);
+        if (!v.isEmpty() && m_dateParams.contains(key)) {
+            QDateTime dt;
+            if (!SnapshotColumn::parseDateTimeText(v, &dt))
+                throw DbError(QStringLiteral("„%1“ არ არის თარიღი").arg(v));
+            v = SnapshotColumn::sqlText(dt);
+        }
         query.addBindValue(v.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v));
     }
 }

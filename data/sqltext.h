@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -9,7 +10,10 @@
 // An SQL text with named parameters (":USR"), turned once into positional
 // placeholders, and the parameter values of its query. Names match without regard
 // to case; every value is text; a parameter never set, or set to an empty text,
-// binds NULL and so matches no row.
+// binds NULL and so matches no row. A parameter compared with a date-time column
+// ("Tarigi >= :ST") takes a day as "YYYY-MM-DD" or in the short date form
+// "dd.MM.yyyy" and is handed to the engine in the stored form, so that both
+// engines compare it the same way.
 class SqlText
 {
 public:
@@ -22,7 +26,8 @@ public:
 
     void setParam(const QString& name, const QString& value);  // throws DbError for an unknown name
     QString param(const QString& name) const;
-    void bindTo(QSqlQuery& query) const;
+    void bindTo(QSqlQuery& query) const;  // throws DbError for a date that is no date
+    bool isDateParam(const QString& name) const;
 
 private:
     QString m_original;
@@ -30,4 +35,5 @@ private:
     QStringList m_order;              // lower-case name of each placeholder, in order
     QHash<QString, QString> m_spelled; // lower-case -> as written
     QHash<QString, QString> m_values;  // lower-case -> value
+    QSet<QString> m_dateParams;        // lower-case names compared with a date-time column
 };
