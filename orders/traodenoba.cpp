@@ -1,6 +1,14 @@
 #include "orders/traodenoba.h"
+#include "app/shell/forms.h"
+#include "app/shell/numerickeyfilter.h"
+#include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "data/tdm.h"
+#include "orders/orderentry.h"
+#include "orders/tshekvetebi.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,4 +33,38 @@ TRaodenoba::TRaodenoba(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
     layout->addWidget(Label1);
     layout->addWidget(rao, 1);
     layout->addWidget(Button1);
+
+    NumericKeyFilter::install(rao);
+    connectHandler(Button1, &QPushButton::clicked, this, &TRaodenoba::Button1Click);
+}
+
+void TRaodenoba::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    guarded([this] { FormShow(); });
+}
+
+void TRaodenoba::FormShow()
+{
+    NamedQuery* menu = m_dm->kerdzebi;
+    DBText1->setText(menu->isOpen() && !menu->isEmpty() ? menu->asString(QStringLiteral("Dasaxeleba")) : QString());
+    rao->setText(QStringLiteral("1"));
+    rao->setFocus();
+    rao->selectAll();
+}
+
+void TRaodenoba::Button1Click()
+{
+    Tshekvetebi* order = forms().shekvetebi;
+    const QString table = order->Label1->text();
+    // A quantity that is no number is refused here and the dialog stays open.
+    OrderEntry::addLine(*m_dm, table, order->ComboBox1->currentText(), rao->text());
+    accept();
+    order->Edit1->clear();
+    order->Edit1->setFocus();
+    if (forms().refreshButton)
+        forms().refreshButton->click();
+    m_dm->busytables->close();
+    m_dm->busytables->setParam(QStringLiteral("TB"), table);
+    m_dm->busytables->open();
 }

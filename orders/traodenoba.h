@@ -21,6 +21,12 @@ public:
     QLineEdit* rao;   // the quantity
     QPushButton* Button1;
 
+    void FormShow();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     TDM* m_dm;
 };

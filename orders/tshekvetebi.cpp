@@ -1,11 +1,17 @@
 #include "orders/tshekvetebi.h"
 #include "app/shell/dbgrid.h"
+#include "app/shell/forms.h"
+#include "app/shell/messages.h"
+#include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "data/formats.h"
+#include "orders/traodenoba.h"
 #include "data/tdm.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -129,6 +135,37 @@ Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
     bottom->addWidget(Button1);
     rightLayout->addLayout(bottom);
 
+    // The menu and the order's lines.
+    DBGrid1->bind(dm->kerdzebi_s, {{QStringLiteral("Dasaxeleba"), QStringLiteral("დასახელება")},
+                                   {QStringLiteral("gasayidi"), QStringLiteral("ფასი")},
+                                   {QStringLiteral("raodenoba"), QStringLiteral("ნაშთი")}});
+    DBGrid2->bind(dm->shekvetebi_s, {{QStringLiteral("Kerdzi_DAS"), QStringLiteral("დასახელება")},
+                                     {QStringLiteral("Raodenoba"), QStringLiteral("რაოდენობა")},
+                                     {QStringLiteral("sulfasi"), QStringLiteral("ფასი")},
+                                     {QString(), QString()}});
+    for (DBGrid* g : {DBGrid1, DBGrid2})
+        g->setShowGrid(false);
+    const QPixmap mark = deleteMark();
+    DBGrid2->drawColumnCell = [mark](QPainter* p, const QRect& rect, int, int column) {
+        if (column == 3)
+            p->drawPixmap(rect, mark);
+    };
+
+    connectHandler(Edit1, &QLineEdit::textChanged, this, &Tshekvetebi::Edit1Change);
+    connectHandler(TabControl1, &QTabBar::currentChanged, this, &Tshekvetebi::Edit1Change);
+    connect(DBGrid1, &DBGrid::cellDoubleClicked, this, [this] { DBGrid1DblClick(); });
+    connectHandler(CheckBox2, &QCheckBox::clicked, this, &Tshekvetebi::CheckBox2Click);
+    connectHandler(Splitter1, &QSplitter::splitterMoved, this, &Tshekvetebi::Splitter1Moved);
+    // sum_shekvetebi writes the total line each time it reads its row; the labels
+    // bound to the sums and the table's row follow their queries.
+    connect(dm->sum_shekvetebi_S, &DataSource::reset, this, [this] {
+        showPlainSum();
+        if (m_dm->sum_shekvetebi->isOpen())
+            writeTotalLine();
+    });
+    connect(dm->busytables_s, &DataSource::reset, this, &Tshekvetebi::showPrepaid);
+    connect(dm->busytables_s, &DataSource::rowChanged, this, &Tshekvetebi::showPrepaid);
+
     StatusBar1 = named(new QStatusBar(this), "StatusBar1");
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(StatusBar1);
@@ -136,4 +173,110 @@ Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
         StatusBar1->addWidget(panel);
     }
     root->addWidget(StatusBar1);
+}
+
+void Tshekvetebi::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    guarded([this] { FormShow(); });
+}
+
+double Tshekvetebi::servicePercent()
+{
+    if (!m_dm->setting->isOpen())
+        m_dm->setting->open();
+    return m_dm->setting->isEmpty() ? 0 : m_dm->setting->asFloat(QStringLiteral("momsaxureoba"));
+}
+
+void Tshekvetebi::FormShow()
+{
+    CheckBox1->setChecked(false);
+    Splitter1Moved();
+    {
+        const QSignalBlocker quietEdit(Edit1);
+        const QSignalBlocker quietTabs(TabControl1);
+        Edit1->clear();
+        TabControl1->setCurrentIndex(0);
+    }
+    const int half = width() / 2;
+    Splitter1->setSizes({half, std::max(0, Splitter1->width() - half - Splitter1->handleWidth())});
+    Splitter1Moved();
+    CheckBox2->setText(QStringLiteral(" + %1%").arg(Formats::general(servicePercent())));
+    Edit1Change();
+    showPrepaid();
+}
+
+void Tshekvetebi::Edit1Change()
+{
+    const int tab = TabControl1->currentIndex();
+    const QString type = tab <= 0 ? QStringLiteral("%") : TabControl1->tabText(tab);
+    NamedQuery* menu = m_dm->kerdzebi;
+    menu->close();
+    menu->setParam(QStringLiteral("das"), Edit1->text() + QStringLiteral("%"));
+    menu->setParam(QStringLiteral("tp"), type);
+    menu->open();
+}
+
+void Tshekvetebi::DBGrid1DblClick()
+{
+    if (ComboBox1->currentText().size() < 2) {
+        Messages::show(QStringLiteral("აირჩიეთ ოფიციანტი"), this);
+        return;
+    }
+    // An empty menu has no dish to add.
+    if (!m_dm->kerdzebi->isOpen() || m_dm->kerdzebi->isEmpty())
+        return;
+    forms().Raodenoba->exec();
+}
+
+void Tshekvetebi::CheckBox2Click()
+{
+    m_dm->sum_shekvetebi->close();
+    m_dm->sum_shekvetebi->open();
+    writeTotalLine();
+}
+
+void Tshekvetebi::Splitter1Moved()
+{
+    QHeaderView* menu = DBGrid1->horizontalHeader();
+    if (menu->count() >= 3) {
+        menu->resizeSection(0, std::max(0, DBGrid1->width() - 190));
+        menu->resizeSection(1, 80);
+        menu->resizeSection(2, 80);
+    }
+    QHeaderView* lines = DBGrid2->horizontalHeader();
+    if (lines->count() >= 4) {
+        lines->resizeSection(0, std::max(0, DBGrid2->width() - 220));
+        lines->resizeSection(1, 80);
+        lines->resizeSection(2, 80);
+        lines->resizeSection(3, 30);
+    }
+}
+
+Money Tshekvetebi::totalAmount(double sum, double percent, bool withService)
+{
+    const Money amount = withService ? TDM::totalWithService(sum, percent) : Money::fromDoubleHalfEven(sum);
+    return amount.roundedHalfEven(2);
+}
+
+void Tshekvetebi::writeTotalLine()
+{
+    NamedQuery* sums = m_dm->sum_shekvetebi;
+    const double s = (sums->isOpen() && !sums->isEmpty()) ? sums->asFloat(QStringLiteral("sulfasi")) : 0.0;
+    const QString amount = Formats::shortest(totalAmount(s, servicePercent(), CheckBox2->isChecked()));
+    Label3->setText(QStringLiteral("სულ: ") + amount);
+    Label3->setToolTip(amount);
+}
+
+void Tshekvetebi::showPlainSum()
+{
+    NamedQuery* sums = m_dm->sum_shekvetebi;
+    DBText1->setText(sums->isOpen() && !sums->isEmpty() ? sums->asString(QStringLiteral("sulfasi")) : QString());
+}
+
+void Tshekvetebi::showPrepaid()
+{
+    NamedQuery* table = m_dm->busytables;
+    DBText2->setText(table->isOpen() && !table->isEmpty() ? table->asString(QStringLiteral("GadaxdiliTanxa"))
+                                                          : QString());
 }

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QPixmap>
 
+#include "data/money.h"
+
 class DBGrid;
 class QCheckBox;
 class QComboBox;
@@ -55,6 +57,24 @@ public:
     // The delete mark: a red disc with a white cross, 30 x 30.
     static QPixmap deleteMark();
 
+    void FormShow();
+    void Edit1Change();
+    void DBGrid1DblClick();
+    void CheckBox2Click();
+    void Splitter1Moved();
+    // Writes the total line from sum_shekvetebi.sulfasi and the service box.
+    void writeTotalLine();
+    // The amount of the total line: S with the service charge when applied,
+    // four decimals, then rounded to two with halves to even.
+    static Money totalAmount(double sum, double percent, bool withService);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    double servicePercent();
+    void showPlainSum();
+    void showPrepaid();
+
     TDM* m_dm;
 };

@@ -1,6 +1,7 @@
 #include "app/shell/kelvoraapplication.h"
 #include "app/shell/messages.h"
 #include "app/shell/shared.h"
+#include "app/shell/inputerror.h"
 #include "data/dberror.h"
 
 #include <exception>
@@ -25,6 +26,8 @@ bool guarded(const std::function<void()>& action)
         return true;
     } catch (const DbError& e) {
         Messages::error(e.text());
+    } catch (const InputError& e) {
+        Messages::show(e.text());
     } catch (const std::exception& e) {
         Messages::error(QString::fromLocal8Bit(e.what()));
     }

@@ -1,0 +1,127 @@
+#include "orders/orderentry.h"
+#include "app/shell/inputerror.h"
+#include "app/shell/linestates.h"
+#include "app/shell/shared.h"
+#include "data/clock.h"
+#include "data/dberror.h"
+#include "data/formats.h"
+#include "data/tdm.h"
+#include "data/transaction.h"
+
+const QString OrderEntry::BadQuantityText =
+    QStringLiteral("რაოდენობა უნდა იყოს რიცხვი! შეიყვანეთ სწორი რაოდენობა!!!");
+
+int OrderEntry::gagzavnapovartan(TDM& dm, const QString& ganyofileba)
+{
+    NamedQuery* routes = dm.povrebis_uplebebi;
+    routes->close();
+    routes->setParam(QStringLiteral("GAN"), ganyofileba);
+    routes->open();
+    return LineState::kitchenFlag(routes->rowCount());
+}
+
+OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const QString& waiter,
+                                       const QString& quantityText)
+{
+    // The quantity is read twice: as a number for the line and as a four-decimal
+    // amount for the stock. Either failing refuses it before anything is written.
+    const std::optional<double> quantity = Formats::parseNumber(quantityText);
+    const std::optional<Money> stockQuantity = Money::parseLocal(quantityText);
+    if (!quantity || !stockQuantity)
+        throw InputError(BadQuantityText);
+    bool isNumber = false;
+    const int table = tableText.toInt(&isNumber);
+    if (!isNumber)
+        throw InputError(QStringLiteral("მაგიდის ნომერი არასწორია: %1").arg(tableText));
+
+    NamedQuery* menu = dm.kerdzebi;
+    if (!menu->isOpen() || menu->isEmpty())
+        throw InputError(QStringLiteral("აირჩიეთ კერძი"));
+    const qint64 itemId = menu->asInteger(QStringLiteral("ID"));
+    const QString itemName = menu->asString(QStringLiteral("Dasaxeleba"));
+    const QVariant purchasePrice = menu->value(QStringLiteral("asagebi"));
+    const QVariant salePrice = menu->value(QStringLiteral("gasayidi"));
+    const QString type = menu->asString(QStringLiteral("tipi"));
+
+    NamedQuery* setting = dm.setting;
+    NamedQuery* occupancy = dm.busytables;
+    NamedQuery* lines = dm.shekvet;
+    Result result;
+    try {
+        Transaction tx;
+        // The settings row is the lock of order numbering: every station opening or
+        // adding to an order waits here, then reads the counter and the table afresh.
+        tx.lockAll(QStringLiteral("Parametres"));
+        occupancy->close();
+        occupancy->setParam(QStringLiteral("TB"), tableText);
+        occupancy->open();
+        setting->close();
+        setting->open();
+
+        QString lineWaiter = waiter;
+        if (!occupancy->isEmpty() && occupancy->asInteger(QStringLiteral("Busy")) != 0) {
+            result.orderNumber = occupancy->asInteger(QStringLiteral("USERNUM"));
+            lineWaiter = occupancy->asString(QStringLiteral("OFICIANT"));
+        } else {
+            result.newOrder = true;
+            result.orderNumber = setting->asInteger(QStringLiteral("inctb")) + 1;
+            setting->edit();
+            setting->setField(QStringLiteral("inctb"), result.orderNumber);
+            setting->post();
+            if (occupancy->isEmpty())
+                occupancy->insert();
+            else
+                occupancy->edit();
+            occupancy->setField(QStringLiteral("TableNum"), table);
+            occupancy->setField(QStringLiteral("Busy"), 1);
+            occupancy->setField(QStringLiteral("USERNUM"), result.orderNumber);
+            occupancy->setField(QStringLiteral("OFICIANT"), waiter);
+            occupancy->post();
+        }
+
+        result.kitchenFlag = gagzavnapovartan(dm, type);
+        const QDateTime now = Clock::now();
+        if (!lines->isOpen())
+            lines->open();
+        lines->insert();
+        lines->setField(QStringLiteral("USERNUM"), result.orderNumber);
+        lines->setField(QStringLiteral("TableNum"), table);
+        lines->setField(QStringLiteral("Kerdzi_N"), itemId);
+        lines->setField(QStringLiteral("Kerdzi_DAS"), itemName);
+        lines->setField(QStringLiteral("AFASI"), purchasePrice);
+        lines->setField(QStringLiteral("GFASI"), salePrice);
+        lines->setField(QStringLiteral("Raodenoba"), *quantity);
+        lines->setField(QStringLiteral("OFFICIANT"), lineWaiter);
+        lines->setField(QStringLiteral("Tarigi"), short_dat(now));
+        lines->setField(QStringLiteral("Starttime"), now);
+        lines->setField(QStringLiteral("povari"), result.kitchenFlag);
+        lines->setField(QStringLiteral("STATUSI"), result.kitchenFlag);
+        lines->post();
+
+        // The stock drops by the quantity, relative to what is stored now.
+        NamedStatement* stock = dm.statement(QStringLiteral("kerdzebi_nashtis_cvlileba"));
+        stock->setParam(QStringLiteral("Q"), (-*stockQuantity).toSqlText());
+        stock->setParam(QStringLiteral("ID"), QString::number(itemId));
+        stock->execute();
+        tx.commit();
+    } catch (...) {
+        // Nothing was written: read the counter, the table and the lines again so
+        // that no window shows what the rollback undid.
+        setting->close();
+        occupancy->close();
+        const bool linesShown = lines->isOpen();
+        lines->close();
+        try {
+            setting->open();
+            occupancy->open();
+            if (linesShown)
+                lines->open();
+        } catch (const DbError&) {
+            // The database is out of reach; the first error is the one to show.
+        }
+        throw;
+    }
+    // Later re-reads of the lines show this order.
+    lines->setParam(QStringLiteral("USR"), result.orderNumber);
+    return result;
+}
