@@ -168,19 +168,26 @@ void FloorPlan::Button1Click()
     }
 }
 
+QPoint FloorPlan::layoutPosition(int j, int areaWidth, int pictureWidth)
+{
+    // An area narrower than one picture still shows one picture per row.
+    const int perRow = std::max(1, areaWidth / pictureWidth);
+    const int col = (j - 1) % perRow;
+    const int row = (j + perRow - 1) / perRow;
+    return QPoint(col * PitchX + 50, row * PitchY - 95);
+}
+
 void FloorPlan::Button2Click()
 {
     // Lay the pictures out in rows.
-    const int perRow = std::max(1, ScrollBox1->viewport()->width() / img1->width());
+    const int areaWidth = ScrollBox1->width();
     int right = 0;
     int bottom = 0;
     for (int j = 1; j <= m_count; ++j) {
         TablePicture* pic = picture(j);
         if (!pic)
             continue;
-        const int col = (j - 1) % perRow;
-        const int row = (j + perRow - 1) / perRow;
-        pic->move(col * PitchX + 50, row * PitchY - 95);
+        pic->move(layoutPosition(j, areaWidth, img1->width()));
         right = std::max(right, pic->geometry().right());
         bottom = std::max(bottom, pic->geometry().bottom());
     }

@@ -45,6 +45,10 @@ public:
     QToolButton* SpeedButton1;  // holds the busy-table picture
     QToolButton* SpeedButton2;  // holds the free-table picture
 
+    // Where the j-th picture goes in an area of the given width: rows of
+    // (width div picture width) pictures, at least one, on a pitch of 110 x 100.
+    static QPoint layoutPosition(int j, int areaWidth, int pictureWidth);
+
     static QPixmap freeTablePicture();
     static QPixmap busyTablePicture();
 
