@@ -1,0 +1,39 @@
+# Debian packages the build and the tests need, and a function that installs
+# the missing ones. Sourced by demo.sh and test.sh.
+
+# Build and run: Qt with its SQLite and PostgreSQL drivers and the offscreen and
+# X11 platforms (not pulled in when recommends are off); Noto for the Georgian
+# capital letters.
+KELVORA_BUILD_PACKAGES=(
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins
+  fonts-noto-core cmake ninja-build g++
+)
+# Tests: a throwaway PostgreSQL server and an X server for screen tests.
+KELVORA_TEST_PACKAGES=(
+  "${KELVORA_BUILD_PACKAGES[@]}"
+  postgresql xvfb xauth
+)
+
+# Installs those of the given packages that are not installed yet.
+ensure_packages() {
+  local missing=() p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+
+  local as_root=()
+  if [ "$(id -u)" != 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "Missing packages: ${missing[*]}; install them as root and run again." >&2
+      exit 1
+    fi
+    as_root=(sudo)
+  fi
+  echo "Installing ${missing[*]}" >&2
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
