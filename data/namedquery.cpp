@@ -8,6 +8,8 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -196,10 +198,20 @@ void NamedQuery::refresh()
 void NamedQuery::setCurrent(int row)
 {
     if (m_state == State::Edit || m_state == State::Insert) {
+        const bool dropsRow = m_state == State::Insert && !isModified();
         if (isModified())
             post();
         else
             cancel();
+        // The untouched insert was the last row and is gone: a move onto it
+        // lands on the row before.
+        if (dropsRow) {
+            row = std::min(row, m_rows - 1);
+            if (row < 0) {
+                m_eof = true;
+                return;
+            }
+        }
     }
     m_eof = false;
     if (row == m_current)
@@ -353,8 +365,8 @@ qint64 NamedQuery::asInteger(const QString& field) const
         return 0;
     if (v.metaType() == QMetaType::fromType<Money>())
         return v.value<Money>().roundedHalfEven(0).raw() / Money::Scale;
-    if (v.metaType().id() == QMetaType::Double)
-        return qRound64(v.toDouble());
+    if (v.metaType().id() == QMetaType::Double)  // halves to even, as an amount does
+        return qint64(std::nearbyint(v.toDouble()));
     bool ok = false;
     const qint64 i = v.toLongLong(&ok);
     if (!ok)
@@ -560,10 +572,27 @@ void NamedQuery::postEdit()
     QList<QVariant> oldValues;
     for (const auto& [f, v] : m_changes) {
         const QString col = tableColumn(f);
+        const Schema::Column* c = schemaColumn(m_table, col);
+        const QVariant old = sqlValue(f, m_columns[std::size_t(f)].value(std::size_t(m_current)));
         sets << col + QStringLiteral(" = ?");
-        checks << col + (pg ? QStringLiteral(" is not distinct from ?") : QStringLiteral(" is ?"));
         newValues << sqlValue(f, v);
-        oldValues << sqlValue(f, m_columns[std::size_t(f)].value(std::size_t(m_current)));
+        if (pg) {
+            checks << col + QStringLiteral(" is not distinct from ?");
+            oldValues << old;
+        } else if (c && c->type == Schema::ColumnType::Money) {
+            // SQLite keeps the amount as text, and not every writer spells it
+            // "12.3400" ("12.34", "0"): compare the amounts, not the texts.
+            checks << QStringLiteral("coalesce(abs(cast(%1 as real) - ?) < 0.00005, %1 is null and ? is null)").arg(col);
+            oldValues << (old.isNull() ? old : QVariant(Money::parse(old.toString())->toDouble())) << old;
+        } else if (c && c->type == Schema::ColumnType::DateTime) {
+            // Likewise a moment may be stored as "2024-06-08T12:00:00" or a day
+            // as "2024-06-08 00:00:00": compare the moments.
+            checks << QStringLiteral("datetime(%1) is datetime(?)").arg(col);
+            oldValues << old;
+        } else {
+            checks << col + QStringLiteral(" is ?");
+            oldValues << old;
+        }
     }
     const QString sql = QStringLiteral("update %1 set %2 where ID = ? and %3")
                             .arg(m_table, sets.join(QStringLiteral(", ")),

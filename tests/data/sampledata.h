@@ -1,9 +1,11 @@
 #pragma once
 
+#include "data/connection.h"
 #include "tests/support/testdb.h"
 
 #include <QSqlDatabase>
 #include <QStringList>
+#include <memory>
 
 // A small restaurant written with plain SQL on a station's connection, the same
 // text on both engines, so the queries under test read rows they did not write.
@@ -78,5 +80,31 @@ inline void write(const TestDb& db)
         TestDb::exec(station, sql);
     station.close();
 }
+
+// One sample database per engine, kept for the whole test program by the tests
+// that only read it (or clean up what they add); use() points kavshiri at the
+// running engine's.
+class Shared
+{
+public:
+    TestDb& use()
+    {
+        const int e = int(TestDb::currentEngine());
+        if (!m_db[e]) {
+            m_db[e] = std::make_unique<TestDb>(TestDb::currentEngine());
+            write(*m_db[e]);
+        }
+        Connection::setDataLinkPath(m_db[e]->udlPath());
+        return *m_db[e];
+    }
+    void reset()
+    {
+        m_db[0].reset();
+        m_db[1].reset();
+    }
+
+private:
+    std::unique_ptr<TestDb> m_db[2];
+};
 
 }  // namespace SampleData

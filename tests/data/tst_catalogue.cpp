@@ -19,7 +19,7 @@ class tst_catalogue : public QObject
 
 private Q_SLOTS:
     void initTestCase_data() { TestDb::addEngineRows(); }
-    void cleanupTestCase() { m_sample[0].reset(); m_sample[1].reset(); }
+    void cleanupTestCase() { m_sample.reset(); }
 
     void everyEntryIsKnown();
     void queries_data();
@@ -38,9 +38,8 @@ private Q_SLOTS:
     void dayEquals();
 
 private:
-    // The sample database of the running engine, shared by the tests that only read.
-    void useSample();
-    std::unique_ptr<TestDb> m_sample[2];
+    void useSample() { m_sample.use(); }
+    SampleData::Shared m_sample;
 };
 
 namespace {
@@ -62,16 +61,6 @@ int countRows(QSqlDatabase db, const QString& sql)
 }
 
 }  // namespace
-
-void tst_catalogue::useSample()
-{
-    const int e = int(TestDb::currentEngine());
-    if (!m_sample[e]) {
-        m_sample[e] = std::make_unique<TestDb>(TestDb::currentEngine());
-        SampleData::write(*m_sample[e]);
-    }
-    Connection::setDataLinkPath(m_sample[e]->udlPath());
-}
 
 void tst_catalogue::everyEntryIsKnown()
 {
