@@ -329,8 +329,9 @@ QVariant NamedQuery::valueAt(int row, int field) const
 
 QVariant NamedQuery::value(const QString& field) const
 {
+    // A query without rows reads empty values ("busytables" of a table without
+    // a row: Busy reads 0); only a closed query or an unknown field is an error.
     const int f = requireField(field);
-    requireRow();
     return valueAt(m_current, f);
 }
 

@@ -69,7 +69,8 @@ public:
     void setDisplay(const QString& field, Display display);
     Display display(int field) const;
 
-    // Values of the current row; reading from a closed or empty query throws.
+    // Values of the current row; reading from a closed query or an unknown field
+    // throws, and a query without rows reads empty values.
     QVariant value(const QString& field) const;
     bool isNull(const QString& field) const;
     QString asString(const QString& field) const;     // empty value: ""

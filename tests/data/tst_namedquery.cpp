@@ -26,6 +26,7 @@ private Q_SLOTS:
     void fields_data();
     void fields();
     void fieldErrors();
+    void emptyQueryReadsEmpty();
     void moneyRoundTrip_data();
     void moneyRoundTrip();
     void floatRoundTrip_data();
@@ -187,12 +188,26 @@ void tst_namedquery::fieldErrors()
     QVERIFY_THROWS_EXCEPTION(DbError, dm.busytables->asFloat(QStringLiteral("OFICIANT")));
     QVERIFY_THROWS_EXCEPTION(DbError, dm.busytables->asInteger(QStringLiteral("OFICIANT")));
     QVERIFY_THROWS_EXCEPTION(DbError, dm.busytables->asDateTime(QStringLiteral("OFICIANT")));
-    // No current row.
-    dm.shekvet->setParam(QStringLiteral("USR"), qint64(-1));
-    dm.shekvet->open();
-    QVERIFY(dm.shekvet->isEmpty());
-    QVERIFY(dm.shekvet->eof());
-    QVERIFY_THROWS_EXCEPTION(DbError, dm.shekvet->asString(QStringLiteral("Kerdzi_DAS")));
+}
+
+// A query without rows reads empty values: a table without an occupancy row
+// reads as free.
+void tst_namedquery::emptyQueryReadsEmpty()
+{
+    m_sample.use();
+    TDM dm;
+    dm.busytables->setParam(QStringLiteral("TB"), QStringLiteral("15"));
+    dm.busytables->open();
+    QVERIFY(dm.busytables->isEmpty());
+    QVERIFY(dm.busytables->eof());
+    QCOMPARE(dm.busytables->recNo(), -1);
+    QCOMPARE(dm.busytables->asInteger(QStringLiteral("Busy")), 0);
+    QCOMPARE(dm.busytables->asString(QStringLiteral("OFICIANT")), QString());
+    QCOMPARE(dm.busytables->asFloat(QStringLiteral("USERNUM")), 0.0);
+    QCOMPARE(dm.busytables->asMoney(QStringLiteral("GadaxdiliTanxa")), Money());
+    QVERIFY(dm.busytables->isNull(QStringLiteral("TableNum")));
+    QVERIFY_THROWS_EXCEPTION(DbError, dm.busytables->asInteger(QStringLiteral("NoSuchField")));
+    QVERIFY_THROWS_EXCEPTION(DbError, dm.busytables->edit());
 }
 
 void tst_namedquery::moneyRoundTrip_data()
