@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <algorithm>
+#include <sys/resource.h>
 
 namespace {
 
@@ -35,17 +36,20 @@ std::vector<double> fromArray(const QJsonArray& a)
     return v;
 }
 
+// Wall-clock times of the timed runs; their processor times go to `cpu`.
 std::vector<double> timed(const std::function<qint64(BenchContext&)>& f, BenchContext& c, int runs, int warmups,
-                          qint64* rows)
+                          qint64* rows, std::vector<double>* cpu)
 {
     for (int i = 0; i < warmups; ++i)
         *rows = f(c);
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
+        const double cpu0 = Measurement::cpuMs();
         QElapsedTimer t;
         t.start();
         *rows = f(c);
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
+        cpu->push_back(Measurement::cpuMs() - cpu0);
     }
     return ms;
 }
@@ -58,6 +62,8 @@ QJsonObject OperationResult::toJson() const
             {QStringLiteral("rows"), double(rows)},
             {QStringLiteral("layerMs"), layerMs},
             {QStringLiteral("bareMs"), bareMs},
+            {QStringLiteral("layerCpuMs"), layerCpuMs},
+            {QStringLiteral("bareCpuMs"), bareCpuMs},
             {QStringLiteral("layerRuns"), toArray(layerRuns)},
             {QStringLiteral("bareRuns"), toArray(bareRuns)},
             {QStringLiteral("baseKb"), double(baseKb)},
@@ -73,6 +79,8 @@ OperationResult OperationResult::fromJson(const QJsonObject& o)
     r.rows = qint64(o.value(QStringLiteral("rows")).toDouble());
     r.layerMs = o.value(QStringLiteral("layerMs")).toDouble();
     r.bareMs = o.value(QStringLiteral("bareMs")).toDouble();
+    r.layerCpuMs = o.value(QStringLiteral("layerCpuMs")).toDouble();
+    r.bareCpuMs = o.value(QStringLiteral("bareCpuMs")).toDouble();
     r.layerRuns = fromArray(o.value(QStringLiteral("layerRuns")).toArray());
     r.bareRuns = fromArray(o.value(QStringLiteral("bareRuns")).toArray());
     r.baseKb = qint64(o.value(QStringLiteral("baseKb")).toDouble());
@@ -92,6 +100,22 @@ qint64 Measurement::peakKb()
     return statusField("VmHWM");
 }
 
+double Measurement::cpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3
+           + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+QString Measurement::loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    return QString::fromLatin1(f.readAll().split(' ').value(0));
+}
+
 double Measurement::median(std::vector<double> values)
 {
     if (values.empty())
@@ -107,12 +131,15 @@ OperationResult Measurement::measure(const Operation& op, BenchContext& context,
     r.name = QString::fromLatin1(op.name);
     r.baseKb = residentKb();
     qint64 rows = 0;
-    r.bareRuns = timed(op.bare, context, runs, warmups, &rows);
+    std::vector<double> bareCpu, layerCpu;
+    r.bareRuns = timed(op.bare, context, runs, warmups, &rows, &bareCpu);
     r.bareHwmKb = peakKb();
-    r.layerRuns = timed(op.run, context, runs, warmups, &r.rows);
+    r.layerRuns = timed(op.run, context, runs, warmups, &r.rows, &layerCpu);
     r.layerHwmKb = peakKb();
     r.bareMs = median(r.bareRuns);
     r.layerMs = median(r.layerRuns);
+    r.bareCpuMs = median(bareCpu);
+    r.layerCpuMs = median(layerCpu);
     if (rows != r.rows)
         r.error = QStringLiteral("the bare engine read %1 rows, the data layer %2").arg(rows).arg(r.rows);
     return r;

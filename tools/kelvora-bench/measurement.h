@@ -11,8 +11,10 @@ struct OperationResult
 {
     QString name;
     qint64 rows = 0;
-    double layerMs = 0;  // medians
+    double layerMs = 0;  // medians of the wall-clock times
     double bareMs = 0;
+    double layerCpuMs = 0;  // medians of this process's processor time (user and system)
+    double bareCpuMs = 0;
     std::vector<double> layerRuns;
     std::vector<double> bareRuns;
     qint64 baseKb = 0;       // resident size before the first run
@@ -30,6 +32,10 @@ namespace Measurement {
 // VmRSS and VmHWM of this process, in kB (0 when /proc is not there).
 qint64 residentKb();
 qint64 peakKb();
+// Processor time used by this process so far, in ms.
+double cpuMs();
+// The system's load average over the last minute, as /proc/loadavg has it.
+QString loadAverage();
 
 // Warm-up runs, then timed runs: first the bare engine's, then the data layer's,
 // so that the peak read last is the data layer's own.

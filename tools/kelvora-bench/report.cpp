@@ -2,6 +2,7 @@
 #include "tools/kelvora-bench/benchoptions.h"
 
 #include <QStringList>
+#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -67,16 +68,22 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
     out(QStringLiteral("   month %1..%2, year %3..%4, cook \"%5\"; medians of the timed runs after warm-up")
             .arg(c.monthFirst.toString(Qt::ISODate), c.monthLast.toString(Qt::ISODate),
                  c.yearFirst.toString(Qt::ISODate), c.yearLast.toString(Qt::ISODate), c.cook));
+    out(QStringLiteral("   load average %1 on %2 processors; cpu = this process's processor time (the server's "
+                       "is not in it)")
+            .arg(Measurement::loadAverage())
+            .arg(QThread::idealThreadCount()));
     out(QStringLiteral("   peak = VmHWM of %1")
             .arg(separateProcesses ? QStringLiteral("the operation's own child process (base = its size before "
                                                     "the first run; the bare runs come first)")
                                    : QStringLiteral("this process so far (--in-process: it only grows)")));
-    out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8  %9")
+    out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10  %11")
             .arg(QStringLiteral("operation"), -13)
             .arg(QStringLiteral("rows"), 9)
             .arg(QStringLiteral("layer ms"), 9)
             .arg(QStringLiteral("bare ms"), 9)
             .arg(QStringLiteral("ratio"), 6)
+            .arg(QStringLiteral("layer cpu"), 9)
+            .arg(QStringLiteral("bare cpu"), 9)
             .arg(QStringLiteral("peak MB"), 8)
             .arg(QStringLiteral("bare MB"), 8)
             .arg(QStringLiteral("base MB"), 8)
@@ -98,12 +105,14 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
                                              : QStringLiteral("(at 2M lines)"));
             }
         }
-        out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8  %9")
+        out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10  %11")
                 .arg(r.name, -13)
                 .arg(r.rows, 9)
                 .arg(ms(r.layerMs), 9)
                 .arg(ms(r.bareMs), 9)
                 .arg(QString::number(r.ratio(), 'f', 2), 6)
+                .arg(ms(r.layerCpuMs), 9)
+                .arg(ms(r.bareCpuMs), 9)
                 .arg(mb(r.layerHwmKb), 8)
                 .arg(mb(r.bareHwmKb), 8)
                 .arg(mb(r.baseKb), 8)
