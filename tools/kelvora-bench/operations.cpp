@@ -1,7 +1,6 @@
 #include "tools/kelvora-bench/operations.h"
 #include "data/connection.h"
 #include "data/dberror.h"
-#include "data/sqltext.h"
 #include "data/tdm.h"
 
 #include <QSqlError>
@@ -20,18 +19,47 @@ QVariant scalar(const QString& sql)
     return q.next() ? q.value(0) : QVariant();
 }
 
-// The bare engine: the query's own SQL text, turned into positional markers as
-// the data layer turns it, with the parameter values the query holds now.
+// The catalogue's text with each ":name" turned into "?", and the names in order.
+// Done here rather than by the data layer, so that the bare engine keeps getting
+// the catalogue's text whatever the data layer makes of it.
+QString positionalText(const QString& sql, QStringList* names)
+{
+    QString out;
+    bool inString = false;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (c == u'\'')
+            inString = !inString;
+        const bool starts = !inString && c == u':' && i + 1 < sql.size()
+                            && (sql[i + 1].isLetter() || sql[i + 1] == u'_') && (i == 0 || sql[i - 1] != u':');
+        if (!starts) {
+            out += c;
+            continue;
+        }
+        qsizetype j = i + 1;
+        while (j < sql.size() && (sql[j].isLetterOrNumber() || sql[j] == u'_'))
+            ++j;
+        *names << sql.mid(i + 1, j - i - 1);
+        out += u'?';
+        i = j - 1;
+    }
+    return out;
+}
+
+// The bare engine: the query's SQL text with the parameter values the query
+// holds now, bound as the data layer binds them (an empty value as a null text).
 qint64 bareRead(const NamedQuery* query)
 {
-    SqlText text(query->sql());
-    for (const QString& name : query->paramNames())
-        text.setParam(name, query->param(name));
+    QStringList names;
+    const QString text = positionalText(query->sql(), &names);
     QSqlQuery q(Connection::database());
     q.setForwardOnly(true);
-    if (!q.prepare(text.positional()))
+    if (!q.prepare(text))
         throw DbError(q.lastError().text());
-    text.bindTo(q);
+    for (const QString& name : names) {
+        const QString v = query->param(name);
+        q.addBindValue(v.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v));
+    }
     if (!q.exec())
         throw DbError(q.lastError().text());
     const int columns = q.record().count();
