@@ -166,10 +166,11 @@ void TDM::addComputedFields()
     History_shekvetebi->addComputedField(
         QStringLiteral("sulfasi"),
         [](const NamedQuery& q, int row) {
-            // The line total is rounded to four decimals before its own service is added.
-            const Money c = Money::fromDoubleHalfEven(fieldAt(q, row, "Raodenoba") * fieldAt(q, row, "GFASI"));
+            // The line total is rounded to four decimals before its own service is
+            // added; the sum is rounded once more only to fit four decimals.
+            const double c = Money::fromDoubleHalfEven(fieldAt(q, row, "Raodenoba") * fieldAt(q, row, "GFASI")).toDouble();
             const double m = fieldAt(q, row, "momsaxureoba");
-            return QVariant::fromValue(c + Money::fromDoubleHalfEven(c.toDouble() / 100.0 * m));
+            return QVariant::fromValue(Money::fromDoubleHalfEven(c + c / 100.0 * m));
         },
         D::Money);
     History_shekvetebi->addComputedField(

@@ -81,6 +81,19 @@ inline void write(const TestDb& db)
     station.close();
 }
 
+// A second station's connection to `db`, opened once and kept under `name`.
+inline QSqlDatabase station(const TestDb& db, const QString& name)
+{
+    const QString database = db.link().provider == DataLink::Provider::SQLite ? db.link().dataSource
+                                                                              : db.link().database;
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase s = QSqlDatabase::database(name, false);
+        if (s.isOpen() && s.databaseName() == database)
+            return s;
+    }
+    return db.openStation(name);
+}
+
 // One sample database per engine, kept for the whole test program by the tests
 // that only read it (or clean up what they add); use() points kavshiri at the
 // running engine's.

@@ -77,14 +77,7 @@ qint64 stationCount(const QString& sql)
 // A second station on the database kavshiri is pointed at.
 QSqlDatabase station(const TestDb& db)
 {
-    const QString name = db.link().provider == DataLink::Provider::SQLite ? db.link().dataSource
-                                                                          : db.link().database;
-    if (QSqlDatabase::contains(QStringLiteral("station_b"))) {
-        QSqlDatabase s = QSqlDatabase::database(QStringLiteral("station_b"), false);
-        if (s.isOpen() && s.databaseName() == name)
-            return s;
-    }
-    return db.openStation(QStringLiteral("station_b"));
+    return SampleData::station(db, QStringLiteral("station_b"));
 }
 
 // Opens kerdzebi_kerid on one item.
