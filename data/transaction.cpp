@@ -83,10 +83,12 @@ void Transaction::lockRow(const QString& table, qint64 id)
 
 void Transaction::lockWhere(const QString& table, const QString& column, qint64 value)
 {
-    if (m_engine != Engine::PostgreSQL)
-        return;
+    // The names go into the SQL text: only the schema's own are taken, on
+    // either engine, so a mistake shows on SQLite too.
     if (!knownName(table, column))
         throw DbError(QStringLiteral("უცნობი ცხრილი ან სვეტი: %1.%2").arg(table, column));
+    if (m_engine != Engine::PostgreSQL)
+        return;
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("select ID from %1 where %2 = ? for update").arg(table, column));
     q.addBindValue(value);
