@@ -23,6 +23,21 @@ Schema::ColumnType columnType(const Schema::Table& table, const QString& column)
     throw DbError(QStringLiteral("unknown column %1.%2").arg(QLatin1String(table.name), column));
 }
 
+// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS" of a valid day.
+bool isIsoMoment(const QString& text)
+{
+    if (text.size() != 10 && text.size() != 19)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool sep = i == 4 || i == 7 || i == 10 || i == 13 || i == 16;
+        const QChar want = i == 4 || i == 7 ? u'-' : i == 10 ? u' ' : u':';
+        if (sep ? c != want : !c.isDigit())
+            return false;
+    }
+    return QDate::fromString(text.left(10), Qt::ISODate).isValid();
+}
+
 }  // namespace
 
 BatchSink::BatchSink(QSqlDatabase db, const QString& table, const QStringList& columns, int rowsPerStatement)
@@ -43,6 +58,12 @@ QVariant BatchSink::storedForm(Schema::ColumnType type, const QVariant& value)
         return QVariant(QMetaType::fromType<QString>());
     switch (type) {
     case T::DateTime: {
+        if (value.metaType().id() == QMetaType::QString) {
+            // Already in a stored form; a midnight is written as the day alone.
+            const QString text = value.toString();
+            if (isIsoMoment(text))
+                return text.endsWith(QLatin1String(" 00:00:00")) ? text.left(10) : text;
+        }
         const QDateTime dt = value.metaType().id() == QMetaType::QDate ? QDateTime(value.toDate(), QTime(0, 0))
                                                                         : value.toDateTime();
         if (dt.time() == QTime(0, 0))

@@ -76,7 +76,6 @@ private:
     const Item& pickItem();
     int uniform(int low, int high);  // inclusive
     bool chance(double p);
-    QTime timeBetween(int fromMinute, int toMinute);
 
     TDM& m_dm;
     Engine m_engine;
@@ -95,6 +94,8 @@ private:
     std::unique_ptr<TableSink> m_receiptSink;
     std::unique_ptr<TableSink> m_creditSink;
 
+    QDate m_day;  // the day being written, and its stored form
+    QString m_dayText;
     qint64 m_order = 0;        // last order number handed out
     qint64 m_linesWritten = 0;
     qint64 m_openLines = 0;
