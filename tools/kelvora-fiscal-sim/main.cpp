@@ -1,0 +1,226 @@
+// kelvora-fiscal-sim: a stand-in for the fiscal printer driver, for trying the
+// program and for its tests without a printer.
+//
+//   kelvora-fiscal-sim --command PATH --answer PATH [options]
+//   kelvora-fiscal-sim --udl FOLDER/kavshiri.udl [options]   paths from the settings row
+
+#include "fiscaldriver.h"
+
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/tdm.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+constexpr int MaxDelay = 600000;
+
+volatile std::sig_atomic_t g_stop = 0;
+
+extern "C" void requestStop(int)
+{
+    g_stop = 1;
+}
+
+void printErr(const QString& text)
+{
+    std::fprintf(stderr, "kelvora-fiscal-sim: %s\n", text.toLocal8Bit().constData());
+}
+
+class UsageError
+{
+public:
+    explicit UsageError(QString text) : m_text(std::move(text)) {}
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+struct Options
+{
+    QCommandLineOption command{QStringLiteral("command"), QStringLiteral("The command file to watch."),
+                               QStringLiteral("PATH")};
+    QCommandLineOption answer{QStringLiteral("answer"), QStringLiteral("The answer file to write."),
+                              QStringLiteral("PATH")};
+    QCommandLineOption udl{QStringLiteral("udl"),
+                           QStringLiteral("Read both paths from the settings row (COMMAND, ANSWER) of the "
+                                          "database this data link file points at."),
+                           QStringLiteral("PATH")};
+    QCommandLineOption code{QStringLiteral("code"),
+                            QStringLiteral("The two-character code of a well-formed command (default 00). "
+                                           "A malformed command is answered with %1.")
+                                .arg(QLatin1String(FiscalDriver::MalformedCode)),
+                            QStringLiteral("XX")};
+    QCommandLineOption delay{QStringLiteral("delay"),
+                             QStringLiteral("Write the answer MS milliseconds after the command file was "
+                                            "written (default 0)."),
+                             QStringLiteral("MS")};
+    QCommandLineOption noAnswer{QStringLiteral("no-answer"),
+                                QStringLiteral("Take the command but never answer.")};
+    QCommandLineOption shortAnswer{QStringLiteral("short"),
+                                   QStringLiteral("Answer with 14 characters: the code's first one only.")};
+    QCommandLineOption garbled{QStringLiteral("garbled"), QStringLiteral("Answer with random bytes.")};
+    QCommandLineOption once{QStringLiteral("once"), QStringLiteral("End after one exchange.")};
+    QCommandLineOption journal{QStringLiteral("journal"),
+                               QStringLiteral("Append one line per exchange: time, amount (- for a malformed "
+                                              "command) and answer (its code, none, short or garbled), "
+                                              "separated by tabs."),
+                               QStringLiteral("PATH")};
+
+    void addTo(QCommandLineParser& p)
+    {
+        for (QCommandLineOption* o :
+             {&command, &answer, &udl, &code, &delay, &noAnswer, &shortAnswer, &garbled, &once, &journal})
+            p.addOption(*o);
+    }
+};
+
+QString absolute(const QString& path)
+{
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+QString pathOption(const QCommandLineParser& p, const QCommandLineOption& o)
+{
+    const QString v = p.value(o);
+    if (v.trimmed().isEmpty())
+        throw UsageError(QStringLiteral("--%1 needs a path").arg(o.names().constFirst()));
+    return absolute(v);
+}
+
+void pathsFromDatabase(const QString& udl, FiscalDriver::Settings& s)
+{
+    if (!QFileInfo::exists(udl))
+        throw UsageError(QStringLiteral("%1 not found").arg(QDir::toNativeSeparators(udl)));
+    Connection::setDataLinkPath(udl);
+    {
+        TDM dm;
+        dm.setting->open();
+        s.commandPath = dm.setting->asString(QStringLiteral("COMMAND"));
+        s.answerPath = dm.setting->asString(QStringLiteral("ANSWER"));
+    }
+    Connection::close();
+    if (s.commandPath.isEmpty() || s.answerPath.isEmpty())
+        throw UsageError(QStringLiteral("the settings row holds no command or answer path"));
+}
+
+FiscalDriver::Settings settingsFrom(const QCommandLineParser& p, const Options& o)
+{
+    FiscalDriver::Settings s;
+    if (p.isSet(o.udl)) {
+        if (p.isSet(o.command) || p.isSet(o.answer))
+            throw UsageError(QStringLiteral("give either --udl or --command and --answer"));
+        pathsFromDatabase(pathOption(p, o.udl), s);
+    } else {
+        if (!p.isSet(o.command) || !p.isSet(o.answer))
+            throw UsageError(QStringLiteral("give --command and --answer, or --udl (see --help)"));
+        s.commandPath = pathOption(p, o.command);
+        s.answerPath = pathOption(p, o.answer);
+    }
+    if (s.commandPath == s.answerPath)
+        throw UsageError(QStringLiteral("the command and answer files must differ"));
+
+    if (p.isSet(o.code)) {
+        const QString code = p.value(o.code);
+        bool printable = code.size() == 2;
+        for (QChar c : code)
+            printable = printable && c.unicode() > 0x20 && c.unicode() < 0x7f;
+        if (!printable)
+            throw UsageError(QStringLiteral("--code \"%1\": expected two printable ASCII characters").arg(code));
+        s.code = code.toLatin1();
+    }
+    if (p.isSet(o.delay)) {
+        bool ok = false;
+        const int ms = p.value(o.delay).trimmed().toInt(&ok);
+        if (!ok || ms < 0 || ms > MaxDelay)
+            throw UsageError(QStringLiteral("--delay \"%1\": expected milliseconds from 0 to %2")
+                                 .arg(p.value(o.delay))
+                                 .arg(MaxDelay));
+        s.delay = std::chrono::milliseconds(ms);
+    }
+    int kinds = 0;
+    if (p.isSet(o.noAnswer)) {
+        s.answer = FiscalDriver::Answer::None;
+        ++kinds;
+    }
+    if (p.isSet(o.shortAnswer)) {
+        s.answer = FiscalDriver::Answer::Short;
+        ++kinds;
+    }
+    if (p.isSet(o.garbled)) {
+        s.answer = FiscalDriver::Answer::Garbled;
+        ++kinds;
+    }
+    if (kinds > 1)
+        throw UsageError(QStringLiteral("--no-answer, --short and --garbled exclude each other"));
+    s.once = p.isSet(o.once);
+    if (p.isSet(o.journal))
+        s.journalPath = pathOption(p, o.journal);
+    return s;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvora-fiscal-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Stands in for the fiscal printer driver: takes each command file, checks its two lines and\n"
+        "writes an answer file whose characters 14 and 15 hold the result code, for example\n"
+        "  FISCAL;RESULT00;RECEIPT 000001;SUM 12.50\n"
+        "Ends on SIGTERM or SIGINT, or after one exchange with --once."));
+    const QCommandLineOption help = parser.addHelpOption();
+    Options options;
+    options.addTo(parser);
+
+    if (!parser.parse(QCoreApplication::arguments())) {
+        printErr(parser.errorText());
+        return ExitUsage;
+    }
+    if (parser.isSet(help)) {
+        std::fprintf(stdout, "%s\n", parser.helpText().toLocal8Bit().constData());
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        printErr(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst()));
+        return ExitUsage;
+    }
+
+    FiscalDriver::Settings settings;
+    try {
+        settings = settingsFrom(parser, options);
+    } catch (const UsageError& e) {
+        printErr(e.text());
+        return ExitUsage;
+    } catch (const DbError& e) {
+        printErr(e.text());
+        return ExitFailure;
+    }
+
+    std::signal(SIGTERM, requestStop);
+    std::signal(SIGINT, requestStop);
+    QTimer stopCheck;
+    QObject::connect(&stopCheck, &QTimer::timeout, &app, [] {
+        if (g_stop)
+            QCoreApplication::exit(0);
+    });
+    stopCheck.start(FiscalDriver::PollInterval);
+
+    FiscalDriver driver(settings);
+    QObject::connect(&driver, &FiscalDriver::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
+    driver.start();
+    return app.exec();
+}
