@@ -1,0 +1,536 @@
+#include "billing/dprint.h"
+#include "billing/fiscalexchange.h"
+#include "billing/fiscalwaitdialog.h"
+#include "data/formats.h"
+#include "data/tdm.h"
+#include "tests/support/testdb.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    QVERIFY(f.commit());
+}
+
+// The journal's lines, each split into time, amount and answer.
+QList<QStringList> journalLines(const QString& path)
+{
+    QList<QStringList> lines;
+    for (const QByteArray& line : readAll(path).split('\n'))
+        if (!line.isEmpty())
+            lines << QString::fromLatin1(line).split(u'\t');
+    return lines;
+}
+
+const QByteArray SaleLine = "S,1,______,_,__;Dasaxeleba;";
+const QByteArray SaleTail = ";1.000;1;1;1;0;0;\r\n";
+const QByteArray TotalLine = "T,1,______,_,__;\r\n";
+
+}  // namespace
+
+// The fiscal printer exchange against the driver simulator running as its own
+// process, on real files in a temporary folder.
+class tst_fiscal : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    FiscalExchange::Paths m_paths;
+    QString m_journal;
+    std::vector<std::unique_ptr<QProcess>> m_drivers;
+
+    // Starts the simulator on the test's files and waits until it watches.
+    QProcess* startDriver(const QStringList& extra, bool withPaths = true)
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessChannelMode(QProcess::SeparateChannels);
+        p->setReadChannel(QProcess::StandardOutput);
+        QStringList args = extra;
+        if (withPaths)
+            args << QStringLiteral("--command") << m_paths.command << QStringLiteral("--answer") << m_paths.answer;
+        args << QStringLiteral("--journal") << m_journal;
+        p->start(QStringLiteral(KELVORA_FISCAL_SIM), args);
+        if (!p->waitForStarted(10000))
+            return nullptr;
+        QByteArray out;
+        while (!out.contains("watching")) {
+            if (!p->waitForReadyRead(20000)) {
+                qWarning() << "simulator did not start:" << p->readAllStandardError();
+                return nullptr;
+            }
+            out += p->readAllStandardOutput();
+        }
+        m_drivers.push_back(std::move(p));
+        return m_drivers.back().get();
+    }
+
+    // A simulator started with --once ends by itself after its exchange.
+    static bool endedCleanly(QProcess* p)
+    {
+        // waitForFinished() is false for a process already seen to end.
+        if (p->state() != QProcess::NotRunning && !p->waitForFinished(10000))
+            return false;
+        return p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QDir(m_dir.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(m_dir.path()));
+        m_paths = {m_dir.filePath(QStringLiteral("command.txt")), m_dir.filePath(QStringLiteral("answer.txt"))};
+        m_journal = m_dir.filePath(QStringLiteral("journal.txt"));
+    }
+
+    void cleanup()
+    {
+        Formats::setDecimalSeparator(QChar());
+        for (auto& p : m_drivers) {
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate();  // SIGTERM: the simulator ends cleanly
+                QVERIFY(p->waitForFinished(5000));
+                QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+                QCOMPARE(p->exitCode(), 0);
+            }
+        }
+        m_drivers.clear();
+    }
+
+    void correctnum_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a half cent rounds up") << 0.125 << "0.13";
+        QTest::newRow("whole number") << 7.0 << "7.00";
+        QTest::newRow("zero") << 0.0 << "0.00";
+        QTest::newRow("negative zero") << -0.0 << "0.00";
+        QTest::newRow("negative") << -2.5 << "-2.50";
+        QTest::newRow("one decimal") << 12.5 << "12.50";
+        QTest::newRow("no thousands separator") << 1234567.891 << "1234567.89";
+        QTest::newRow("half a cent") << 0.005 << "0.01";
+        QTest::newRow("minus half a cent, away from zero") << -0.005 << "-0.01";
+        QTest::newRow("just under half a cent") << 0.00499 << "0.00";
+        QTest::newRow("negative rounding to nothing has no sign") << -0.004 << "0.00";
+        // Below each of these the double lies a little under the half: the decimal
+        // amount rounds, not its binary expansion.
+        QTest::newRow("1.005") << 1.005 << "1.01";
+        QTest::newRow("2.675") << 2.675 << "2.68";
+        QTest::newRow("carry into the units") << 9.995 << "10.00";
+        QTest::newRow("negative carry") << -9.995 << "-10.00";
+        QTest::newRow("carry into a new digit") << 999.999 << "1000.00";
+        QTest::newRow("a sum of doubles") << 0.1 + 0.2 << "0.30";
+        QTest::newRow("large amount keeps its cents") << 123456789012.345 << "123456789012.35";
+    }
+
+    void correctnum()
+    {
+        QFETCH(double, amount);
+        QFETCH(QString, text);
+        for (QChar separator : {u'.', u','}) {
+            Formats::setDecimalSeparator(separator);
+            QCOMPARE(FiscalExchange::correctnum(amount), text);
+        }
+    }
+
+    void resultCode_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("success") << QByteArray("FISCAL;RESULT00;RECEIPT 000001\r\n") << "00";
+        QTest::newRow("another code") << QByteArray("FISCAL;RESULT17;RECEIPT 000001\r\n") << "17";
+        QTest::newRow("exactly fifteen characters") << QByteArray("ABCDEFGHIJKLM00") << "00";
+        QTest::newRow("whatever stands around it") << QByteArray("0000000000000000;\r\nxx") << "00";
+        QTest::newRow("fourteen characters") << QByteArray("FISCAL;RESULT0") << "0";
+        QTest::newRow("fourteen characters and a line break") << QByteArray("FISCAL;RESULT0\r\n") << "0";
+        QTest::newRow("thirteen characters") << QByteArray("FISCAL;RESULT") << "";
+        QTest::newRow("empty") << QByteArray() << "";
+        QTest::newRow("lines joined by CR LF") << QByteArray("ABCDEFGHIJK\r\n00") << "00";
+        QTest::newRow("a LF line end counts as CR LF") << QByteArray("ABCDEFGHIJK\n00") << "00";
+        QTest::newRow("a CR line end counts as CR LF") << QByteArray("ABCDEFGHIJK\r00") << "00";
+        QTest::newRow("a code across the line break") << QByteArray("ABCDEFGHIJKLM\r\n00") << "\r\n";
+        QTest::newRow("an empty first line") << QByteArray("\nABCDEFGHIJK00") << "00";
+        // One character per byte, whatever the bytes are.
+        QTest::newRow("non-ASCII bytes count one each") << QByteArray("\xc3\xa9\x42\x43\x44\x45\x46\x47\x48\x49\x4a"
+                                                                      "\x4b\x4c"
+                                                                      "00")
+                                                        << "00";
+        QTest::newRow("NUL bytes") << QByteArray(13, '\0') + "00" << "00";
+    }
+
+    void resultCode()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, code);
+        QCOMPARE(FiscalExchange::resultCode(answer), code);
+    }
+
+    // The command file as the driver finds it (no driver runs here).
+    void commandFile_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<QChar>("separator");
+        QTest::addColumn<QByteArray>("price");
+        QTest::newRow("12.5") << 12.5 << QChar(u'.') << QByteArray("12.50");
+        QTest::newRow("12.5, comma separator") << 12.5 << QChar(u',') << QByteArray("12.50");
+        QTest::newRow("zero") << 0.0 << QChar(u'.') << QByteArray("0.00");
+        QTest::newRow("negative, comma separator") << -2.5 << QChar(u',') << QByteArray("-2.50");
+        QTest::newRow("large, comma separator") << 1234567.891 << QChar(u',') << QByteArray("1234567.89");
+    }
+
+    void commandFile()
+    {
+        QFETCH(double, amount);
+        QFETCH(QChar, separator);
+        QFETCH(QByteArray, price);
+        Formats::setDecimalSeparator(separator);
+        writeFile(m_paths.answer, "FISCAL;RESULT00;from an earlier exchange\r\n");
+
+        FiscalExchange exchange(FiscalExchange::Timing{0ms, 1});
+        QString status;
+        QVERIFY(!exchange.exchange(m_paths, amount, status));
+        QCOMPARE(status, QStringLiteral("off"));
+        QCOMPARE(exchange.checksMade(), 1);
+
+        QCOMPARE(readAll(m_paths.command), SaleLine + price + SaleTail + TotalLine);
+        // The old answer went before the command was written; the command came by
+        // rename, leaving no temporary file behind.
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("command.txt")});
+    }
+
+    void exchangeWithDriver_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<QChar>("separator");
+        QTest::addColumn<QStringList>("driverOptions");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("registered");  // the amount in the journal
+        QTest::addColumn<QString>("answered");    // the answer in the journal
+
+        const QStringList none;
+        QTest::newRow("accepted") << 12.5 << QChar(u'.') << none << true << "00" << "12.50" << "00";
+        QTest::newRow("comma separator still sends a point")
+            << 12.5 << QChar(u',') << none << true << "00" << "12.50" << "00";
+        QTest::newRow("zero") << 0.0 << QChar(u'.') << none << true << "00" << "0.00" << "00";
+        QTest::newRow("negative") << -2.5 << QChar(u',') << none << true << "00" << "-2.50" << "00";
+        QTest::newRow("half a cent rounds up") << 0.125 << QChar(u'.') << none << true << "00" << "0.13" << "00";
+        QTest::newRow("refused with the driver's code")
+            << 7.0 << QChar(u'.') << QStringList{"--code", "17"} << false << "17" << "7.00" << "17";
+        QTest::newRow("a code of letters") << 7.0 << QChar(u'.') << QStringList{"--code", "E3"} << false << "E3"
+                                           << "7.00" << "E3";
+        QTest::newRow("short answer") << 7.0 << QChar(u'.') << QStringList{"--short"} << false << "0" << "7.00"
+                                      << "short";
+    }
+
+    void exchangeWithDriver()
+    {
+        QFETCH(double, amount);
+        QFETCH(QChar, separator);
+        QFETCH(QStringList, driverOptions);
+        QFETCH(bool, result);
+        QFETCH(QString, status);
+        QFETCH(QString, registered);
+        QFETCH(QString, answered);
+        Formats::setDecimalSeparator(separator);
+        QProcess* driver = startDriver(driverOptions + QStringList{QStringLiteral("--once")});
+        QVERIFY(driver);
+
+        FiscalExchange exchange(FiscalExchange::Timing{20ms, 250});
+        QString got;
+        QCOMPARE(exchange.exchange(m_paths, amount, got), result);
+        QCOMPARE(got, status);
+        QVERIFY(endedCleanly(driver));
+
+        const QList<QStringList> journal = journalLines(m_journal);
+        QCOMPARE(journal.size(), 1);
+        QCOMPARE(journal[0].size(), 3);
+        QCOMPARE(journal[0][1], registered);
+        QCOMPARE(journal[0][2], answered);
+        // The driver took the command; the answer stays until the next exchange.
+        QVERIFY(!QFile::exists(m_paths.command));
+        QVERIFY(QFile::exists(m_paths.answer));
+    }
+
+    void garbledAnswerIsNoSuccess()
+    {
+        QProcess* driver = startDriver({QStringLiteral("--garbled"), QStringLiteral("--once")});
+        QVERIFY(driver);
+        FiscalExchange exchange(FiscalExchange::Timing{20ms, 250});
+        QString status;
+        QVERIFY(!exchange.exchange(m_paths, 3.2, status));
+        QVERIFY(endedCleanly(driver));
+        QCOMPARE(status.size(), 2);
+        QVERIFY(status != QLatin1String("00"));
+        QCOMPARE(readAll(m_paths.answer).size(), 48);
+    }
+
+    // The simulator stands for the real driver only if it refuses what the real
+    // one would: every malformed command is answered with 01.
+    void driverRefusesMalformedCommand_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("LF line ends") << QByteArray(
+            "S,1,______,_,__;Dasaxeleba;12.50;1.000;1;1;1;0;0;\nT,1,______,_,__;\n");
+        QTest::newRow("comma in the price") << SaleLine + "12,50" + SaleTail + TotalLine;
+        QTest::newRow("three decimals") << SaleLine + "12.500" + SaleTail + TotalLine;
+        QTest::newRow("one decimal") << SaleLine + "12.5" + SaleTail + TotalLine;
+        QTest::newRow("grouped thousands") << SaleLine + "1,234.50" + SaleTail + TotalLine;
+        QTest::newRow("no total line") << SaleLine + "12.50" + SaleTail;
+        QTest::newRow("a line too many") << SaleLine + "12.50" + SaleTail + TotalLine + "\r\n";
+        QTest::newRow("five underscores") << QByteArray("S,1,_____,_,__;Dasaxeleba;12.50") + SaleTail + TotalLine;
+    }
+
+    void driverRefusesMalformedCommand()
+    {
+        QFETCH(QByteArray, command);
+        QProcess* driver = startDriver({QStringLiteral("--once")});
+        QVERIFY(driver);
+        writeFile(m_paths.command, command);
+        QVERIFY(endedCleanly(driver));
+        QVERIFY(!QFile::exists(m_paths.command));
+        QCOMPARE(FiscalExchange::resultCode(readAll(m_paths.answer)), QStringLiteral("01"));
+        const QList<QStringList> journal = journalLines(m_journal);
+        QCOMPARE(journal.size(), 1);
+        QCOMPARE(journal[0].value(1), QStringLiteral("-"));
+    }
+
+    void leftCommandBlocksTheExchange()
+    {
+        const QByteArray left = SaleLine + "5.00" + SaleTail + TotalLine;
+        const QByteArray oldAnswer = "FISCAL;RESULT00;RECEIPT 000007;SUM 5.00\r\n";
+        writeFile(m_paths.command, left);
+        writeFile(m_paths.answer, oldAnswer);
+
+        FiscalExchange exchange(FiscalExchange::Timing{20ms, 250});
+        QString status;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!exchange.exchange(m_paths, 12.5, status));
+        QCOMPARE(status, QStringLiteral("oldfile"));
+        QCOMPARE(exchange.checksMade(), 0);
+        QVERIFY(clock.elapsed() < 1000);
+        // Nothing written, nothing deleted.
+        QCOMPARE(readAll(m_paths.command), left);
+        QCOMPARE(readAll(m_paths.answer), oldAnswer);
+    }
+
+    void answerInTimeForTheLastCheckIsRead()
+    {
+        // Checks at 0, 0.1, ... 3.9 s; the answer comes between the 39th and the 40th.
+        QProcess* driver = startDriver({QStringLiteral("--delay"), QStringLiteral("3850"), QStringLiteral("--once")});
+        QVERIFY(driver);
+        FiscalExchange exchange(FiscalExchange::Timing{100ms, 40});
+        QString status;
+        QVERIFY(exchange.exchange(m_paths, 12.5, status));
+        QCOMPARE(status, QStringLiteral("00"));
+        QCOMPARE(exchange.checksMade(), 40);
+        QVERIFY(endedCleanly(driver));
+    }
+
+    void answerAfterTheLastCheckStaysUntilTheNextExchange()
+    {
+        QProcess* late = startDriver({QStringLiteral("--delay"), QStringLiteral("4100"), QStringLiteral("--code"),
+                                      QStringLiteral("42"), QStringLiteral("--once")});
+        QVERIFY(late);
+        FiscalExchange exchange(FiscalExchange::Timing{100ms, 40});
+        QString status;
+        QVERIFY(!exchange.exchange(m_paths, 12.5, status));
+        QCOMPARE(status, QStringLiteral("off"));
+        QCOMPARE(exchange.checksMade(), 40);
+        QVERIFY(!QFile::exists(m_paths.answer));
+
+        // The late answer arrives and nobody removes it.
+        QVERIFY(endedCleanly(late));
+        QCOMPARE(FiscalExchange::resultCode(readAll(m_paths.answer)), QStringLiteral("42"));
+
+        // The next exchange deletes it before writing its command, so it reads the
+        // new answer, not the late one.
+        QProcess* next = startDriver({QStringLiteral("--delay"), QStringLiteral("200"), QStringLiteral("--once")});
+        QVERIFY(next);
+        QVERIFY(exchange.exchange(m_paths, 3.0, status));
+        QCOMPARE(status, QStringLiteral("00"));
+        QVERIFY(exchange.checksMade() > 1);
+        QVERIFY(endedCleanly(next));
+        const QList<QStringList> journal = journalLines(m_journal);
+        QCOMPARE(journal.size(), 2);
+        QCOMPARE(journal[1].value(1), QStringLiteral("3.00"));
+    }
+
+    void unwritableCommandEndsWithOff()
+    {
+        const QString missing = m_dir.filePath(QStringLiteral("no-such-folder"));
+        const FiscalExchange::Paths paths{missing + QStringLiteral("/command.txt"),
+                                          missing + QStringLiteral("/answer.txt")};
+        FiscalExchange exchange(FiscalExchange::Timing{10ms, 3});
+        QString status;
+        QVERIFY(!exchange.exchange(paths, 12.5, status));
+        QCOMPARE(status, QStringLiteral("off"));
+        QCOMPARE(exchange.checksMade(), 3);
+    }
+
+    // The order window's DPrint: paths from the settings row, the program's timing.
+    void dprintThroughTheSettingsRow_data() { TestDb::addEngineRows(); }
+
+    void dprintThroughTheSettingsRow()
+    {
+        QFETCH(int, engine);
+        Setup::Settings settings;
+        settings.commandPath = m_paths.command;
+        settings.answerPath = m_paths.answer;
+        TestDb db(Engine(engine), settings);
+        // The simulator reads the same paths through the data link file.
+        QProcess* driver = startDriver({QStringLiteral("--udl"), db.udlPath(), QStringLiteral("--once")}, false);
+        QVERIFY(driver);
+
+        TDM dm;
+        QVERIFY(!dm.setting->isOpen());
+        QString status;
+        QVERIFY(DPrint(dm, 12.5, status));
+        QCOMPARE(status, QStringLiteral("00"));
+        QVERIFY(dm.setting->isOpen());
+        QVERIFY(endedCleanly(driver));
+        const QList<QStringList> journal = journalLines(m_journal);
+        QCOMPARE(journal.size(), 1);
+        QCOMPARE(journal[0].value(1), QStringLiteral("12.50"));
+        QCOMPARE(journal[0].value(2), QStringLiteral("00"));
+
+        // The driver has not taken this one: the next exchange is refused.
+        writeFile(m_paths.command, SaleLine + "1.00" + SaleTail + TotalLine);
+        QVERIFY(!DPrint(dm, 3.0, status));
+        QCOMPARE(status, QStringLiteral("oldfile"));
+    }
+
+    // The program's own timing, once at full length: 40 checks 500 ms apart.
+    void noAnswerEndsWithOffAfterTwentySeconds()
+    {
+        QProcess* driver = startDriver({QStringLiteral("--no-answer"), QStringLiteral("--once")});
+        QVERIFY(driver);
+        FiscalExchange exchange;
+        QString status;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!exchange.exchange(m_paths, 12.5, status));
+        const qint64 took = clock.elapsed();
+        QCOMPARE(status, QStringLiteral("off"));
+        QCOMPARE(exchange.checksMade(), 40);
+        QVERIFY2(took >= 19500 && took < 21000, qPrintable(QString::number(took)));
+        QVERIFY(endedCleanly(driver));
+        QVERIFY(!QFile::exists(m_paths.command));
+        QVERIFY(!QFile::exists(m_paths.answer));
+        QCOMPARE(journalLines(m_journal).value(0).value(2), QStringLiteral("none"));
+    }
+
+    void waitIndicator_data()
+    {
+        QTest::addColumn<bool>("windowShown");
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<bool>("indicatorExpected");
+        QTest::newRow("over a visible window") << true << false << true;
+        QTest::newRow("hidden on request") << true << true << false;
+        QTest::newRow("no visible window") << false << false << false;
+    }
+
+    void waitIndicator()
+    {
+        QFETCH(bool, windowShown);
+        QFETCH(bool, hidden);
+        QFETCH(bool, indicatorExpected);
+        QWidget window;
+        window.resize(400, 300);
+        if (windowShown) {
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+        }
+        QProcess* driver = startDriver({QStringLiteral("--delay"), QStringLiteral("1000"), QStringLiteral("--once")});
+        QVERIFY(driver);
+
+        // Looks at the screen every 100 ms while the exchange waits.
+        struct Sample
+        {
+            bool visible;
+            bool applicationModal;
+            bool activeModal;
+            QString text;
+        };
+        QList<Sample> samples;
+        bool escapePressed = false;
+        QTimer sampler;
+        sampler.setInterval(100);
+        connect(&sampler, &QTimer::timeout, this, [&] {
+            auto* dialog = window.findChild<FiscalWaitDialog*>();
+            if (!dialog) {
+                samples << Sample{false, false, false, {}};
+                return;
+            }
+            samples << Sample{dialog->isVisible(), dialog->windowModality() == Qt::ApplicationModal,
+                              QApplication::activeModalWidget() == dialog, dialog->Label1->text()};
+            if (!escapePressed) {
+                // Neither Escape nor closing ends the wait.
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                dialog->close();
+                escapePressed = true;
+            }
+        });
+        sampler.start();
+
+        FiscalExchange exchange(FiscalExchange::Timing{200ms, 10},
+                                hidden ? FiscalExchange::Indicator::Hidden : FiscalExchange::Indicator::Automatic);
+        exchange.setWindow(&window);
+        QString status;
+        QVERIFY(exchange.exchange(m_paths, 12.5, status));
+        sampler.stop();
+        QCOMPARE(status, QStringLiteral("00"));
+        QVERIFY(endedCleanly(driver));
+
+        // The event loop ran all along: the window never froze.
+        QVERIFY2(samples.size() >= 5, qPrintable(QString::number(samples.size())));
+        QVERIFY(!window.findChild<FiscalWaitDialog*>());
+        if (!indicatorExpected) {
+            for (const Sample& s : samples)
+                QVERIFY(!s.visible);
+            return;
+        }
+        const QRegularExpression pattern(QStringLiteral("^ფისკალური პრინტერის პასუხს ველოდები… (\\d+) წმ$"));
+        int previous = 2;  // at most 1.8 s left after the first check
+        for (const Sample& s : samples) {
+            QVERIFY(s.visible);
+            QVERIFY(s.applicationModal);
+            QVERIFY(s.activeModal);
+            const QRegularExpressionMatch m = pattern.match(s.text);
+            QVERIFY2(m.hasMatch(), qPrintable(s.text));
+            const int seconds = m.captured(1).toInt();
+            QVERIFY(seconds >= 1 && seconds <= previous);
+            previous = seconds;
+        }
+    }
+};
+
+QTEST_MAIN(tst_fiscal)
+#include "tst_fiscal.moc"
