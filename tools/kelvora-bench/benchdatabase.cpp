@@ -140,7 +140,7 @@ void BenchDatabase::recreate()
     } else {
         {
             QSqlDatabase admin = Connection::openNamed(adminLink(), AdminConnection);
-            exec(admin, QStringLiteral("create database %1 encoding 'UTF8'").arg(m_link.database));
+            exec(admin, QStringLiteral("create database %1 encoding 'UTF8' template template0").arg(m_link.database));
             admin.close();
         }
         QSqlDatabase::removeDatabase(AdminConnection);
