@@ -21,6 +21,10 @@ DataSource::DataSource(const QString& name, NamedQuery* dataSet, QObject* parent
     });
     connect(dataSet, &NamedQuery::rowChanged, this, pass(&DataSource::rowChanged));
     connect(dataSet, &NamedQuery::rowInserted, this, pass(&DataSource::rowInserted));
+    connect(dataSet, &NamedQuery::rowAboutToBeRemoved, this, [this](int row) {
+        if (m_disabled == 0)
+            Q_EMIT rowAboutToBeRemoved(row);
+    });
     connect(dataSet, &NamedQuery::rowRemoved, this, pass(&DataSource::rowRemoved));
     connect(dataSet, &NamedQuery::currentChanged, this, pass(&DataSource::currentChanged));
 }

@@ -24,6 +24,7 @@ Q_SIGNALS:
     void reset();  // opened, closed or re-read: everything shown changes
     void rowChanged(int row);
     void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);  // still in the query; rowRemoved follows
     void rowRemoved(int row);
     void currentChanged(int row);
     // Any change seen through this source while its query is open.

@@ -665,6 +665,7 @@ void NamedQuery::cancel()
 {
     if (m_state == State::Insert) {
         const int row = m_current;
+        Q_EMIT rowAboutToBeRemoved(row);
         for (SnapshotColumn& c : m_columns)
             c.remove(std::size_t(row));
         --m_rows;
@@ -704,6 +705,7 @@ void NamedQuery::remove()
     if (q.numRowsAffected() != 1)
         throw DbError(conflictText());
     const int row = m_current;
+    Q_EMIT rowAboutToBeRemoved(row);
     for (SnapshotColumn& c : m_columns)
         c.remove(std::size_t(row));
     --m_rows;

@@ -99,6 +99,7 @@ Q_SIGNALS:
     void currentChanged(int row);
     void rowChanged(int row);  // a posted edit, or a field of the current row changed
     void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);  // the row is still in the snapshot
     void rowRemoved(int row);
     void posted();
 

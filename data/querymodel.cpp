@@ -20,14 +20,28 @@ QueryModel::QueryModel(DataSource* source, QVector<Column> columns, QObject* par
         m_rows = dataSet()->rowCount();
         endInsertRows();
     });
+    // Views read the neighbours of a removed row before and after it goes, so
+    // the removal is announced while the row is still in the query.
+    connect(source, &DataSource::rowAboutToBeRemoved, this, [this](int row) {
+        if (row < 0 || row >= m_rows || dataSet()->rowCount() != m_rows)
+            return;
+        beginRemoveRows({}, row, row);
+        m_removing = row;
+    });
     connect(source, &DataSource::rowRemoved, this, [this](int row) {
-        if (row < 0 || row >= m_rows || dataSet()->rowCount() != m_rows - 1) {
-            onReset();
+        const bool announced = m_removing == row;
+        m_removing = -1;
+        if (announced && dataSet()->rowCount() == m_rows - 1) {
+            m_rows = dataSet()->rowCount();
+            endRemoveRows();
             return;
         }
-        beginRemoveRows({}, row, row);
-        m_rows = dataSet()->rowCount();
-        endRemoveRows();
+        if (announced) {
+            // Not what was announced: finish the removal, then show it all anew.
+            m_rows = std::max(0, m_rows - 1);
+            endRemoveRows();
+        }
+        onReset();
     });
 }
 
