@@ -3,10 +3,12 @@
 
 # Build and run: Qt with its SQLite and PostgreSQL drivers and the offscreen and
 # X11 platforms (not pulled in when recommends are off); Noto for the Georgian
-# capital letters.
+# capital letters; LibreOffice Calc with its SDK for the bill printout and the
+# report export (not the -nogui Calc: it has no printers).
 KELVORA_BUILD_PACKAGES=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins
   fonts-noto-core cmake ninja-build g++
+  libreoffice-calc libreoffice-dev libreoffice-dev-common
 )
 # Tests: a throwaway PostgreSQL server and an X server for screen tests.
 KELVORA_TEST_PACKAGES=(
