@@ -1,0 +1,358 @@
+#include "app/shell/messages.h"
+#include "billing/billprintout.h"
+#include "billing/unooffice.h"
+#include "data/dberror.h"
+#include "data/formats.h"
+#include "tests/billing/officetesting.h"
+
+#include <QTest>
+#include <memory>
+
+Q_DECLARE_METATYPE(BillPrintout::Line)
+
+// The bill printout with a real headless LibreOffice: the cell map for one line
+// and several, with and without service, from the shipped template and from
+// templates of the test's own in .xls and .xlsx; the formula of column J; the
+// order fill, fiscal total, two print jobs, close; and the cases that print nothing.
+class tst_billprintout : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void cellMap_data();
+    void cellMap();
+    void formulaColumnJ_data();
+    void formulaColumnJ();
+    void stepsInOrder();
+    void everyPrintoutPrintsTwice();
+    void nothingPrinted_data();
+    void nothingPrinted();
+
+private:
+    QString templatePath(const QString& kind);
+
+    std::unique_ptr<OfficeTesting::TestOffice> m_test;
+};
+
+namespace {
+
+using BillPrintout::Line;
+
+const Line Khachapuri{12, QStringLiteral("ხაჭაპური"), 2, 5, 10, 7};
+const Line Mtsvadi{3, QStringLiteral("მწვადი"), 1, 45.5, 45.5, 12};
+const Line Limonati{4, QStringLiteral("ლიმონათი"), 3, 2.5, 7.5, 7};
+const Line Lobio{7, QStringLiteral("ლობიო"), 0.5, 4.1, 2.05, 7};
+const Line Chai{5, QStringLiteral("ჩაი"), 3, 0.3333, 0.9999, 21};
+
+BillPrintout::Order order(QList<Line> lines, bool service, double percent = 10)
+{
+    BillPrintout::Order o;
+    o.lines = std::move(lines);
+    o.waiter = QStringLiteral("ანა");
+    o.serviceApplied = service;
+    o.servicePercent = percent;
+    return o;
+}
+
+QString cell(char column, int row)
+{
+    return QChar::fromLatin1(column) + QString::number(row);
+}
+
+}  // namespace
+
+void tst_billprintout::initTestCase()
+{
+    QVERIFY2(QFileInfo::exists(OfficeTesting::shippedTemplate(BillPrintout::TemplateName)),
+             "the build makes the bill template beside the program");
+    m_test = std::make_unique<OfficeTesting::TestOffice>();
+    m_test->office().start();
+    Messages::intercept([](const QString&) { return false; });
+}
+
+void tst_billprintout::cleanupTestCase()
+{
+    Messages::stopIntercepting();
+    m_test.reset();
+}
+
+void tst_billprintout::init()
+{
+    m_test->clearPrints();
+    m_test->clearShown();
+    Messages::clearShown();
+}
+
+void tst_billprintout::cleanup()
+{
+    Formats::setDecimalSeparator(QChar());
+    // Whatever happened, the printout never speaks to the user.
+    QCOMPARE(Messages::shown(), QStringList());
+}
+
+// The shipped template, or one of the test's own: A2 holds 4 and H7 a mark above
+// zero ("xls", "xlsx"), or A2 is left empty, which breaks the formula ("broken").
+QString tst_billprintout::templatePath(const QString& kind)
+{
+    if (kind == QLatin1String("shipped"))
+        return OfficeTesting::shippedTemplate(BillPrintout::TemplateName);
+    const QString extension = kind == QLatin1String("xlsx") ? QStringLiteral("xlsx") : QStringLiteral("xls");
+    QMap<QString, QVariant> cells = {
+        {QStringLiteral("B5"), QStringLiteral("№")},
+        {QStringLiteral("C5"), QStringLiteral("დასახელება")},
+        {QStringLiteral("H5"), QStringLiteral("½")},
+        {QStringLiteral("H7"), 1},
+    };
+    if (kind != QLatin1String("broken"))
+        cells.insert(QStringLiteral("A2"), 4);
+    return m_test->makeWorkbook(QStringLiteral("bill-") + kind + u'.' + extension,
+                                OfficeTesting::flatWorkbook(cells));
+}
+
+void tst_billprintout::cellMap_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QChar>("separator");
+    QTest::addColumn<QList<Line>>("lines");
+    QTest::addColumn<bool>("service");
+    QTest::addColumn<double>("percent");
+    QTest::addColumn<QStringList>("lineTotals");  // F of each line
+    QTest::addColumn<QString>("serviceCaption");
+    QTest::addColumn<QString>("sum");
+    QTest::addColumn<QString>("serviceAmount");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("orderText");
+
+    QTest::newRow("one line, no service") << "shipped" << QChar(u'.') << QList<Line>{Khachapuri} << false
+                                          << 10.0 << QStringList{"10"} << "მომსახურება 0%"
+                                          << "10"
+                                          << "0"
+                                          << "10"
+                                          << "შეკვეთა 7";
+    QTest::newRow("one line, 10 % on 45.5") << "shipped" << QChar(u'.') << QList<Line>{Mtsvadi} << true
+                                            << 10.0 << QStringList{"45.5"} << "მომსახურება 10%"
+                                            << "45.5"
+                                            << "4.55"
+                                            << "50.05"
+                                            << "შეკვეთა 12";
+    QTest::newRow("one line, 10 % on 45.5, comma separator")
+        << "shipped" << QChar(u',') << QList<Line>{Mtsvadi} << true << 10.0 << QStringList{"45.5"}
+        << "მომსახურება 10%"
+        << "45.5"
+        << "4.55"
+        << "50.05"
+        << "შეკვეთა 12";
+    QTest::newRow("three lines, 15 %")
+        << "shipped" << QChar(u'.') << QList<Line>{Khachapuri, Limonati, Lobio} << true << 15.0
+        << QStringList{"10", "7.5", "2.05"} << "მომსახურება 15%"
+        << "19.55"
+        << "2.9325"
+        << "22.4825"
+        << "შეკვეთა 7";
+    QTest::newRow("three lines, service not applied")
+        << "shipped" << QChar(u'.') << QList<Line>{Khachapuri, Limonati, Lobio} << false << 15.0
+        << QStringList{"10", "7.5", "2.05"} << "მომსახურება 0%"
+        << "19.55"
+        << "0"
+        << "19.55"
+        << "შეკვეთა 7";
+    // Line totals keep two decimals, the totals four.
+    QTest::newRow("rounded totals, 12.5 %, comma") << "shipped" << QChar(u',') << QList<Line>{Chai} << true
+                                                   << 12.5 << QStringList{"1"} << "მომსახურება 12,5%"
+                                                   << "0.9999"
+                                                   << "0.125"
+                                                   << "1.1249"
+                                                   << "შეკვეთა 21";
+    QTest::newRow("xls template, two lines") << "xls" << QChar(u'.') << QList<Line>{Khachapuri, Mtsvadi}
+                                             << true << 10.0 << QStringList{"10", "45.5"} << "მომსახურება 10%"
+                                             << "55.5"
+                                             << "5.55"
+                                             << "61.05"
+                                             << "შეკვეთა 12";
+    QTest::newRow("xlsx template, one line") << "xlsx" << QChar(u',') << QList<Line>{Mtsvadi} << true << 10.0
+                                             << QStringList{"45.5"} << "მომსახურება 10%"
+                                             << "45.5"
+                                             << "4.55"
+                                             << "50.05"
+                                             << "შეკვეთა 12";
+}
+
+void tst_billprintout::cellMap()
+{
+    QFETCH(QString, kind);
+    QFETCH(QChar, separator);
+    QFETCH(QList<Line>, lines);
+    QFETCH(bool, service);
+    QFETCH(double, percent);
+    QFETCH(QStringList, lineTotals);
+    QFETCH(QString, serviceCaption);
+    QFETCH(QString, sum);
+    QFETCH(QString, serviceAmount);
+    QFETCH(QString, total);
+    QFETCH(QString, orderText);
+
+    Formats::setDecimalSeparator(separator);
+    OfficeTesting::RecordingOffice office(m_test->office());
+    QVERIFY(BillPrintout::print(office, templatePath(kind), order(lines, service, percent), [](double) {}));
+    QCOMPARE(m_test->shown().size(), 1);
+    const OfficeTesting::Sheet sheet(m_test->shown().constFirst());
+    QVERIFY2(sheet.isValid(), qPrintable(sheet.error()));
+
+    QCOMPARE(sheet.text(QStringLiteral("D3")), QStringLiteral("ანა"));
+    for (int i = 0; i < lines.size(); ++i) {
+        const int row = 6 + i;
+        const Line& line = lines[i];
+        QCOMPARE(sheet.cell(cell('B', row)).type, QStringLiteral("float"));
+        QCOMPARE(sheet.cell(cell('B', row)).value.toLongLong(), line.Kerdzi_N);
+        QCOMPARE(sheet.text(cell('C', row)), line.Kerdzi_DAS);
+        QCOMPARE(sheet.cell(cell('D', row)).value.toDouble(), line.Raodenoba);
+        QCOMPARE(sheet.cell(cell('E', row)).value.toDouble(), line.GFASI);
+        QCOMPARE(sheet.cell(cell('F', row)).type, QStringLiteral("float"));
+        QCOMPARE(sheet.cell(cell('F', row)).value, lineTotals[i]);
+        QVERIFY2(!sheet.cell(cell('J', row)).formula.isEmpty(), qPrintable(cell('J', row)));
+    }
+    // Two empty rows, then the footer from R = n + 8.
+    const int R = int(lines.size()) + 8;
+    for (int row = 6 + int(lines.size()); row < R; ++row)
+        for (char column : {'B', 'C', 'D', 'E', 'F', 'J'})
+            QVERIFY2(sheet.cell(cell(column, row)).isEmpty(), qPrintable(cell(column, row)));
+
+    QCOMPARE(sheet.text(cell('C', R)), QStringLiteral("ფასი:"));
+    QCOMPARE(sheet.text(cell('C', R + 1)), serviceCaption);
+    QCOMPARE(sheet.text(cell('C', R + 2)), QStringLiteral("სულ ფასი: "));
+    for (char column : {'E', 'J'}) {
+        QCOMPARE(sheet.cell(cell(column, R)).value, sum);
+        QCOMPARE(sheet.cell(cell(column, R + 1)).value, serviceAmount);
+        QCOMPARE(sheet.cell(cell(column, R + 2)).value, total);
+        QCOMPARE(sheet.cell(cell(column, R + 2)).type, QStringLiteral("float"));
+        QVERIFY(sheet.cell(cell(column, R + 3)).isEmpty());
+        QCOMPARE(sheet.text(cell(column, R + 4)), orderText);
+    }
+    QCOMPARE(sheet.text(cell('C', R + 5)), QStringLiteral("მადლობთ რომ გვეწვიეთ! "));
+
+    // Bold from C(R+2) to J(R+4), and nothing around it.
+    for (int row = R + 2; row <= R + 4; ++row)
+        for (char column = 'C'; column <= 'J'; ++column)
+            QVERIFY2(sheet.cell(cell(column, row)).bold, qPrintable(cell(column, row)));
+    for (const QString& outside : {cell('C', R + 1), cell('E', R + 1), cell('J', R + 1), cell('B', R + 2),
+                                   cell('K', R + 3), cell('C', R + 5), cell('E', R + 5)})
+        QVERIFY2(!sheet.cell(outside).bold, qPrintable(outside));
+}
+
+void tst_billprintout::formulaColumnJ_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("shown");  // J6, J7, J8
+
+    // Prices 10, 6 and 0. The test templates divide by A2 = 4 where H holds a mark
+    // (row 7); the shipped one divides by 2 and marks no row.
+    QTest::newRow("shipped") << "shipped" << QStringList{"10", "6", ""};
+    QTest::newRow("xls") << "xls" << QStringList{"10", "1.5", ""};
+    QTest::newRow("xlsx") << "xlsx" << QStringList{"10", "1.5", ""};
+}
+
+void tst_billprintout::formulaColumnJ()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, shown);
+
+    const QList<Line> lines = {
+        {1, QStringLiteral("ერთი"), 1, 10, 10, 3},
+        {2, QStringLiteral("ორი"), 2, 6, 12, 3},
+        {3, QStringLiteral("საჩუქარი"), 1, 0, 0, 3},
+    };
+    OfficeTesting::RecordingOffice office(m_test->office());
+    QVERIFY(BillPrintout::print(office, templatePath(kind), order(lines, false), [](double) {}));
+    const OfficeTesting::Sheet sheet(m_test->shown().constFirst());
+    for (int i = 0; i < shown.size(); ++i) {
+        const OfficeTesting::Cell j = sheet.cell(cell('J', 6 + i));
+        QVERIFY2(!j.formula.isEmpty(), qPrintable(j.text));
+        QCOMPARE(j.text, shown[i]);
+    }
+    // The divisor goes into the formula as text: A2 itself is not referred to.
+    QVERIFY(!sheet.cell(QStringLiteral("J7")).formula.contains(QLatin1String("A2")));
+}
+
+void tst_billprintout::stepsInOrder()
+{
+    OfficeTesting::RecordingOffice office(m_test->office());
+    int printedWhenTotalSent = -1;
+    const bool printed = BillPrintout::print(
+        office, templatePath(QStringLiteral("shipped")), order({Mtsvadi}, true), [&](double total) {
+            office.log.append(QStringLiteral("total ") + QString::number(total, 'g', 15));
+            printedWhenTotalSent = int(m_test->prints().size());
+        });
+    QVERIFY(printed);
+    QCOMPARE(office.log, (QStringList{"new P_fiscal_printer.xls", "total 50.05", "print", "print", "close"}));
+    QCOMPARE(printedWhenTotalSent, 0);
+    QCOMPARE(m_test->prints().size(), 2);
+}
+
+void tst_billprintout::everyPrintoutPrintsTwice()
+{
+    int totalsSent = 0;
+    for (int run = 1; run <= 2; ++run) {
+        QVERIFY(BillPrintout::print(m_test->office(), templatePath(QStringLiteral("shipped")),
+                                    order({Khachapuri, Lobio}, false), [&](double) { ++totalsSent; }));
+        QCOMPARE(totalsSent, run);
+        const QStringList prints = m_test->prints();
+        QCOMPARE(prints.size(), 2 * run);
+        for (const QString& p : prints)
+            QCOMPARE(m_test->printStart(p), QByteArray("%PDF"));
+    }
+    QVERIFY(m_test->shown().isEmpty());  // closed unsaved, never shown
+}
+
+void tst_billprintout::nothingPrinted_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<Line>>("lines");
+    QTest::addColumn<bool>("fiscalFails");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<bool>("totalSent");
+
+    QTest::newRow("empty order") << "shipped" << QList<Line>{} << false << QStringList{} << false;
+    QTest::newRow("missing template")
+        << "missing" << QList<Line>{Khachapuri} << false << QStringList{} << false;
+    QTest::newRow("formula refused") << "broken" << QList<Line>{Khachapuri} << false
+                                     << QStringList{"new bill-broken.xls"} << false;
+    QTest::newRow("fiscal exchange fails")
+        << "shipped" << QList<Line>{Khachapuri} << true << QStringList{"new P_fiscal_printer.xls"} << true;
+}
+
+void tst_billprintout::nothingPrinted()
+{
+    QFETCH(QString, kind);
+    QFETCH(QList<Line>, lines);
+    QFETCH(bool, fiscalFails);
+    QFETCH(QStringList, log);
+    QFETCH(bool, totalSent);
+
+    const QString path =
+        kind == QLatin1String("missing") ? m_test->file(BillPrintout::TemplateName) : templatePath(kind);
+    OfficeTesting::RecordingOffice office(m_test->office());
+    bool sent = false;
+    const bool printed = BillPrintout::print(office, path, order(lines, true), [&](double) {
+        sent = true;
+        if (fiscalFails)
+            throw DbError(QStringLiteral("no settings row"));
+    });
+    QVERIFY(!printed);
+    QCOMPARE(sent, totalSent);
+    QCOMPARE(office.log, log);
+    QVERIFY(m_test->prints().isEmpty());
+    QVERIFY(m_test->shown().isEmpty());
+
+    // The office is fine for the next printout.
+    QVERIFY(BillPrintout::print(m_test->office(), templatePath(QStringLiteral("shipped")),
+                                order({Khachapuri}, false), [](double) {}));
+    QCOMPARE(m_test->prints().size(), 2);
+}
+
+QTEST_MAIN(tst_billprintout)
+#include "tst_billprintout.moc"
