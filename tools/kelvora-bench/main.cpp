@@ -1,5 +1,13 @@
 // kelvora-bench: generates a sales history through the data layer and times the
 // heavy screens' queries against the bare engine, with their peak memory.
+//
+//   kelvora-bench --small                       a quick look on SQLite
+//   kelvora-bench --dir /tmp/kb --keep          2 M lines, kept for the next run
+//   kelvora-bench --dir /tmp/kb --reuse         times the kept database again
+//   scripts/with-postgres.sh kelvora-bench --engine both
+//
+// Time it in a Release build on a quiet machine: every table prints the load
+// average it was taken under and the processor time beside the wall clock.
 
 #include "tools/kelvora-bench/benchdatabase.h"
 #include "tools/kelvora-bench/benchoptions.h"
