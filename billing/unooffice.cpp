@@ -273,6 +273,7 @@ public:
     Reference<css::uno::XComponentContext> remote;
     Reference<css::frame::XDesktop2> desktop;
     std::unique_ptr<QProcess> process;
+    QString pipe;  // the name of the pipe the office listens on
     std::unique_ptr<QTemporaryDir> profile;
 
     // Declared last: destroyed first, after the jobs above let go of the office.
@@ -342,7 +343,7 @@ void UnoOffice::Private::startOffice()
         seedProfile(profile->path());
     }
     // A pipe (a local socket) is the office's only way in; its name is ours alone.
-    const QString pipe = QStringLiteral("kelvora-%1-%2")
+    pipe = QStringLiteral("kelvora-%1-%2")
                              .arg(QCoreApplication::applicationPid())
                              .arg(QRandomGenerator::global()->generate64(), 0, 16);
     const QStringList arguments = {
@@ -418,6 +419,9 @@ void UnoOffice::Private::stopOffice()
             process->kill();
             process->waitForFinished(3000);
         }
+        // An office that was killed leaves the socket file of its pipe behind.
+        if (process->exitStatus() == QProcess::CrashExit)
+            QFile::remove(QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipe));
         process.reset();
     }
     pid = 0;
