@@ -283,19 +283,18 @@ int main(int argc, char** argv)
                 throw SpreadsheetError(QStringLiteral("nothing was exported"));
         });
         report("blocks (program)", exported);
-        const QString programCopy = lastShown;
-        lastShown.clear();
         const auto exportedCells = measure(perCellRuns, [&] {
             exportPerCell(office, exportTemplate(templates, exportTemplateName), query, columns);
         });
         report("one request per cell", exportedCells);
         std::printf("  speed-up %.1fx\n", median(exportedCells) / median(exported));
-        if (!keep.isEmpty() && !programCopy.isEmpty()) {
-            QFile::remove(programCopy);  // the per-cell copy stays as the sample
+        // The last workbook shown (both ways write the same sheet) is kept as a sample, or dropped.
+        if (!keep.isEmpty() && !lastShown.isEmpty()) {
+            QFile::copy(lastShown, QDir(keep).filePath(QFileInfo(lastShown).fileName()));
             std::printf("\nprint files and %s kept in %s\n", qPrintable(QFileInfo(lastShown).fileName()),
                         qPrintable(keep));
-            QFile::copy(lastShown, QDir(keep).filePath(QFileInfo(lastShown).fileName()));
         }
+        QFile::remove(lastShown);
         query.close();
     } catch (const SpreadsheetError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.text()));
