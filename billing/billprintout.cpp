@@ -35,7 +35,7 @@ QString amountText(double value)
 
 QString BillPrintout::templatePath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(TemplateName);
+    return QDir(templateFolder()).filePath(TemplateName);
 }
 
 BillPrintout::Totals BillPrintout::totals(const Order& order)

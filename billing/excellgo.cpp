@@ -135,5 +135,5 @@ bool EXCELLGO(Spreadsheet& office, const QString& title, const QString& template
 bool EXCELLGO(const QString& title, const QString& templateName, const QueryModel& grid)
 {
     return EXCELLGO(spreadsheetApplication(), title, templateName, grid.dataSet(), grid.columns(),
-                    QCoreApplication::applicationDirPath());
+                    templateFolder());
 }

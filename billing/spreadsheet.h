@@ -76,3 +76,9 @@ Spreadsheet& spreadsheetApplication();
 // For tests: `office` serves instead of the program's own until this is called
 // again with nullptr.
 void setSpreadsheetApplication(Spreadsheet* office);
+
+// The folder the workbook templates are found in: the program's executable's
+// folder. For tests: `folder` serves instead until this is called again with an
+// empty text.
+QString templateFolder();
+void setTemplateFolder(const QString& folder);

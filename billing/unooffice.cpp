@@ -892,6 +892,7 @@ int UnoOffice::starts() const
 namespace {
 UnoOffice* g_office = nullptr;
 Spreadsheet* g_replacement = nullptr;
+QString g_templateFolder;
 
 void endOffice()
 {
@@ -899,6 +900,16 @@ void endOffice()
     g_office = nullptr;
 }
 }  // namespace
+
+QString templateFolder()
+{
+    return g_templateFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_templateFolder;
+}
+
+void setTemplateFolder(const QString& folder)
+{
+    g_templateFolder = folder;
+}
 
 void setSpreadsheetApplication(Spreadsheet* office)
 {

@@ -1,5 +1,11 @@
 #include "orders/teditraoden.h"
+#include "app/shell/forms.h"
+#include "app/shell/numerickeyfilter.h"
+#include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "data/tdm.h"
+#include "orders/corrections.h"
+#include "orders/tshekvetebi.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -24,4 +30,38 @@ TEditRaoden::TEditRaoden(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
     layout->addWidget(Label1);
     layout->addWidget(Edit1);
     layout->addWidget(Button1);
+
+    NumericKeyFilter::install(Edit1);
+    connect(dm->shekvetebi_s, &DataSource::reset, this, [this] { showDish(); });
+    connect(dm->shekvetebi_s, &DataSource::currentChanged, this, [this] { showDish(); });
+    connectHandler(Button1, &QPushButton::clicked, this, &TEditRaoden::Button1Click);
+}
+
+void TEditRaoden::showDish()
+{
+    NamedQuery* lines = m_dm->shekvet;
+    DBText1->setText(lines->isOpen() && !lines->isEmpty() ? lines->asString(QStringLiteral("Kerdzi_DAS"))
+                                                          : QString());
+}
+
+void TEditRaoden::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    showDish();
+    guarded([this] { FormShow(); });
+}
+
+void TEditRaoden::FormShow()
+{
+    Edit1->setFocus();
+    Edit1->selectAll();
+}
+
+void TEditRaoden::Button1Click()
+{
+    if (Edit1->text().isEmpty())
+        return;
+    // A text that is no number is refused before anything is written; the dialog stays open.
+    Corrections::changeQuantity(*m_dm, forms().shekvetebi->Label1->text(), Edit1->text());
+    accept();
 }

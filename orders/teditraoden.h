@@ -20,6 +20,14 @@ public:
     QLineEdit* Edit1;  // the new quantity
     QPushButton* Button1;
 
+    void FormShow();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void showDish();
+
     TDM* m_dm;
 };

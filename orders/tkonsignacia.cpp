@@ -34,3 +34,11 @@ Tkonsignacia::Tkonsignacia(QWidget* parent) : QDialog(parent)
     layout->addWidget(Button1, 4, 2);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 }
+
+void Tkonsignacia::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    Edit1->clear();
+    CheckBox1->setChecked(true);
+    Edit1->setFocus();
+}

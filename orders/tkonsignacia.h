@@ -22,4 +22,7 @@ public:
     QCheckBox* CheckBox1;  // include the service amount
     QLineEdit* Edit1;      // the client's name
     QPushButton* Button1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };

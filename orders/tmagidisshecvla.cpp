@@ -1,7 +1,13 @@
 #include "orders/tmagidisshecvla.h"
+#include "app/shell/forms.h"
+#include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "orders/corrections.h"
+#include "orders/tshekvetebi.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QScopeGuard>
 #include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -23,4 +29,19 @@ Tmagidisshecvla::Tmagidisshecvla(TDM* dm, QWidget* parent) : QDialog(parent), m_
     layout->addRow(QStringLiteral("შეკვეთის №"), Label5);
     layout->addRow(QStringLiteral("მაგიდა"), ComboBox1);
     layout->addRow(Button1);
+    connectHandler(Button1, &QPushButton::clicked, this, &Tmagidisshecvla::Button1Click);
+}
+
+void Tmagidisshecvla::Button1Click()
+{
+    const QString target = ComboBox1->currentIndex() >= 0 ? ComboBox1->currentText() : QString();
+    // Whatever happens, both windows close and the floor plan is redrawn.
+    auto closeAll = qScopeGuard([this] {
+        accept();
+        forms().shekvetebi->reject();
+        if (forms().refreshButton)
+            forms().refreshButton->click();
+    });
+    if (!target.isEmpty())
+        Corrections::moveOrder(*m_dm, Label4->text(), Label5->text().toLongLong(), target);
 }

@@ -21,6 +21,8 @@ public:
     QComboBox* ComboBox1;  // the free tables
     QPushButton* Button1;
 
+    void Button1Click();
+
 private:
     TDM* m_dm;
 };

@@ -4,11 +4,25 @@
 #include "app/shell/messages.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "billing/billprintout.h"
+#include "billing/dprint.h"
+#include "billing/spreadsheet.h"
+#include "data/datasource.h"
 #include "data/formats.h"
+#include "orders/corrections.h"
+#include "orders/settlement.h"
+#include "orders/tkonsignacia.h"
+#include "orders/ttanxis_gadaxda.h"
+#include "orders/teditraoden.h"
+#include "orders/tmagidisshecvla.h"
 #include "orders/traodenoba.h"
 #include "data/tdm.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -156,6 +170,11 @@ Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
     connect(DBGrid1, &DBGrid::cellDoubleClicked, this, [this] { DBGrid1DblClick(); });
     connectHandler(CheckBox2, &QCheckBox::clicked, this, &Tshekvetebi::CheckBox2Click);
     connectHandler(Splitter1, &QSplitter::splitterMoved, this, &Tshekvetebi::Splitter1Moved);
+    connect(DBGrid2, &DBGrid::cellClicked, this, &Tshekvetebi::DBGrid2CellClick);
+    connectHandler(Button1, &QPushButton::clicked, this, &Tshekvetebi::Button1Click);
+    connectHandler(Button2, &QPushButton::clicked, this, &Tshekvetebi::Button2Click);
+    connectHandler(SpeedButton2, &QToolButton::clicked, this, &Tshekvetebi::SpeedButton2Click);
+    Label1->installEventFilter(this);
     // sum_shekvetebi writes the total line each time it reads its row; the labels
     // bound to the sums and the table's row follow their queries.
     connect(dm->sum_shekvetebi_S, &DataSource::reset, this, [this] {
@@ -279,4 +298,156 @@ void Tshekvetebi::showPrepaid()
     NamedQuery* table = m_dm->busytables;
     DBText2->setText(table->isOpen() && !table->isEmpty() ? table->asString(QStringLiteral("GadaxdiliTanxa"))
                                                           : QString());
+}
+
+bool Tshekvetebi::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Label1 && event->type() == QEvent::MouseButtonDblClick) {
+        guarded([this] { Label1DblClick(); });
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Tshekvetebi::DBGrid2CellClick(int column)
+{
+    NamedQuery* lines = m_dm->shekvet;
+    const bool hasLine = lines->isOpen() && !lines->isEmpty();
+    if (column == 1 && hasLine) {
+        TEditRaoden* dialog = forms().EditRaoden;
+        dialog->Edit1->setText(Formats::general(lines->asFloat(QStringLiteral("Raodenoba"))));
+        dialog->exec();
+    } else if (column == 3 && hasLine
+               && Messages::ask(QStringLiteral("ნამდვილად გსურთ ამ ჩანაწერის წაშლა?"), this)) {
+        // The prepaid amount goes to the fiscal driver first; its outcome does
+        // not stop the deletion.
+        NamedQuery* table = m_dm->busytables;
+        table->close();
+        table->setParam(QStringLiteral("TB"), Label1->text());
+        table->open();
+        const double prepaid = table->isEmpty() ? 0.0 : table->asFloat(QStringLiteral("GadaxdiliTanxa"));
+        QString status;
+        DPrint(prepaid, status);
+        if (Corrections::deleteLine(*m_dm, Label1->text()) && forms().refreshButton)
+            forms().refreshButton->click();
+    }
+    // Whatever the column: the total line follows the order as stored.
+    NamedQuery* table = m_dm->busytables;
+    table->close();
+    table->setParam(QStringLiteral("TB"), Label1->text());
+    table->open();
+    NamedQuery* sums = m_dm->sum_shekvetebi;
+    sums->close();
+    sums->setParam(QStringLiteral("USR"), table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM")));
+    sums->open();
+    writeTotalLine();
+}
+
+void Tshekvetebi::Label1DblClick()
+{
+    Tmagidisshecvla* dialog = forms().magidisshecvla;
+    dialog->ComboBox1->clear();
+    dialog->ComboBox1->addItems(Corrections::freeTables(*m_dm));
+    NamedQuery* table = m_dm->busytables;
+    table->close();
+    table->setParam(QStringLiteral("TB"), Label1->text());
+    table->open();
+    if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) != 1)
+        return;  // the table has no open order
+    dialog->Label4->setText(Label1->text());
+    dialog->Label5->setText(table->asString(QStringLiteral("USERNUM")));
+    dialog->ComboBox1->setCurrentIndex(-1);
+    dialog->exec();
+}
+
+void Tshekvetebi::Button2Click()
+{
+    forms().TANXIS_GADAXDA->exec();
+}
+
+void Tshekvetebi::sufris_alageba_shekvetebis_gasuftaveba(const QString& user, double momsaxureoba)
+{
+    Settlement::clearTable(*m_dm, Label1->text(), user, momsaxureoba);
+}
+
+void Tshekvetebi::Button1Click()
+{
+    NamedQuery* lines = m_dm->shekvet;
+    if (!lines->isOpen() || lines->isEmpty())
+        return;
+    if (!Messages::ask(QStringLiteral("ნამდვილად გსურთ სუფრის ალაგება?"), this))
+        return;
+    NamedQuery* table = m_dm->busytables;
+    table->close();
+    table->setParam(QStringLiteral("TB"), Label1->text());
+    table->open();
+    const qint64 usernum = table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"));
+    const QString orderNumber = QString::number(usernum);
+
+    if (CheckBox1->isChecked()) {
+        NamedQuery* sums = m_dm->sum_shekvetebi;
+        if (!sums->isOpen()) {
+            sums->setParam(QStringLiteral("USR"), orderNumber);
+            sums->open();
+        }
+        const double s = sums->isEmpty() ? 0.0 : sums->asFloat(QStringLiteral("sulfasi"));
+        Tkonsignacia* credit = forms().konsignacia;
+        credit->Label5->setText(orderNumber);
+        credit->Label6->setText(Formats::general(s));
+        credit->Label7->setText(Formats::shortest(TDM::totalWithService(s, servicePercent())));
+        credit->exec();
+        const QString amountText = credit->CheckBox1->isChecked() ? credit->Label7->text() : credit->Label6->text();
+        Settlement::writeCredit(*m_dm, credit->Label5->text(), credit->Edit1->text(),
+                                Formats::parseNumber(amountText).value_or(0.0));
+    }
+
+    SpeedButton2Click();
+
+    if (usernum > 0) {
+        sufris_alageba_shekvetebis_gasuftaveba(orderNumber, CheckBox2->isChecked() ? servicePercent() : 0.0);
+        reject();
+    }
+    if (forms().refreshButton)
+        forms().refreshButton->click();
+}
+
+bool Tshekvetebi::DPrint(double amount, QString& status)
+{
+    return ::DPrint(*m_dm, amount, status, this);
+}
+
+void Tshekvetebi::SpeedButton2Click()
+{
+    const QString templatePath = BillPrintout::templatePath();
+    NamedQuery* lines = m_dm->shekvet;
+    if (!QFileInfo(templatePath).isFile() || !lines->isOpen() || lines->isEmpty())
+        return;
+    // The line grid stays still while its dataset is walked; it is released
+    // however the printout ends, the dataset standing on its last line.
+    DataSource* grid = m_dm->shekvetebi_s;
+    grid->disableControls();
+    const auto release = qScopeGuard([grid] { grid->enableControls(); });
+    try {
+        BillPrintout::Order order;
+        for (lines->first(); !lines->eof(); lines->next()) {
+            BillPrintout::Line line;
+            line.Kerdzi_N = lines->asInteger(QStringLiteral("Kerdzi_N"));
+            line.Kerdzi_DAS = lines->asString(QStringLiteral("Kerdzi_DAS"));
+            line.Raodenoba = lines->asFloat(QStringLiteral("Raodenoba"));
+            line.GFASI = lines->asFloat(QStringLiteral("GFASI"));
+            line.sulfasi = lines->asFloat(QStringLiteral("sulfasi"));
+            line.USERNUM = lines->asInteger(QStringLiteral("USERNUM"));
+            order.lines.append(line);
+        }
+        order.waiter = ComboBox1->currentText();
+        order.serviceApplied = CheckBox2->isChecked();
+        order.servicePercent = servicePercent();
+        // Any failure, the office's or the fiscal exchange's, ends the printout
+        // without a word: the bill is a courtesy, the order stays as it is.
+        BillPrintout::print(spreadsheetApplication(), templatePath, order, [this](double billTotal) {
+            QString status;
+            DPrint(billTotal, status);
+        });
+    } catch (const std::exception&) {
+    }
 }

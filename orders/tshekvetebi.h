@@ -62,6 +62,16 @@ public:
     void DBGrid1DblClick();
     void CheckBox2Click();
     void Splitter1Moved();
+    void DBGrid2CellClick(int column);
+    void Label1DblClick();
+    void Button1Click();  // clearing the table
+    void Button2Click();  // the prepayment dialog
+    void SpeedButton2Click();  // the bill and its fiscal receipt
+    // Closes the order's lines with state 100 and the service rate.
+    void sufris_alageba_shekvetebis_gasuftaveba(const QString& user, double momsaxureoba);
+    // Registers an amount with the fiscal printer driver; `status` receives
+    // "oldfile", "off" or the driver's two-character code.
+    bool DPrint(double amount, QString& status);
     // Writes the total line from sum_shekvetebi.sulfasi and the service box.
     void writeTotalLine();
     // The amount of the total line: S with the service charge when applied,
@@ -70,6 +80,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     double servicePercent();

@@ -1,5 +1,11 @@
 #include "orders/ttanxis_gadaxda.h"
+#include "app/shell/forms.h"
+#include "app/shell/numerickeyfilter.h"
+#include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "data/tdm.h"
+#include "orders/settlement.h"
+#include "orders/tshekvetebi.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -22,4 +28,32 @@ TTANXIS_GADAXDA::TTANXIS_GADAXDA(TDM* dm, QWidget* parent) : QDialog(parent), m_
     layout->addWidget(Label1);
     layout->addWidget(Edit1);
     layout->addWidget(Button1);
+
+    NumericKeyFilter::install(Edit1);
+    connectHandler(Button1, &QPushButton::clicked, this, &TTANXIS_GADAXDA::Button1Click);
+}
+
+void TTANXIS_GADAXDA::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    guarded([this] { FormShow(); });
+}
+
+void TTANXIS_GADAXDA::FormShow()
+{
+    NamedQuery* table = m_dm->busytables;
+    table->close();
+    table->setParam(QStringLiteral("TB"), forms().shekvetebi->Label1->text());
+    table->open();
+    if (table->rowCount() == 1)
+        Edit1->setText(table->asString(QStringLiteral("GadaxdiliTanxa")));
+    Edit1->setFocus();
+}
+
+void TTANXIS_GADAXDA::Button1Click()
+{
+    // The amount replaces what was stored; a text that is no number is refused
+    // and the dialog stays open.
+    if (Settlement::savePrepayment(*m_dm, forms().shekvetebi->Label1->text(), Edit1->text()))
+        accept();
 }

@@ -19,6 +19,12 @@ public:
     QLineEdit* Edit1;  // the paid amount
     QPushButton* Button1;
 
+    void FormShow();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     TDM* m_dm;
 };

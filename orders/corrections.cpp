@@ -1,0 +1,190 @@
+#include "orders/corrections.h"
+#include "app/shell/inputerror.h"
+#include "data/clock.h"
+#include "data/dberror.h"
+#include "data/formats.h"
+#include "data/tdm.h"
+#include "data/transaction.h"
+
+#include <cmath>
+
+const QString Corrections::RaqnaDeleted = QStringLiteral("წაშლა");
+const QString Corrections::RaqnaDecreased = QStringLiteral("შემცირდა");
+const QString Corrections::RaqnaIncreased = QStringLiteral("გაიზარდა");
+
+namespace {
+
+void logRow(TDM& dm, qint64 item, const QString& name, double quantity, const QString& table, qint64 order,
+            const QString& what)
+{
+    NamedQuery* log = dm.dELS;
+    log->close();
+    log->open();
+    log->insert();
+    log->setField(QStringLiteral("KERid"), item);
+    log->setField(QStringLiteral("das"), name);
+    log->setField(QStringLiteral("RAODENOBA"), quantity);
+    log->setField(QStringLiteral("MAGIDA"), table.toInt());
+    log->setField(QStringLiteral("SHEKVETISN"), order);
+    log->setField(QStringLiteral("TARIGI"), Clock::now());
+    log->setField(QStringLiteral("RAQNA"), what);
+    log->post();
+}
+
+// Adds `amount` to the item's stock as stored now; nothing for a removed item.
+void addToStock(TDM& dm, qint64 item, Money amount)
+{
+    NamedStatement* stock = dm.statement(QStringLiteral("kerdzebi_nashtis_cvlileba"));
+    stock->setParam(QStringLiteral("Q"), amount.toSqlText());
+    stock->setParam(QStringLiteral("ID"), QString::number(item));
+    stock->execute();
+}
+
+void reopen(NamedQuery* q)
+{
+    q->close();
+    q->open();
+}
+
+// After a rollback: show what the database holds, not what was undone.
+void reread(TDM& dm)
+{
+    try {
+        for (NamedQuery* q : {dm.shekvet, dm.busytables, dm.dELS})
+            if (q->isOpen())
+                reopen(q);
+    } catch (const DbError&) {
+        // The database is out of reach; the first error is the one to show.
+    }
+}
+
+}  // namespace
+
+bool Corrections::deleteLine(TDM& dm, const QString& tableText)
+{
+    NamedQuery* lines = dm.shekvet;
+    const qint64 item = lines->asInteger(QStringLiteral("Kerdzi_N"));
+    const QString name = lines->asString(QStringLiteral("Kerdzi_DAS"));
+    const double quantity = lines->asFloat(QStringLiteral("Raodenoba"));
+    const qint64 order = lines->asInteger(QStringLiteral("USERNUM"));
+    bool freed = false;
+    try {
+        Transaction tx;
+        tx.lockAll(QStringLiteral("Parametres"));
+        logRow(dm, item, name, quantity, tableText, order, RaqnaDeleted);
+        addToStock(dm, item, Money::fromDoubleHalfEven(quantity));
+        lines->remove();
+        // Whether it was the last line is asked of the database: another station
+        // may have added a dish to this order since the window read it.
+        reopen(lines);
+        if (lines->isEmpty()) {
+            NamedQuery* table = dm.busytables;
+            table->close();
+            table->setParam(QStringLiteral("TB"), tableText);
+            table->open();
+            if (!table->isEmpty()) {
+                table->edit();
+                table->setField(QStringLiteral("Busy"), 0);
+                table->post();
+                freed = true;
+            }
+        }
+        tx.commit();
+    } catch (...) {
+        reread(dm);
+        throw;
+    }
+    dm.kerdzebi->refresh();
+    return freed;
+}
+
+void Corrections::changeQuantity(TDM& dm, const QString& tableText, const QString& quantityText)
+{
+    const std::optional<Money> parsed = Money::parseLocal(quantityText);
+    if (!parsed)
+        throw InputError(QStringLiteral("რაოდენობა უნდა იყოს რიცხვი! შეიყვანეთ სწორი რაოდენობა!!!"));
+    NamedQuery* lines = dm.shekvet;
+    const Money newQuantity = *parsed;
+    const Money oldQuantity = Money::fromRaw(std::llround(lines->asFloat(QStringLiteral("Raodenoba")) * 10000.0));
+    const qint64 item = lines->asInteger(QStringLiteral("Kerdzi_N"));
+    const QString name = lines->asString(QStringLiteral("Kerdzi_DAS"));
+    const qint64 order = lines->asInteger(QStringLiteral("USERNUM"));
+    const bool decreased = oldQuantity >= newQuantity;
+    const Money difference = decreased ? oldQuantity - newQuantity : newQuantity - oldQuantity;
+    try {
+        Transaction tx;
+        logRow(dm, item, name, difference.toDouble(), tableText, order, decreased ? RaqnaDecreased : RaqnaIncreased);
+        lines->edit();
+        lines->setField(QStringLiteral("Raodenoba"), newQuantity.toDouble());
+        lines->post();
+        addToStock(dm, item, oldQuantity - newQuantity);
+        tx.commit();
+    } catch (...) {
+        reread(dm);
+        throw;
+    }
+    dm.kerdzebi->refresh();
+}
+
+QStringList Corrections::freeTables(TDM& dm)
+{
+    NamedQuery* all = dm.Tables;
+    reopen(all);
+    QStringList out;
+    const int busy = all->fieldIndex(QStringLiteral("Busy"));
+    const int number = all->fieldIndex(QStringLiteral("TableNum"));
+    for (int r = 0; r < all->rowCount(); ++r)
+        if (all->valueAt(r, busy).toLongLong() != 1)
+            out << all->valueAt(r, number).toString();
+    return out;
+}
+
+void Corrections::moveOrder(TDM& dm, const QString& oldTableText, qint64 orderNumber, const QString& targetTable)
+{
+    NamedQuery* table = dm.busytables;
+    NamedQuery* lines = dm.shekvet;
+    try {
+        Transaction tx;
+        // The same lock as opening an order: no station opens the target meanwhile.
+        tx.lockAll(QStringLiteral("Parametres"));
+        table->close();
+        table->setParam(QStringLiteral("TB"), targetTable);
+        table->open();
+        if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) == 1)
+            throw InputError(QStringLiteral("მაგიდა № %1 უკვე დაკავებულია! შეკვეთა არ გადავიდა.").arg(targetTable));
+
+        lines->close();
+        lines->setParam(QStringLiteral("USR"), orderNumber);
+        lines->open();
+        for (lines->first(); !lines->eof(); lines->next()) {
+            lines->edit();
+            lines->setField(QStringLiteral("TableNum"), targetTable.toInt());
+            lines->post();
+        }
+
+        table->close();
+        table->setParam(QStringLiteral("TB"), oldTableText);
+        table->open();
+        const QString waiter = table->asString(QStringLiteral("OFICIANT"));
+        const Money prepaid = table->asMoney(QStringLiteral("GadaxdiliTanxa"));
+        table->edit();
+        table->setField(QStringLiteral("Busy"), 0);
+        table->setField(QStringLiteral("USERNUM"), 0);
+        table->setField(QStringLiteral("GadaxdiliTanxa"), QVariant::fromValue(Money()));
+        table->post();
+
+        table->close();
+        table->setParam(QStringLiteral("TB"), targetTable);
+        table->open();
+        table->edit();
+        table->setField(QStringLiteral("Busy"), 1);
+        table->setField(QStringLiteral("USERNUM"), orderNumber);
+        table->setField(QStringLiteral("OFICIANT"), waiter);
+        table->setField(QStringLiteral("GadaxdiliTanxa"), QVariant::fromValue(prepaid));
+        table->post();
+        tx.commit();
+    } catch (...) {
+        reread(dm);
+        throw;
+    }
+}
