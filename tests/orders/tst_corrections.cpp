@@ -10,6 +10,7 @@
 #include "orders/teditraoden.h"
 #include "orders/tmagidisshecvla.h"
 #include "orders/tshekvetebi.h"
+#include "tests/support/fiscalsim.h"
 #include "tests/support/screens.h"
 #include "tests/support/testdb.h"
 
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 using Screens::whenModal;
@@ -37,6 +39,12 @@ struct LogRow
     QString what;
     QDateTime when;
 };
+
+}  // namespace
+
+Q_DECLARE_METATYPE(LogRow)
+
+namespace {
 
 QList<LogRow> logRows(QSqlDatabase db)
 {
@@ -67,6 +75,7 @@ class tst_corrections : public QObject
     std::unique_ptr<TestDb> m_db;
     std::unique_ptr<TKelvora> m_main;
     QSqlDatabase m_station;
+    QTemporaryDir m_fiscal;  // the fiscal driver's command and answer files
 
     Tshekvetebi* order() const { return forms().shekvetebi; }
 
@@ -84,7 +93,9 @@ class tst_corrections : public QObject
                                     "(1, 'ხაჭაპური', 12, 2, 'ნინო', 3, 42, 4, 1, '2026-05-02'), "
                                     "(2, 'ლობიანი', 8, 1.5, 'ნინო', 3, 42, 1, 1, '2026-05-02')"));
         // Tables 1 to 12 exist; 7 is busy with another order.
-        TestDb::exec(m_station, QStringLiteral("update Parametres set inctb = 42"));
+        TestDb::exec(m_station, QStringLiteral("update Parametres set inctb = 42, COMMAND = '%1', ANSWER = '%2'")
+                                    .arg(m_fiscal.filePath(QStringLiteral("command.txt")),
+                                         m_fiscal.filePath(QStringLiteral("answer.txt"))));
         for (int t : {1, 2, 4, 5, 6, 8, 9, 10, 11, 12})
             TestDb::exec(m_station, QStringLiteral("insert into busytable (TableNum, Busy, USERNUM) values (%1, 0, 0)").arg(t));
         TestDb::exec(m_station, QStringLiteral("insert into busytable (TableNum, Busy, USERNUM, OFICIANT) "
@@ -99,6 +110,15 @@ class tst_corrections : public QObject
                 order()->reject();
         });
         QTest::mouseClick(m_main->floorPlan->picture(table), Qt::LeftButton);
+    }
+
+    std::unique_ptr<FiscalSim> startDriver()
+    {
+        QFile::remove(m_fiscal.filePath(QStringLiteral("journal.txt")));
+        auto sim = std::make_unique<FiscalSim>(m_fiscal.filePath(QStringLiteral("command.txt")),
+                                               m_fiscal.filePath(QStringLiteral("answer.txt")),
+                                               m_fiscal.filePath(QStringLiteral("journal.txt")));
+        return sim->isWatching() ? std::move(sim) : nullptr;
     }
 
     void changeQuantity(int row, const QString& keys)
@@ -198,6 +218,85 @@ private Q_SLOTS:
         QCOMPARE(Messages::shown().size(), 1);
         QCOMPARE(logRows(m_station).size(), 0);
         QCOMPARE(stock(m_station, 1), 10.0);
+    }
+
+    // Each deletion first registers the table's prepaid amount with the fiscal
+    // driver, then logs the line, gives its quantity back to the stock and
+    // deletes it; the order's last line frees the table but keeps its number.
+    void deletingLines_data()
+    {
+        QTest::addColumn<QList<int>>("rows");  // grid rows clicked one after the other
+        QTest::addColumn<bool>("itemGone");  // the dish was taken off the menu first
+        QTest::addColumn<QList<LogRow>>("log");
+        QTest::addColumn<double>("stock1");
+        QTest::addColumn<double>("stock2");
+        QTest::addColumn<int>("busy");
+        const LogRow lobiani{2, QStringLiteral("ლობიანი"), 1.5, 3, 42, QStringLiteral("წაშლა"), Now};
+        const LogRow khachapuri{1, QStringLiteral("ხაჭაპური"), 2, 3, 42, QStringLiteral("წაშლა"), Now};
+        QTest::newRow("a line of 1.5") << QList<int>{1} << false << QList<LogRow>{lobiani} << 10.0 << 11.5 << 1;
+        QTest::newRow("both lines, the last frees the table")
+            << QList<int>{1, 0} << false << QList<LogRow>{lobiani, khachapuri} << 12.0 << 11.5 << 0;
+        QTest::newRow("a dish no longer on the menu") << QList<int>{1} << true << QList<LogRow>{lobiani} << 10.0
+                                                      << -1.0 << 1;
+    }
+    void deletingLines()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(bool, itemGone);
+        QFETCH(QList<LogRow>, log);
+        QFETCH(double, stock1);
+        QFETCH(double, stock2);
+        QFETCH(int, busy);
+        if (itemGone)
+            TestDb::exec(m_station, QStringLiteral("delete from kerdzebi where ID = 2"));
+        const auto driver = startDriver();
+        QVERIFY(driver);
+        openTable(3, [&] {
+            for (int row : rows)
+                Screens::clickCell(order()->DBGrid2, row, 3);
+            QVERIFY(order()->isVisible());  // the window stays open, even when empty
+            QCOMPARE(order()->DBGrid2->model()->rowCount(), 2 - rows.size());
+            if (busy == 0)
+                QCOMPARE(order()->Label3->text(), QStringLiteral("სულ: 0"));
+        });
+        QCOMPARE(Messages::shown(), QStringList(rows.size(), QStringLiteral("ნამდვილად გსურთ ამ ჩანაწერის წაშლა?")));
+        QCOMPARE(driver->amounts(), QStringList(rows.size(), QStringLiteral("50.00")));
+        const QList<LogRow> written = logRows(m_station);
+        QCOMPARE(written.size(), log.size());
+        for (qsizetype i = 0; i < log.size(); ++i) {
+            QCOMPARE(written[i].item, log[i].item);
+            QCOMPARE(written[i].name, log[i].name);
+            QCOMPARE(written[i].quantity, log[i].quantity);
+            QCOMPARE(written[i].table, log[i].table);
+            QCOMPARE(written[i].order, log[i].order);
+            QCOMPARE(written[i].what, log[i].what);
+            QCOMPARE(written[i].when, log[i].when);
+        }
+        QCOMPARE(stock(m_station, 1), stock1);
+        if (itemGone)
+            QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select count(*) from kerdzebi where ID = 2")).toInt(), 0);
+        else
+            QCOMPARE(stock(m_station, 2), stock2);
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select count(*) from Shekvetebi where USERNUM = 42")).toInt(),
+                 2 - rows.size());
+        QSqlQuery table(m_station);
+        table.exec(QStringLiteral("select Busy, USERNUM, GadaxdiliTanxa from busytable where TableNum = 3"));
+        QVERIFY(table.next());
+        QCOMPARE(table.value(0).toInt(), busy);
+        QCOMPARE(table.value(1).toInt(), 42);  // the order number stays
+        QCOMPARE(table.value(2).toDouble(), 50.0);
+        QCOMPARE(m_main->floorPlan->picture(3)->property("busy").toBool(), busy == 1);
+    }
+
+    void answeringNoDeletesNothing()
+    {
+        Messages::intercept([](const QString&) { return false; });
+        openTable(3, [&] { Screens::clickCell(order()->DBGrid2, 1, 3); });
+        QCOMPARE(Messages::shown().size(), 1);
+        QCOMPARE(logRows(m_station).size(), 0);
+        QCOMPARE(stock(m_station, 2), 10.0);
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select count(*) from Shekvetebi where USERNUM = 42")).toInt(), 2);
+        QVERIFY(!QFile::exists(m_fiscal.filePath(QStringLiteral("command.txt"))));  // nothing sent to the driver
     }
 
     void theTransferListHoldsTheTablesNotBusy()

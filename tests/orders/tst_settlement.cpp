@@ -9,15 +9,23 @@
 #include "orders/tkonsignacia.h"
 #include "orders/tshekvetebi.h"
 #include "orders/ttanxis_gadaxda.h"
+#include "billing/billprintout.h"
+#include "billing/spreadsheet.h"
+#include "data/datasource.h"
+#include "tests/billing/officetesting.h"
+#include "tests/support/fiscalsim.h"
 #include "tests/support/screens.h"
 #include "tests/support/testdb.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using Screens::whenModal;
 
@@ -29,12 +37,16 @@ class tst_settlement : public QObject
     std::unique_ptr<TKelvora> m_main;
     QSqlDatabase m_station;
     bool m_answer = true;
+    QTemporaryDir m_fiscal;  // the fiscal driver's command and answer files
 
     Tshekvetebi* order() const { return forms().shekvetebi; }
 
     // Table 4 holds order 42: lines worth 200 in all, still in the kitchen's hands.
     void fill()
     {
+        TestDb::exec(m_station, QStringLiteral("update Parametres set COMMAND = '%1', ANSWER = '%2'")
+                                    .arg(m_fiscal.filePath(QStringLiteral("command.txt")),
+                                         m_fiscal.filePath(QStringLiteral("answer.txt"))));
         TestDb::exec(m_station, QStringLiteral("insert into OFICIANTI (Oficianti, mdgomareoba) values ('ნინო', 'აქტიური')"));
         TestDb::exec(m_station, QStringLiteral("insert into busytable (TableNum, Busy, USERNUM, OFICIANT) "
                                                "values (4, 1, 42, 'ნინო')"));
@@ -204,6 +216,68 @@ private Q_SLOTS:
         QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select GadaxdiliTanxa from busytable where TableNum = 4"))
                      .toDouble(),
                  0.0);
+    }
+    // The bill through the shipped template on a real office, its total sent to
+    // the driver simulator: once from the printer button without service, then
+    // again when the table is cleared with service.
+    void theBillIsPrintedByTheButtonAndAgainOnClearing()
+    {
+        QFile::remove(m_fiscal.filePath(QStringLiteral("journal.txt")));
+        FiscalSim driver(m_fiscal.filePath(QStringLiteral("command.txt")), m_fiscal.filePath(QStringLiteral("answer.txt")),
+                         m_fiscal.filePath(QStringLiteral("journal.txt")));
+        QVERIFY(driver.isWatching());
+        OfficeTesting::TestOffice office;
+        OfficeTesting::RecordingOffice recording(office.office());
+        setSpreadsheetApplication(&recording);
+        setTemplateFolder(QFileInfo(OfficeTesting::shippedTemplate(BillPrintout::TemplateName)).absolutePath());
+        const auto restore = qScopeGuard([] {
+            setSpreadsheetApplication(nullptr);
+            setTemplateFolder(QString());
+        });
+
+        openTable(4, [&] {
+            QCOMPARE(order()->ComboBox1->currentText(), QStringLiteral("ნინო"));
+            order()->CheckBox2->setChecked(false);
+            QTest::mouseClick(order()->SpeedButton2, Qt::LeftButton);
+            QVERIFY(!forms().DM->shekvetebi_s->controlsDisabled());  // the line grid released
+            QCOMPARE(forms().DM->shekvet->recNo(), 1);             // on the last line
+            QVERIFY(order()->isVisible());
+            order()->CheckBox2->setChecked(true);
+            QTest::mouseClick(order()->Button1, Qt::LeftButton);
+        });
+        const QString book = QStringLiteral("new ") + BillPrintout::TemplateName;
+        QCOMPARE(recording.log, (QStringList{book, "print", "print", "close", book, "print", "print", "close"}));
+        QCOMPARE(office.prints().size(), 4);
+        QCOMPARE(driver.amounts(), (QStringList{"200.00", "220.00"}));
+
+        QCOMPARE(office.shown().size(), 2);
+        const OfficeTesting::Sheet first(office.shown()[0]);
+        const OfficeTesting::Sheet second(office.shown()[1]);
+        QVERIFY2(second.isValid(), qPrintable(second.error()));
+        QCOMPARE(second.text(QStringLiteral("D3")), QStringLiteral("ნინო"));
+        QCOMPARE(second.text(QStringLiteral("C6")), QStringLiteral("მწვადი"));
+        QCOMPARE(second.text(QStringLiteral("C7")), QStringLiteral("ღვინო"));
+        // Two lines: the footer starts at row 10.
+        QCOMPARE(first.text(QStringLiteral("C11")), QStringLiteral("მომსახურება 0%"));
+        QCOMPARE(first.text(QStringLiteral("E12")), QStringLiteral("200"));
+        QCOMPARE(second.text(QStringLiteral("C11")), QStringLiteral("მომსახურება 10%"));
+        QCOMPARE(second.text(QStringLiteral("E11")), QStringLiteral("20"));
+        QCOMPARE(second.text(QStringLiteral("E12")), QStringLiteral("220"));
+        QCOMPARE(second.text(QStringLiteral("E14")), QStringLiteral("შეკვეთა 42"));
+        QCOMPARE(lines(42), (QList<QVariantList>{{100, 10.0}, {100, 10.0}}));
+    }
+
+    void anEmptyOrderPrintsNothing()
+    {
+        setTemplateFolder(QFileInfo(OfficeTesting::shippedTemplate(BillPrintout::TemplateName)).absolutePath());
+        const auto restore = qScopeGuard([] { setTemplateFolder(QString()); });
+        OfficeTesting::TestOffice office;
+        OfficeTesting::RecordingOffice recording(office.office());
+        setSpreadsheetApplication(&recording);
+        const auto stop = qScopeGuard([] { setSpreadsheetApplication(nullptr); });
+        openTable(6, [&] { QTest::mouseClick(order()->SpeedButton2, Qt::LeftButton); });
+        QVERIFY(recording.log.isEmpty());
+        QVERIFY(Messages::shown().isEmpty());
     }
 };
 
