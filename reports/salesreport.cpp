@@ -1,5 +1,7 @@
 #include "reports/salesreport.h"
 #include "app/shell/dbgrid.h"
+#include "app/shell/shared.h"
+#include "billing/excellgo.h"
 #include "app/shell/ui.h"
 #include "data/clock.h"
 #include "data/tdm.h"
@@ -63,4 +65,10 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
                    {QStringLiteral("sulfasi"), QStringLiteral("სულ ფასი")},
                    {QStringLiteral("Tarigi"), QStringLiteral("თარიღი")}});
     layout->addWidget(DBGrid2, 1);
+    connectHandler(SpeedButton6, &QToolButton::clicked, this, &SalesReport::SpeedButton6Click);
+}
+
+void SalesReport::SpeedButton6Click()
+{
+    EXCELLGO(QStringLiteral("რეალიზაცია"), QStringLiteral("R_realizacia"), *DBGrid2->queryModel());
 }

@@ -28,6 +28,8 @@ public:
     QToolButton* SpeedButton6; // export
     DBGrid* DBGrid2;
 
+    void SpeedButton6Click();  // the listed lines to a new workbook
+
 private:
     TDM* m_dm;
 };
