@@ -10,7 +10,7 @@ ensure_packages "${KELVORA_BUILD_PACKAGES[@]}"
 
 build="$root/build-release"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVORA_TESTS=OFF >/dev/null
-cmake --build "$build" --target kelvora kelvora-db
+cmake --build "$build" --target kelvora kelvora-db kelvora-fiscal-sim
 
 demo="$root/demo"
 db_tool="$build/tools/kelvora-db"
@@ -26,10 +26,12 @@ fi
 # The program reads kavshiri.udl from its working folder.
 cd "$demo"
 
-# --- fiscal driver simulator ------------------------------------------------
-# Start the simulator here, in the background, on the command and answer files
-# in demo/fiscal/ (the paths the demo database holds), and stop it when the
-# program below ends.
-# -----------------------------------------------------------------------------
+# The fiscal printer driver's stand-in, on the command and answer files the demo
+# database names (demo/fiscal/), keeping a journal of what it registered; it
+# stops when the program ends.
+mkdir -p fiscal
+"$build/tools/kelvora-fiscal-sim" --udl "$demo/kavshiri.udl" --journal "$demo/fiscal/journal.txt" &
+driver=$!
+trap 'kill "$driver" 2>/dev/null || true; wait "$driver" 2>/dev/null || true' EXIT
 
 "$build/kelvora"
