@@ -20,7 +20,7 @@
 #include "data/setup.h"
 #include "data/tdm.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QProcess>
@@ -96,6 +96,8 @@ QStringList childArguments(const BenchOptions& o, Engine engine, const QString& 
                         QStringLiteral("--dir"), o.folder,
                         QStringLiteral("--runs"), QString::number(o.runs),
                         QStringLiteral("--warmups"), QString::number(o.warmups)};
+    if (o.qtReader)
+        args << QStringLiteral("--qt-reader");
     if (engine == Engine::PostgreSQL)
         args << QStringLiteral("--pg-host") << o.pgHost << QStringLiteral("--pg-port") << QString::number(o.pgPort)
              << QStringLiteral("--pg-user") << o.pgUser << QStringLiteral("--pg-database") << o.pgDatabase;
@@ -150,9 +152,13 @@ std::vector<OperationResult> runOperations(const BenchDatabase& db, const BenchO
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // The floor plan's pictures are drawn, which needs a platform but no screen.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvora-bench"));
     const BenchOptions options = BenchOptions::parse(app);
+    NamedQuery::setNativeReading(!options.qtReader);
     if (!options.childOperation.isEmpty())
         return runChild(options);
 
