@@ -116,6 +116,39 @@ bool NamedQuery::nativeReading()
     return g_nativeReading;
 }
 
+namespace {
+
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.data());
+}
+
+PGconn* postgresHandle(const QSqlDatabase& db)
+{
+    // Qt names the handle's type after the struct behind the typedef.
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return nullptr;
+    PGconn* c = *static_cast<PGconn* const*>(handle.data());
+    // Texts are taken as UTF-8, as Qt's driver asks for them.
+    if (!c || PQstatus(c) != CONNECTION_OK || qstrcmp(pg_encoding_to_char(PQclientEncoding(c)), "UTF8") != 0)
+        return nullptr;
+    return c;
+}
+
+}  // namespace
+
+bool NamedQuery::readsNatively(const QSqlDatabase& db)
+{
+    if (!g_nativeReading || !db.isOpen())
+        return false;
+    return Connection::engineOf(db) == Engine::SQLite ? sqliteHandle(db) != nullptr : postgresHandle(db) != nullptr;
+}
+
 void NamedQuery::addResultField(const QString& name, SnapshotColumn::Store store)
 {
     m_fieldIndex.insert(name.toLower(), int(m_fieldNames.size()));
@@ -192,10 +225,7 @@ void NamedQuery::readWithQt(QSqlDatabase& db, Engine engine)
 
 bool NamedQuery::readSqlite(QSqlDatabase& db)
 {
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    sqlite3* h = *static_cast<sqlite3* const*>(handle.data());
+    sqlite3* h = sqliteHandle(db);
     if (!h)
         return false;
     const SqlText::Bound sql = m_sql.bound(SqlText::Marks::Question, true);
@@ -346,14 +376,10 @@ bool plainDecimal(const char* v, int len)
 
 bool NamedQuery::readPostgres(QSqlDatabase& db)
 {
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
-        return false;
-    PGconn* c = *static_cast<PGconn* const*>(handle.data());
-    // Texts are taken as UTF-8 (Qt's driver asks for it), and the connection must
-    // be free: a query of Qt's driver may still be handing over its rows.
-    if (!c || PQstatus(c) != CONNECTION_OK || qstrcmp(pg_encoding_to_char(PQclientEncoding(c)), "UTF8") != 0
-        || PQtransactionStatus(c) == PQTRANS_ACTIVE)
+    PGconn* c = postgresHandle(db);
+    // The connection must be free: a query of Qt's driver may still be handing
+    // over its rows.
+    if (!c || PQtransactionStatus(c) == PQTRANS_ACTIVE)
         return false;
     const SqlText::Bound sql = m_sql.bound(SqlText::Marks::Numbered, true);
     const QByteArray text = sql.text.toUtf8();

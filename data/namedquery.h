@@ -99,6 +99,8 @@ public:
     // off, every query reads through QSqlQuery. For comparing the two.
     static void setNativeReading(bool on);
     static bool nativeReading();
+    // Whether queries on `db` are read natively now.
+    static bool readsNatively(const QSqlDatabase& db);
 
 Q_SIGNALS:
     void aboutToOpen();
