@@ -5,6 +5,7 @@
 //   kelvora-bench --dir /tmp/kb --keep          2 M lines, kept for the next run
 //   kelvora-bench --dir /tmp/kb --reuse         times the kept database again
 //   scripts/with-postgres.sh kelvora-bench --engine both
+//   kelvora-bench --dir /tmp/kb --reuse --qt-reader   the data layer through Qt's driver only
 //
 // Time it in a Release build on a quiet machine: every table prints the load
 // average it was taken under and the processor time beside the wall clock.

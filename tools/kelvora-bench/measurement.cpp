@@ -164,6 +164,8 @@ OperationResult Measurement::measure(const Operation& op, BenchContext& context,
     r.bareHwmKb = peakKb();
     r.layerRuns = timed(op.run, context, runs, warmups, &r.rows, &layerCpu);
     r.layerHwmKb = peakKb();
+    if (op.finish)
+        op.finish(context);
     r.bareMs = median(r.bareRuns);
     r.layerMs = median(r.layerRuns);
     r.bareCpuMs = median(bareCpu);

@@ -275,6 +275,25 @@ void prepareAddDish(BenchContext& c)
     menu->open();
     if (menu->isEmpty())
         throw DbError(QStringLiteral("the menu is empty"));
+    c.lastLineId = scalar(QStringLiteral("select max(ID) from Shekvetebi")).toLongLong();
+    c.dishId = menu->asInteger(QStringLiteral("ID"));
+    c.dishStock = scalar(QStringLiteral("select raodenoba from kerdzebi where ID = %1").arg(c.dishId));
+}
+
+void undoAddDish(BenchContext& c)
+{
+    QSqlQuery q(Connection::database());
+    if (!q.prepare(QStringLiteral("delete from Shekvetebi where ID > ?")))
+        throw DbError(q.lastError().text());
+    q.addBindValue(c.lastLineId);
+    if (!q.exec())
+        throw DbError(q.lastError().text());
+    if (!q.prepare(QStringLiteral("update kerdzebi set raodenoba = ? where ID = ?")))
+        throw DbError(q.lastError().text());
+    q.addBindValue(c.dishStock);
+    q.addBindValue(c.dishId);
+    if (!q.exec())
+        throw DbError(q.lastError().text());
 }
 
 qint64 addDish(BenchContext& c)
@@ -360,7 +379,7 @@ const std::vector<Operation>& operations()
         {"open-table", "busy table clicked: busytables, shekvet and the total sum_shekvetebi", openTable,
          bareOpenTable, 20.0, std::nullopt, 1.5, 50},
         {"add-dish", "one dish added: OrderEntry::addLine (counter lock, busy row, line, stock), one transaction",
-         addDish, {}, 10.0, std::nullopt, 1.5, 50, prepareAddDish},
+         addDish, {}, 10.0, std::nullopt, 1.5, 50, prepareAddDish, undoAddDish},
         {"kitchen", "cook screen re-read: Povari_left + povari_right for one cook, type \"%\"", kitchen,
          bareKitchen, 5.0, std::nullopt, 1.5, 50},
         {"waiter", "waiter screen list: Opicianti for one waiter, any table", waiterList, bareWaiterList, 5.0,

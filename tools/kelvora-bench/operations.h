@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QVariant>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -24,6 +25,10 @@ struct BenchContext
     QString cook;      // the cook with the most lines waiting
     QString waiter;    // the waiter with the most lines on the waiter screen
     int busyTable = 0; // the busy table with the most lines today
+    // What adding dishes changes, to be put back afterwards.
+    qint64 lastLineId = 0;
+    qint64 dishId = 0;
+    QVariant dishStock;
 
     // Reads the periods and the cook from the database.
     static BenchContext load(Engine engine, TDM* dm);
@@ -49,6 +54,9 @@ struct Operation
     int minRuns = 0;
     // Made ready before the warm-up, untimed (the screen's state beforehand).
     std::function<void(BenchContext&)> prepare = {};
+    // Run after the timed runs: undoes what the operation wrote, so that the
+    // next operation and the next run find the database as generated.
+    std::function<void(BenchContext&)> finish = {};
 };
 
 const std::vector<Operation>& operations();
