@@ -5,17 +5,6 @@
 namespace {
 constexpr std::int64_t MsPerDay = 86400000;
 
-int digits(const QChar* p, int n)
-{
-    int v = 0;
-    for (int i = 0; i < n; ++i) {
-        const char16_t c = p[i].unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        v = v * 10 + (c - u'0');
-    }
-    return v;
-}
 }  // namespace
 
 void SnapshotColumn::reserve(std::size_t n)
@@ -43,40 +32,76 @@ QDateTime SnapshotColumn::decodeDateTime(std::int64_t encoded)
     return QDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(ms));
 }
 
-bool SnapshotColumn::parseIsoDateTime(const QString& text, QDateTime* out)
+namespace {
+
+template <typename Char>
+int digitsOf(const Char* p, int n)
 {
-    const int n = int(text.size());
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        const char16_t c = char16_t(p[i]);
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
+// "YYYY-MM-DD" and "YYYY-MM-DD HH:MM[:SS[.zzz]]" (a "T" may stand for the space).
+template <typename Char>
+bool parseIso(const Char* p, int n, std::int64_t* out)
+{
     if (n < 10)
         return false;
-    const QChar* p = text.constData();
-    const int y = digits(p, 4), mo = digits(p + 5, 2), d = digits(p + 8, 2);
-    if (y < 0 || mo < 0 || d < 0 || p[4] != u'-' || p[7] != u'-')
+    const int y = digitsOf(p, 4), mo = digitsOf(p + 5, 2), d = digitsOf(p + 8, 2);
+    if (y < 0 || mo < 0 || d < 0 || p[4] != Char('-') || p[7] != Char('-'))
         return false;
     const QDate date(y, mo, d);
     if (!date.isValid())
         return false;
     int h = 0, mi = 0, s = 0, ms = 0;
     if (n > 10) {
-        if (n < 16 || (p[10] != u' ' && p[10] != u'T') || p[13] != u':')
+        if (n < 16 || (p[10] != Char(' ') && p[10] != Char('T')) || p[13] != Char(':'))
             return false;
-        h = digits(p + 11, 2);
-        mi = digits(p + 14, 2);
+        h = digitsOf(p + 11, 2);
+        mi = digitsOf(p + 14, 2);
         if (n >= 19) {
-            if (p[16] != u':')
+            if (p[16] != Char(':'))
                 return false;
-            s = digits(p + 17, 2);
+            s = digitsOf(p + 17, 2);
         }
-        if (n > 20 && p[19] == u'.') {
+        if (n > 20 && p[19] == Char('.')) {
             const int len = std::min(3, n - 20);
-            ms = digits(p + 20, len);
+            ms = digitsOf(p + 20, len);
             for (int k = len; k < 3; ++k)
                 ms *= 10;
         }
-        if (h < 0 || mi < 0 || s < 0 || ms < 0)
+        if (h < 0 || mi < 0 || s < 0 || ms < 0 || h > 23 || mi > 59 || s > 59)
             return false;
     }
-    *out = QDateTime(date, QTime(h, mi, s, ms));
-    return out->isValid();
+    *out = date.toJulianDay() * MsPerDay + ((h * 60 + mi) * 60 + s) * 1000 + ms;
+    return true;
+}
+
+}  // namespace
+
+bool SnapshotColumn::parseIsoEncoded(QStringView text, std::int64_t* out)
+{
+    return parseIso(text.utf16(), int(text.size()), out);
+}
+
+bool SnapshotColumn::parseIsoEncoded(std::string_view text, std::int64_t* out)
+{
+    return parseIso(text.data(), int(text.size()), out);
+}
+
+bool SnapshotColumn::parseIsoDateTime(const QString& text, QDateTime* out)
+{
+    std::int64_t encoded = 0;
+    if (!parseIsoEncoded(QStringView(text), &encoded))
+        return false;
+    *out = decodeDateTime(encoded);
+    return true;
 }
 
 bool SnapshotColumn::parseDateTimeText(const QString& input, QDateTime* out)
@@ -146,11 +171,7 @@ bool SnapshotColumn::convert(const QVariant& value, std::int64_t* i, double* d, 
             *i = encodeDateTime(QDateTime(value.toDate(), QTime(0, 0)));
             return value.toDate().isValid();
         }
-        QDateTime dt;
-        if (!parseIsoDateTime(value.toString(), &dt))
-            return false;
-        *i = encodeDateTime(dt);
-        return true;
+        return parseIsoEncoded(QStringView(value.toString()), i);
     }
     case Store::Money: {
         if (value.metaType().id() == QMetaType::Double) {
@@ -233,9 +254,9 @@ void SnapshotColumn::remove(std::size_t row)
     switch (m_store) {
     case Store::Integer:
     case Store::DateTime:
-    case Store::Money: m_ints.erase(m_ints.begin() + std::ptrdiff_t(row)); break;
-    case Store::Float: m_floats.erase(m_floats.begin() + std::ptrdiff_t(row)); break;
-    case Store::Text: m_texts.erase(m_texts.begin() + std::ptrdiff_t(row)); break;
+    case Store::Money: m_ints.erase(row); break;
+    case Store::Float: m_floats.erase(row); break;
+    case Store::Text: m_texts.erase(row); break;
     case Store::Variant: m_variants.erase(m_variants.begin() + std::ptrdiff_t(row)); break;
     }
 }
@@ -258,17 +279,78 @@ QVariant SnapshotColumn::value(std::size_t row) const
 void SnapshotColumn::promoteToVariant()
 {
     std::vector<QVariant> values;
-    values.reserve(m_null.capacity());
+    values.reserve(m_null.size());
     for (std::size_t r = 0; r < m_null.size(); ++r)
         values.push_back(value(r));
     m_variants = std::move(values);
     m_store = Store::Variant;
     m_ints.clear();
-    m_ints.shrink_to_fit();
     m_floats.clear();
-    m_floats.shrink_to_fit();
     m_texts.clear();
-    m_texts.shrink_to_fit();
     m_pool.clear();
     m_poolIndex.clear();
+    m_utf8Index.clear();
+}
+
+void SnapshotColumn::appendNull()
+{
+    append(QVariant());
+}
+
+bool SnapshotColumn::appendInteger(std::int64_t value)
+{
+    if (m_store == Store::Float)
+        return appendFloat(double(value));
+    if (m_store != Store::Integer)
+        return false;
+    m_null.push_back(false);
+    m_ints.push_back(value);
+    return true;
+}
+
+bool SnapshotColumn::appendFloat(double value)
+{
+    if (m_store != Store::Float)
+        return false;
+    m_null.push_back(false);
+    m_floats.push_back(value);
+    return true;
+}
+
+bool SnapshotColumn::appendUtf8(const char* text, int length)
+{
+    const std::string_view bytes(text, std::size_t(length));
+    switch (m_store) {
+    case Store::Text: {
+        quint32 index = 0;
+        const auto it = m_utf8Index.find(bytes);
+        if (it != m_utf8Index.end()) {
+            index = it->second;
+        } else {
+            index = intern(QString::fromUtf8(text, length));
+            m_utf8Index.emplace(std::string(bytes), index);
+        }
+        m_null.push_back(false);
+        m_texts.push_back(index);
+        return true;
+    }
+    case Store::DateTime: {
+        std::int64_t v = 0;
+        if (!parseIsoEncoded(bytes, &v))
+            return false;
+        m_null.push_back(false);
+        m_ints.push_back(v);
+        return true;
+    }
+    case Store::Money: {
+        const auto m = Money::parse(QString::fromUtf8(text, length));
+        if (!m)
+            return false;
+        m_null.push_back(false);
+        m_ints.push_back(m->raw());
+        return true;
+    }
+    default:
+        return false;
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/blockvector.h"
 #include "data/money.h"
 
 #include <QDateTime>
@@ -7,6 +8,9 @@
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // One column of a query's snapshot, stored compactly: a year of order lines is a
@@ -24,6 +28,13 @@ public:
     void reserve(std::size_t n);
 
     void append(const QVariant& value);
+    // Straight from an engine's own buffers, without a QVariant per value. Each
+    // returns false, storing nothing, when the value does not belong in this
+    // store as given; the caller then appends it as a QVariant.
+    void appendNull();
+    bool appendInteger(std::int64_t value);  // Integer and Float stores
+    bool appendFloat(double value);          // Float store
+    bool appendUtf8(const char* text, int length);  // Text, DateTime and Money stores
     void set(std::size_t row, const QVariant& value);
     void remove(std::size_t row);
 
@@ -36,6 +47,10 @@ public:
     static QDateTime decodeDateTime(std::int64_t encoded);
     // Reads the forms stored by SQLite: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS[.zzz]".
     static bool parseIsoDateTime(const QString& text, QDateTime* out);
+    // The same forms straight to the encoded value (no QDateTime: a local
+    // QDateTime asks the C library about the time zone each time).
+    static bool parseIsoEncoded(QStringView text, std::int64_t* out);
+    static bool parseIsoEncoded(std::string_view text, std::int64_t* out);
     // Also reads the short date form the screens show, "dd.MM.yyyy" with an
     // optional "HH:mm[:ss]" (one-digit day and month accepted).
     static bool parseDateTimeText(const QString& text, QDateTime* out);
@@ -50,10 +65,18 @@ private:
 
     Store m_store;
     std::vector<bool> m_null;
-    std::vector<std::int64_t> m_ints;  // Integer, DateTime, Money
-    std::vector<double> m_floats;
-    std::vector<quint32> m_texts;
+    BlockVector<std::int64_t> m_ints;  // Integer, DateTime, Money
+    BlockVector<double> m_floats;
+    BlockVector<quint32> m_texts;
     std::vector<QString> m_pool;
     QHash<QString, quint32> m_poolIndex;
+    // The pool again by the engine's UTF-8 bytes, so that a repeated text read
+    // natively is not decoded again.
+    struct BytesHash
+    {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view v) const { return std::hash<std::string_view>()(v); }
+    };
+    std::unordered_map<std::string, quint32, BytesHash, std::equal_to<>> m_utf8Index;
     std::vector<QVariant> m_variants;
 };

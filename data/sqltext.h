@@ -29,9 +29,29 @@ public:
     void bindTo(QSqlQuery& query) const;  // throws DbError for a date that is no date
     bool isDateParam(const QString& name) const;
 
+    // The text to run for the values held now, and the values for its
+    // placeholders: "?" or "$1, $2, ..." (libpq). With `simplify`, a filter
+    // "<column> like :P" whose P is "%" becomes "<column> is not null": the same
+    // rows (every non-null value matches "%"), without the engine turning each
+    // value into text and matching it. Throws DbError for a date that is no date.
+    enum class Marks { Question, Numbered };
+    struct Bound
+    {
+        QString text;
+        QList<QVariant> values;
+    };
+    Bound bound(Marks marks, bool simplify) const;
+
 private:
+    QVariant boundValue(const QString& key) const;
+
     QString m_original;
     QString m_positional;
+    // m_positional cut at its placeholders: one more piece than placeholders.
+    QStringList m_pieces;
+    // Per placeholder: where in the piece before it the "<column> like" starts
+    // when that filter may become "is not null", else -1.
+    QList<qsizetype> m_likeFrom;
     QStringList m_order;              // lower-case name of each placeholder, in order
     QHash<QString, QString> m_spelled; // lower-case -> as written
     QHash<QString, QString> m_values;  // lower-case -> value

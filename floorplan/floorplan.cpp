@@ -197,7 +197,21 @@ void FloorPlan::Button2Click()
     if (!m_dm->setting->isOpen())
         m_dm->setting->open();
     const int n = int(m_dm->setting->asInteger(QStringLiteral("Tables")));
-    NamedQuery* all = m_dm->Tables;
+    const QSet<qint64> busy = busyTables(*m_dm);
+    QFont numberFont = font();
+    numberFont.setPointSize(24);
+    for (int m = 1; m <= n; ++m) {
+        TablePicture* pic = picture(m);
+        if (!pic)
+            continue;  // counted after start-up: it gets a picture at the next start
+        pic->setPixmap(numberedPicture(m, busy.contains(m), numberFont));
+        pic->setProperty("busy", busy.contains(m));
+    }
+}
+
+QSet<qint64> FloorPlan::busyTables(TDM& dm)
+{
+    NamedQuery* all = dm.Tables;
     all->close();
     all->open();
     QHash<qint64, int> rows;
@@ -210,27 +224,27 @@ void FloorPlan::Button2Click()
         busy[t] = all->valueAt(r, busyField).toLongLong() == 1;
     }
     all->close();
-    QFont numberFont = font();
-    numberFont.setPointSize(24);
-    for (int m = 1; m <= n; ++m) {
-        TablePicture* pic = picture(m);
-        if (!pic)
-            continue;  // counted after start-up: it gets a picture at the next start
-        // A table with no row, or with two, is drawn free.
-        QPixmap pm = (rows.value(m) == 1 && busy.value(m)) ? busyTablePicture() : freeTablePicture();
-        QPainter p(&pm);
-        p.setFont(numberFont);
-        p.setPen(Qt::black);
-        p.setBackgroundMode(Qt::OpaqueMode);
-        p.setBackground(Qt::white);
-        const QString text = QString::number(m);
-        const QRect box = p.fontMetrics().boundingRect(text);
-        p.fillRect(QRect(25, 55, box.width() + 2, p.fontMetrics().height()), Qt::white);
-        p.drawText(QRect(25, 55, box.width() + 2, p.fontMetrics().height()), Qt::AlignLeft | Qt::AlignTop, text);
-        p.end();
-        pic->setPixmap(pm);
-        pic->setProperty("busy", rows.value(m) == 1 && busy.value(m));
-    }
+    QSet<qint64> out;
+    for (auto it = rows.cbegin(); it != rows.cend(); ++it)
+        if (it.value() == 1 && busy.value(it.key()))
+            out.insert(it.key());
+    return out;
+}
+
+QPixmap FloorPlan::numberedPicture(int table, bool busy, const QFont& font)
+{
+    QPixmap pm = busy ? busyTablePicture() : freeTablePicture();
+    QPainter p(&pm);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.setBackgroundMode(Qt::OpaqueMode);
+    p.setBackground(Qt::white);
+    const QString text = QString::number(table);
+    const QRect box = p.fontMetrics().boundingRect(text);
+    p.fillRect(QRect(25, 55, box.width() + 2, p.fontMetrics().height()), Qt::white);
+    p.drawText(QRect(25, 55, box.width() + 2, p.fontMetrics().height()), Qt::AlignLeft | Qt::AlignTop, text);
+    p.end();
+    return pm;
 }
 
 void FloorPlan::img1Click(TablePicture* pic)

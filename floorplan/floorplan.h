@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPixmap>
+#include <QSet>
 #include <QWidget>
 
 class QPushButton;
@@ -51,6 +52,12 @@ public:
 
     static QPixmap freeTablePicture();
     static QPixmap busyTablePicture();
+
+    // The tables to draw busy, from one read of every occupancy row (Tables): a
+    // table with no row, or with two, is drawn free.
+    static QSet<qint64> busyTables(TDM& dm);
+    // A table's picture, free or busy, with its number written on it.
+    static QPixmap numberedPicture(int table, bool busy, const QFont& font);
 
     // The number of table pictures (the tag of img1): 1 before start-up, N after.
     int pictureCount() const { return m_count; }

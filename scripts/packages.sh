@@ -4,9 +4,10 @@
 # Build and run: Qt with its SQLite and PostgreSQL drivers and the offscreen and
 # X11 platforms (not pulled in when recommends are off); Noto for the Georgian
 # capital letters; LibreOffice Calc with its SDK for the bill printout and the
-# report export (not the -nogui Calc: it has no printers).
+# report export (not the -nogui Calc: it has no printers). The data layer reads
+# results through libsqlite3 and libpq directly, hence their headers.
 KELVORA_BUILD_PACKAGES=(
-  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins libsqlite3-dev libpq-dev
   fonts-noto-core cmake ninja-build g++
   libreoffice-calc libreoffice-dev libreoffice-dev-common
 )

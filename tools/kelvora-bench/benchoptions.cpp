@@ -71,6 +71,9 @@ BenchOptions BenchOptions::parse(const QCoreApplication& app)
     const QCommandLineOption inProcess(
         QStringLiteral("in-process"),
         QStringLiteral("Run the operations in this process; the peak memory then accumulates."));
+    const QCommandLineOption qtReader(
+        QStringLiteral("qt-reader"),
+        QStringLiteral("Read every query's rows through Qt's driver, not the engine's client library."));
     const QCommandLineOption only(QStringLiteral("only"),
                                   QStringLiteral("Comma-separated operations to run (see --list)."),
                                   QStringLiteral("names"));
@@ -97,7 +100,7 @@ BenchOptions BenchOptions::parse(const QCoreApplication& app)
                                    QStringLiteral("engine"));
     childEngine.setFlags(QCommandLineOption::HiddenFromHelp);
     p.addOptions({engine, lines, small, folder, keep, reuse, generateOnly, viaDataLayer, runs, warmups,
-                  inProcess, only, list, pgHost, pgPort, pgUser, pgPassword, pgDatabase, child,
+                  inProcess, qtReader, only, list, pgHost, pgPort, pgUser, pgPassword, pgDatabase, child,
                   childEngine});
     p.process(app);
 
@@ -126,6 +129,7 @@ BenchOptions BenchOptions::parse(const QCoreApplication& app)
     if (!ok || o.warmups < 0)
         fail(QStringLiteral("--warmups wants a number"));
     o.inProcess = p.isSet(inProcess);
+    o.qtReader = p.isSet(qtReader);
     if (p.isSet(only)) {
         o.only = p.value(only).split(u',', Qt::SkipEmptyParts);
         for (const QString& name : o.only)

@@ -24,6 +24,7 @@ struct BenchOptions
     int warmups = 1;
     bool inProcess = false;  // run every operation in this process instead of one child each
     QStringList only;        // operations to run; empty runs all
+    bool qtReader = false;   // the data layer reads through QSqlQuery only
 
     QString pgHost;
     int pgPort = 5432;

@@ -5,6 +5,7 @@
 //   kelvora-bench --dir /tmp/kb --keep          2 M lines, kept for the next run
 //   kelvora-bench --dir /tmp/kb --reuse         times the kept database again
 //   scripts/with-postgres.sh kelvora-bench --engine both
+//   kelvora-bench --dir /tmp/kb --reuse --qt-reader   the data layer through Qt's driver only
 //
 // Time it in a Release build on a quiet machine: every table prints the load
 // average it was taken under and the processor time beside the wall clock.
@@ -20,7 +21,7 @@
 #include "data/setup.h"
 #include "data/tdm.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QProcess>
@@ -96,6 +97,8 @@ QStringList childArguments(const BenchOptions& o, Engine engine, const QString& 
                         QStringLiteral("--dir"), o.folder,
                         QStringLiteral("--runs"), QString::number(o.runs),
                         QStringLiteral("--warmups"), QString::number(o.warmups)};
+    if (o.qtReader)
+        args << QStringLiteral("--qt-reader");
     if (engine == Engine::PostgreSQL)
         args << QStringLiteral("--pg-host") << o.pgHost << QStringLiteral("--pg-port") << QString::number(o.pgPort)
              << QStringLiteral("--pg-user") << o.pgUser << QStringLiteral("--pg-database") << o.pgDatabase;
@@ -150,9 +153,13 @@ std::vector<OperationResult> runOperations(const BenchDatabase& db, const BenchO
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // The floor plan's pictures are drawn, which needs a platform but no screen.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvora-bench"));
     const BenchOptions options = BenchOptions::parse(app);
+    NamedQuery::setNativeReading(!options.qtReader);
     if (!options.childOperation.isEmpty())
         return runChild(options);
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <algorithm>
+#include <cmath>
 #include <sys/resource.h>
 
 namespace {
@@ -90,6 +91,16 @@ OperationResult OperationResult::fromJson(const QJsonObject& o)
     return r;
 }
 
+double OperationResult::layerP95() const
+{
+    return Measurement::percentile(layerRuns, 0.95);
+}
+
+double OperationResult::bareP95() const
+{
+    return Measurement::percentile(bareRuns, 0.95);
+}
+
 qint64 Measurement::residentKb()
 {
     return statusField("VmRSS");
@@ -125,22 +136,41 @@ double Measurement::median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+double Measurement::percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    // Nearest rank: the smallest value with at least p of the values at or below it.
+    const std::size_t rank = std::size_t(std::ceil(p * double(values.size())));
+    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
+}
+
 OperationResult Measurement::measure(const Operation& op, BenchContext& context, int runs, int warmups)
 {
     OperationResult r;
     r.name = QString::fromLatin1(op.name);
+    if (op.minRuns > runs) {
+        runs = op.minRuns;
+        warmups = std::max(warmups, 3);
+    }
+    if (op.prepare)
+        op.prepare(context);
     r.baseKb = residentKb();
     qint64 rows = 0;
     std::vector<double> bareCpu, layerCpu;
-    r.bareRuns = timed(op.bare, context, runs, warmups, &rows, &bareCpu);
+    if (op.bare)
+        r.bareRuns = timed(op.bare, context, runs, warmups, &rows, &bareCpu);
     r.bareHwmKb = peakKb();
     r.layerRuns = timed(op.run, context, runs, warmups, &r.rows, &layerCpu);
     r.layerHwmKb = peakKb();
+    if (op.finish)
+        op.finish(context);
     r.bareMs = median(r.bareRuns);
     r.layerMs = median(r.layerRuns);
     r.bareCpuMs = median(bareCpu);
     r.layerCpuMs = median(layerCpu);
-    if (rows != r.rows)
+    if (op.bare && rows != r.rows)
         r.error = QStringLiteral("the bare engine read %1 rows, the data layer %2").arg(rows).arg(r.rows);
     return r;
 }

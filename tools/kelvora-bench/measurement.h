@@ -23,6 +23,8 @@ struct OperationResult
     QString error;
 
     double ratio() const { return bareMs > 0 ? layerMs / bareMs : 0; }
+    double layerP95() const;
+    double bareP95() const;
     QJsonObject toJson() const;
     static OperationResult fromJson(const QJsonObject& o);
 };
@@ -42,5 +44,6 @@ QString loadAverage();
 OperationResult measure(const Operation& op, BenchContext& context, int runs, int warmups);
 
 double median(std::vector<double> values);
+double percentile(std::vector<double> values, double p);  // p in (0, 1]
 
 }  // namespace Measurement

@@ -3,6 +3,7 @@
 
 #include <QStringList>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -65,9 +66,11 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
             .arg(pg ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"))
             .arg(lines)
             .arg(where, QString::number(double(sizeBytes) / 1048576.0, 'f', 0)));
-    out(QStringLiteral("   month %1..%2, year %3..%4, cook \"%5\"; medians of the timed runs after warm-up")
+    out(QStringLiteral("   month %1..%2, year %3..%4, cook \"%5\", waiter \"%6\", busy table %7; medians of the "
+                       "timed runs after warm-up")
             .arg(c.monthFirst.toString(Qt::ISODate), c.monthLast.toString(Qt::ISODate),
-                 c.yearFirst.toString(Qt::ISODate), c.yearLast.toString(Qt::ISODate), c.cook));
+                 c.yearFirst.toString(Qt::ISODate), c.yearLast.toString(Qt::ISODate), c.cook, c.waiter)
+            .arg(c.busyTable));
     out(QStringLiteral("   load average %1 on %2 processors; cpu = this process's processor time (the server's "
                        "is not in it)")
             .arg(Measurement::loadAverage())
@@ -76,10 +79,13 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
             .arg(separateProcesses ? QStringLiteral("the operation's own child process (base = its size before "
                                                     "the first run; the bare runs come first)")
                                    : QStringLiteral("this process so far (--in-process: it only grows)")));
-    out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10  %11")
+    out(QStringLiteral("   p95 = 95th percentile (nearest rank) of the timed runs; a writing operation has no bare run"));
+    out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12  %13")
             .arg(QStringLiteral("operation"), -13)
             .arg(QStringLiteral("rows"), 9)
+            .arg(QStringLiteral("runs"), 5)
             .arg(QStringLiteral("layer ms"), 9)
+            .arg(QStringLiteral("p95"), 8)
             .arg(QStringLiteral("bare ms"), 9)
             .arg(QStringLiteral("ratio"), 6)
             .arg(QStringLiteral("layer cpu"), 9)
@@ -92,7 +98,8 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
         const Operation* op = operation(r.name);
         QStringList targets;
         if (op) {
-            targets << QStringLiteral("ratio <= %1 %2").arg(op->ratioTarget).arg(verdict(r.ratio() <= op->ratioTarget));
+            if (op->bare)
+                targets << QStringLiteral("ratio <= %1 %2").arg(op->ratioTarget).arg(verdict(r.ratio() <= op->ratioTarget));
             if (op->sqliteTargetMs) {
                 const double t = *op->sqliteTargetMs * (pg ? 2 : 1);
                 targets << QStringLiteral("<= %1 ms %2").arg(t).arg(fullSize ? verdict(r.layerMs <= t)
@@ -105,14 +112,18 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
                                              : QStringLiteral("(at 2M lines)"));
             }
         }
-        out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10  %11")
+        const bool bare = !r.bareRuns.empty();
+        const QString none = QStringLiteral("-");
+        out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12  %13")
                 .arg(r.name, -13)
                 .arg(r.rows, 9)
+                .arg(r.layerRuns.size(), 5)
                 .arg(ms(r.layerMs), 9)
-                .arg(ms(r.bareMs), 9)
-                .arg(QString::number(r.ratio(), 'f', 2), 6)
+                .arg(ms(r.layerP95()), 8)
+                .arg(bare ? ms(r.bareMs) : none, 9)
+                .arg(bare ? QString::number(r.ratio(), 'f', 2) : none, 6)
                 .arg(ms(r.layerCpuMs), 9)
-                .arg(ms(r.bareCpuMs), 9)
+                .arg(bare ? ms(r.bareCpuMs) : none, 9)
                 .arg(mb(r.layerHwmKb), 8)
                 .arg(mb(r.bareHwmKb), 8)
                 .arg(mb(r.baseKb), 8)
@@ -120,25 +131,32 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
         if (!r.error.isEmpty())
             out(QStringLiteral("   %1: %2").arg(r.name, r.error));
     }
-    out(QStringLiteral("   runs (ms), data layer | bare engine:"));
-    for (const OperationResult& r : results) {
-        QStringList a, b;
-        for (double v : r.layerRuns)
-            a << ms(v);
-        for (double v : r.bareRuns)
-            b << ms(v);
-        out(QStringLiteral("   %1 %2 | %3").arg(r.name, -13).arg(a.join(u' '), b.join(u' ')));
-    }
+    out(QStringLiteral("   runs (ms), data layer | bare engine (many runs: min median p95 max):"));
+    const auto summary = [](const std::vector<double>& runs) {
+        QStringList a;
+        if (runs.size() > 12) {
+            a << ms(*std::min_element(runs.begin(), runs.end())) << ms(Measurement::median(runs))
+              << ms(Measurement::percentile(runs, 0.95)) << ms(*std::max_element(runs.begin(), runs.end()));
+        } else {
+            for (double v : runs)
+                a << ms(v);
+        }
+        return a.join(u' ');
+    };
+    for (const OperationResult& r : results)
+        out(QStringLiteral("   %1 %2 | %3").arg(r.name, -13).arg(summary(r.layerRuns), summary(r.bareRuns)));
 }
 
 void Report::comparison(const std::vector<OperationResult>& sqlite, const std::vector<OperationResult>& postgres)
 {
     out(QString());
     out(QStringLiteral("== PostgreSQL against SQLite (target: at most twice the SQLite figures)"));
-    out(QStringLiteral("%1 %2 %3 %4 %5 %6  %7")
+    out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8  %9")
             .arg(QStringLiteral("operation"), -13)
             .arg(QStringLiteral("sqlite ms"), 10)
+            .arg(QStringLiteral("p95"), 8)
             .arg(QStringLiteral("pg ms"), 10)
+            .arg(QStringLiteral("p95"), 8)
             .arg(QStringLiteral("x"), 6)
             .arg(QStringLiteral("bare x"), 7)
             .arg(QStringLiteral("peak x"), 7)
@@ -150,10 +168,12 @@ void Report::comparison(const std::vector<OperationResult>& sqlite, const std::v
             const double x = s.layerMs > 0 ? p.layerMs / s.layerMs : 0;
             const double bx = s.bareMs > 0 ? p.bareMs / s.bareMs : 0;
             const double px = s.layerHwmKb > 0 ? double(p.layerHwmKb) / double(s.layerHwmKb) : 0;
-            out(QStringLiteral("%1 %2 %3 %4 %5 %6  %7")
+            out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8  %9")
                     .arg(s.name, -13)
                     .arg(ms(s.layerMs), 10)
+                    .arg(ms(s.layerP95()), 8)
                     .arg(ms(p.layerMs), 10)
+                    .arg(ms(p.layerP95()), 8)
                     .arg(QString::number(x, 'f', 2), 6)
                     .arg(QString::number(bx, 'f', 2), 7)
                     .arg(QString::number(px, 'f', 2), 7)
