@@ -6,6 +6,7 @@
 //   kelvora-bench --dir /tmp/kb --reuse         times the kept database again
 //   scripts/with-postgres.sh kelvora-bench --engine both
 //   kelvora-bench --dir /tmp/kb --reuse --qt-reader   the data layer through Qt's driver only
+//   kelvora-bench sheets                        the bill printout and the report export on LibreOffice
 //
 // Time it in a Release build on a quiet machine: every table prints the load
 // average it was taken under and the processor time beside the wall clock.
@@ -16,6 +17,7 @@
 #include "tools/kelvora-bench/measurement.h"
 #include "tools/kelvora-bench/operations.h"
 #include "tools/kelvora-bench/report.h"
+#include "tools/kelvora-bench/sheetbench.h"
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/setup.h"
@@ -26,6 +28,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -153,6 +156,8 @@ std::vector<OperationResult> runOperations(const BenchDatabase& db, const BenchO
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "sheets") == 0)
+        return sheetBench(argc - 1, argv + 1);
     // The floor plan's pictures are drawn, which needs a platform but no screen.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,13 +1,14 @@
-// kelvora-sheetbench: times the spreadsheet work of the program on a running
+// kelvora-bench sheets: times the spreadsheet work of the program on a running
 // headless LibreOffice, beside the same work done with one request per cell:
 // the bill printout of a few lines (fiscal exchange excluded) and the export of a
 // large report grid.
 //
-//   kelvora-sheetbench [--lines N] [--rows N] [--runs N] [--keep FOLDER] [--printer]
+//   kelvora-bench sheets [--lines N] [--rows N] [--runs N] [--keep FOLDER] [--printer]
 //
 // Print jobs go to PDF files in a temporary folder (or FOLDER, kept, with the
 // last exported workbook), or with --printer to the default printer.
 
+#include "tools/kelvora-bench/sheetbench.h"
 #include "billing/billprintout.h"
 #include "billing/excellgo.h"
 #include "billing/spreadsheet.h"
@@ -185,9 +186,10 @@ void makeSales(const QString& folder, int rows)
 
 }  // namespace
 
-int main(int argc, char** argv)
+int sheetBench(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvora-bench sheets"));
     QCommandLineParser options;
     options.setApplicationDescription(
         QStringLiteral("Times the bill printout and the report export on LibreOffice."));
@@ -236,7 +238,7 @@ int main(int argc, char** argv)
             lastShown = file;
         });
 
-        std::printf("kelvora-sheetbench: LibreOffice headless, %d measured runs (median, min, max)\n\n",
+        std::printf("kelvora-bench sheets: LibreOffice headless, %d measured runs (median, min, max)\n\n",
                     runs);
         QElapsedTimer clock;
         clock.start();
