@@ -137,7 +137,7 @@ QString momentText(const QString& dayText, int second)
     second = std::clamp(second, 0, 86399);
     if (second == 0)
         return dayText;
-    char time[16];
+    char time[40];  // room for any int, though the clamp keeps each part to two digits
     std::snprintf(time, sizeof time, " %02d:%02d:%02d", second / 3600, second / 60 % 60, second % 60);
     return dayText + QLatin1String(time);
 }
