@@ -11,6 +11,7 @@
 #include "orders/tmagidisshecvla.h"
 #include "orders/tshekvetebi.h"
 #include "tests/support/fiscalsim.h"
+#include "tests/support/orderwindow.h"
 #include "tests/support/screens.h"
 #include "tests/support/testdb.h"
 
@@ -102,15 +103,7 @@ class tst_corrections : public QObject
                                                "values (7, 1, 40, 'ნინო')"));
     }
 
-    void openTable(int table, std::function<void()> inside)
-    {
-        whenModal([this, inside] {
-            inside();
-            if (order()->isVisible())
-                order()->reject();
-        });
-        QTest::mouseClick(m_main->floorPlan->picture(table), Qt::LeftButton);
-    }
+    void openTable(int table, const std::function<void()>& inside) { OrderWindow::openTable(m_main.get(), table, inside); }
 
     std::unique_ptr<FiscalSim> startDriver()
     {
@@ -144,10 +137,8 @@ private Q_SLOTS:
         m_db = std::make_unique<TestDb>(TestDb::currentEngine());
         m_station = m_db->openStation(QStringLiteral("station_check"));
         fill();
-        m_main.reset(TKelvora::createWindows());
-        m_main->resize(1200, 700);
-        m_main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+        m_main = OrderWindow::showMainWindow();
+        QVERIFY(m_main->isVisible());
     }
 
     void cleanup()

@@ -10,6 +10,7 @@
 #include "orders/orderentry.h"
 #include "orders/traodenoba.h"
 #include "orders/tshekvetebi.h"
+#include "tests/support/orderwindow.h"
 #include "tests/support/screens.h"
 #include "tests/support/testdb.h"
 
@@ -108,14 +109,7 @@ class tst_ordertaking : public QObject
         Screens::clickCell(order()->DBGrid1, row, 0, true);
     }
 
-    void openTable(int table, std::function<void()> inside)
-    {
-        whenModal([this, inside] {
-            inside();
-            order()->reject();
-        });
-        QTest::mouseClick(m_main->floorPlan->picture(table), Qt::LeftButton);
-    }
+    void openTable(int table, const std::function<void()>& inside) { OrderWindow::openTable(m_main.get(), table, inside); }
 
 private Q_SLOTS:
     void initTestCase_data() { TestDb::addEngineRows(); }
@@ -128,10 +122,8 @@ private Q_SLOTS:
         m_db = std::make_unique<TestDb>(TestDb::currentEngine());
         m_station = m_db->openStation(QStringLiteral("station_check"));
         fillRestaurant(m_station);
-        m_main.reset(TKelvora::createWindows());
-        m_main->resize(1200, 700);
-        m_main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+        m_main = OrderWindow::showMainWindow();
+        QVERIFY(m_main->isVisible());
     }
 
     void cleanup()

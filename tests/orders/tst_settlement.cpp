@@ -14,6 +14,7 @@
 #include "data/datasource.h"
 #include "tests/billing/officetesting.h"
 #include "tests/support/fiscalsim.h"
+#include "tests/support/orderwindow.h"
 #include "tests/support/screens.h"
 #include "tests/support/testdb.h"
 
@@ -58,15 +59,7 @@ class tst_settlement : public QObject
                                     "(3, 'ხაჭაპური', 12, 1, 'ნინო', 5, 41, 1, 1, '2026-05-02')"));
     }
 
-    void openTable(int table, std::function<void()> inside)
-    {
-        whenModal([this, inside] {
-            inside();
-            if (order()->isVisible())
-                order()->reject();
-        });
-        QTest::mouseClick(m_main->floorPlan->picture(table), Qt::LeftButton);
-    }
+    void openTable(int table, const std::function<void()>& inside) { OrderWindow::openTable(m_main.get(), table, inside); }
 
     QList<QVariantList> lines(int order)
     {
@@ -90,10 +83,8 @@ private Q_SLOTS:
         m_db = std::make_unique<TestDb>(TestDb::currentEngine());
         m_station = m_db->openStation(QStringLiteral("station_check"));
         fill();
-        m_main.reset(TKelvora::createWindows());
-        m_main->resize(1200, 700);
-        m_main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+        m_main = OrderWindow::showMainWindow();
+        QVERIFY(m_main->isVisible());
     }
 
     void cleanup()
