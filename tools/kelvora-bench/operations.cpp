@@ -181,18 +181,24 @@ qint64 bareKitchen(BenchContext& c)
     return bareRead(c.dm->Povari_left) + bareRead(c.dm->povari_right);
 }
 
+// Each of the 100 table pictures drawn afresh with its number, busy or free.
+qint64 drawTablePictures(const QSet<qint64>& busy)
+{
+    QFont font;
+    font.setPointSize(24);
+    qint64 drawn = 0;
+    for (int m = 1; m <= FloorTables; ++m)
+        drawn += FloorPlan::numberedPicture(m, busy.contains(m), font).isNull() ? 0 : 1;
+    return drawn;
+}
+
 // The floor plan's refresh (FloorPlan::Button2Click without the layout of the
 // widgets): one read of every table's occupancy row, then each of the 100
 // table pictures drawn afresh with its number.
 qint64 floorRefresh(BenchContext& c)
 {
     const QSet<qint64> busy = FloorPlan::busyTables(*c.dm);
-    QFont font;
-    font.setPointSize(24);
-    qint64 drawn = 0;
-    for (int m = 1; m <= FloorTables; ++m)
-        drawn += FloorPlan::numberedPicture(m, busy.contains(m), font).isNull() ? 0 : 1;
-    return drawn + busy.size();
+    return drawTablePictures(busy) + busy.size();
 }
 
 qint64 bareFloorRefresh(BenchContext& c)
@@ -219,12 +225,7 @@ qint64 bareFloorRefresh(BenchContext& c)
     for (auto it = rows.cbegin(); it != rows.cend(); ++it)
         if (it.value() != 1)
             busy.remove(it.key());
-    QFont font;
-    font.setPointSize(24);
-    qint64 drawn = 0;
-    for (int m = 1; m <= FloorTables; ++m)
-        drawn += FloorPlan::numberedPicture(m, busy.contains(m), font).isNull() ? 0 : 1;
-    return drawn + busy.size();
+    return drawTablePictures(busy) + busy.size();
 }
 
 // A click on a busy table (FloorPlan::img1Click without the window): its
