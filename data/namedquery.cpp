@@ -101,6 +101,19 @@ void NamedQuery::setParam(const QString& name, const QDate& day)
     m_sql.setParam(name, day.toString(QStringLiteral("yyyy-MM-dd")));
 }
 
+NamedQuery::Param::Param(const QString& name, const QDate& day)
+    : name(name), value(day.toString(QStringLiteral("yyyy-MM-dd")))
+{
+}
+
+void NamedQuery::reopen(std::initializer_list<Param> params)
+{
+    close();
+    for (const Param& p : params)
+        m_sql.setParam(p.name, p.value);
+    open();
+}
+
 QString NamedQuery::param(const QString& name) const
 {
     return m_sql.param(name);

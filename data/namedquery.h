@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <vector>
 
@@ -45,9 +46,24 @@ public:
     QString param(const QString& name) const;
     QStringList paramNames() const { return m_sql.paramNames(); }
 
+    // One named parameter of a re-run; the value in the form setParam gives it.
+    struct Param
+    {
+        Param(const QString& name, const QString& value) : name(name), value(value) {}
+        Param(const QString& name, const char* value) : name(name), value(QString::fromUtf8(value)) {}
+        Param(const QString& name, qint64 value) : name(name), value(QString::number(value)) {}
+        Param(const QString& name, int value) : name(name), value(QString::number(value)) {}
+        Param(const QString& name, const QDate& day);
+        QString name;
+        QString value;
+    };
+
     void open();     // does nothing when already open
     void close();    // drops the snapshot and any unposted change
     void refresh();  // reads the rows again, keeping the position
+    // Re-runs the query the way every screen does: close, set the given
+    // parameters (the others keep their values), open.
+    void reopen(std::initializer_list<Param> params = {});
     bool isOpen() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
 
