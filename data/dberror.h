@@ -3,6 +3,8 @@
 #include <QString>
 #include <stdexcept>
 
+class QSqlQuery;
+
 // The one error type of the data layer. It carries the engine's own text (or a
 // Georgian text of ours where the fault is ours to describe), which the
 // application-wide guard shows to the user as it stands.
@@ -13,6 +15,9 @@ public:
         : std::runtime_error(text.toStdString()), m_text(text)
     {
     }
+    // The error of a failed query: the engine's own text where it gave one.
+    static DbError fromQuery(const QSqlQuery& query);
+
     const QString& text() const { return m_text; }
 
 private:

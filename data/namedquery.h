@@ -2,6 +2,7 @@
 
 #include "data/engine.h"
 #include "data/money.h"
+#include "data/rowwriter.h"
 #include "data/snapshotcolumn.h"
 #include "data/sqltext.h"
 
@@ -110,14 +111,6 @@ public:
     void remove();  // deletes the current row from the table and the snapshot
     bool isModified() const { return !m_changes.empty(); }
 
-    // Rows are read through the engine's own client library when the connection
-    // allows it (the same values as through Qt's driver, several times faster);
-    // off, every query reads through QSqlQuery. For comparing the two.
-    static void setNativeReading(bool on);
-    static bool nativeReading();
-    // Whether queries on `db` are read natively now.
-    static bool readsNatively(const QSqlDatabase& db);
-
 Q_SIGNALS:
     void aboutToOpen();
     void opened();
@@ -139,18 +132,15 @@ private:
     void requireRow() const;
     void requireWritable(const char* what) const;
     QString tableColumn(int field) const;  // the table's spelling, or empty
-    QVariant sqlValue(int field, const QVariant& value) const;
+    int requireIdField() const;
     void postInsert();
     void postEdit();
     void setCurrent(int row);
-    void readWithQt(QSqlDatabase& db, Engine engine);
-    bool readSqlite(QSqlDatabase& db);
-    bool readPostgres(QSqlDatabase& db);
-    void addResultField(const QString& name, SnapshotColumn::Store store);
 
     QString m_name;
     SqlText m_sql;
     QString m_table;
+    RowWriter m_writer;
     State m_state = State::Inactive;
 
     std::vector<QString> m_fieldNames;

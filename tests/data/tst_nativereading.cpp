@@ -1,6 +1,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/money.h"
+#include "data/rowreader.h"
 #include "data/tdm.h"
 #include "tests/data/sampledata.h"
 #include "tests/support/testdb.h"
@@ -20,7 +21,7 @@ class tst_nativereading : public QObject
 private Q_SLOTS:
     void initTestCase_data() { TestDb::addEngineRows(); }
     void initTestCase();
-    void cleanup() { NamedQuery::setNativeReading(true); }
+    void cleanup() { RowReader::setNativeReading(true); }
     void cleanupTestCase() { m_sample.reset(); }
 
     void sameRows_data();
@@ -126,13 +127,13 @@ void tst_nativereading::sameRows()
     setParams(q, params);
     // Computed fields read other queries (the settings' service, the stock).
     dm.setting->open();
-    NamedQuery::setNativeReading(false);
-    QVERIFY(!NamedQuery::readsNatively(Connection::database()));
+    RowReader::setNativeReading(false);
+    QVERIFY(!RowReader::readsNatively(Connection::database()));
     const QStringList viaQt = snapshot(q);
-    NamedQuery::setNativeReading(true);
+    RowReader::setNativeReading(true);
     // Both engines' handles are taken: a silent fall-back to Qt's driver here
     // would compare Qt with itself.
-    QVERIFY(NamedQuery::readsNatively(Connection::database()));
+    QVERIFY(RowReader::readsNatively(Connection::database()));
     const QStringList native = snapshot(q);
     QVERIFY(viaQt.size() > 1);
     QCOMPARE(native, viaQt);
@@ -198,7 +199,7 @@ void tst_nativereading::errorTextAndNextQuery()
     TDM dm;
     dm.Tables->open();
     QCOMPARE(dm.Tables->rowCount(), 6);
-    NamedQuery::setNativeReading(false);
+    RowReader::setNativeReading(false);
     dm.setting->open();
     QCOMPARE(dm.setting->rowCount(), 1);
 }

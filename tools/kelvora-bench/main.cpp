@@ -20,6 +20,7 @@
 #include "tools/kelvora-bench/sheetbench.h"
 #include "data/connection.h"
 #include "data/dberror.h"
+#include "data/rowreader.h"
 #include "data/setup.h"
 #include "data/tdm.h"
 
@@ -164,7 +165,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvora-bench"));
     const BenchOptions options = BenchOptions::parse(app);
-    NamedQuery::setNativeReading(!options.qtReader);
+    RowReader::setNativeReading(!options.qtReader);
     if (!options.childOperation.isEmpty())
         return runChild(options);
 

@@ -1,0 +1,195 @@
+#include "data/rowwriter.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/money.h"
+#include "data/schema.h"
+#include "data/snapshotcolumn.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace {
+
+const QString& conflictText()
+{
+    static const QString text = QStringLiteral(
+        "ჩანაწერი სხვა სამუშაო ადგილიდან უკვე შეიცვალა ან წაიშალა. "
+        "განაახლეთ სია და სცადეთ თავიდან.");
+    return text;
+}
+
+const Schema::Column* schemaColumn(const QString& table, const QString& column)
+{
+    for (const Schema::Table& t : Schema::tables()) {
+        if (table.compare(QLatin1String(t.name), Qt::CaseInsensitive) != 0)
+            continue;
+        for (const Schema::Column& c : t.columns)
+            if (column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
+                return &c;
+    }
+    return nullptr;
+}
+
+QString dateText(const QDateTime& dt)
+{
+    return SnapshotColumn::sqlText(dt);
+}
+
+}  // namespace
+
+QString RowWriter::column(const QString& field) const
+{
+    const Schema::Column* c = schemaColumn(m_table, field);
+    if (!c || c->type == Schema::ColumnType::AutoNumber)
+        return QString();
+    // Join results carry columns of other tables under their own names
+    // (UPOVARI, tipi); only the table's own columns are written back.
+    return QString::fromLatin1(c->name);
+}
+
+QVariant RowWriter::sqlValue(const QString& field, const QVariant& value) const
+{
+    const Schema::Column* c = schemaColumn(m_table, field);
+    const QVariant nullText(QMetaType::fromType<QString>());
+    if (value.isNull() || !c)
+        return value.isNull() ? nullText : value;
+    const bool isMoney = value.metaType() == QMetaType::fromType<Money>();
+    switch (c->type) {
+    case Schema::ColumnType::DateTime: {
+        if (value.metaType().id() == QMetaType::QDate)
+            return dateText(QDateTime(value.toDate(), QTime(0, 0)));
+        if (value.metaType().id() == QMetaType::QDateTime)
+            return value.toDateTime().isValid() ? QVariant(dateText(value.toDateTime())) : nullText;
+        QDateTime dt;
+        if (SnapshotColumn::parseDateTimeText(value.toString(), &dt))
+            return dateText(dt);
+        throw DbError(QStringLiteral("„%1“ არ არის თარიღი").arg(value.toString()));
+    }
+    case Schema::ColumnType::Money: {
+        if (isMoney)
+            return value.value<Money>().toSqlText();
+        if (value.metaType().id() == QMetaType::QString) {
+            const auto m = Money::parse(value.toString());
+            if (!m)
+                throw DbError(QStringLiteral("„%1“ არ არის თანხა").arg(value.toString()));
+            return m->toSqlText();
+        }
+        return Money::fromDoubleHalfEven(value.toDouble()).toSqlText();
+    }
+    case Schema::ColumnType::Float: {
+        if (isMoney)
+            return value.value<Money>().toDouble();
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        if (!ok)
+            throw DbError(QStringLiteral("„%1“ არ არის რიცხვი").arg(value.toString()));
+        return d;
+    }
+    case Schema::ColumnType::Integer:
+    case Schema::ColumnType::AutoNumber: {
+        bool ok = false;
+        const qint64 i = value.toLongLong(&ok);
+        if (!ok)
+            throw DbError(QStringLiteral("„%1“ არ არის მთელი რიცხვი").arg(value.toString()));
+        return i;
+    }
+    case Schema::ColumnType::Text: return value.toString();
+    }
+    return value;
+}
+
+void RowWriter::update(const QVariant& id, const std::vector<Change>& changes) const
+{
+    QSqlDatabase db = Connection::database();
+    const bool pg = Connection::engineOf(db) == Engine::PostgreSQL;
+    QStringList sets;
+    QStringList checks;
+    QList<QVariant> newValues;
+    QList<QVariant> oldValues;
+    for (const Change& change : changes) {
+        const QString col = column(change.field);
+        const Schema::Column* c = schemaColumn(m_table, col);
+        const QVariant old = sqlValue(change.field, change.oldValue);
+        sets << col + QStringLiteral(" = ?");
+        newValues << sqlValue(change.field, change.newValue);
+        if (pg) {
+            checks << col + QStringLiteral(" is not distinct from ?");
+            oldValues << old;
+        } else if (c && c->type == Schema::ColumnType::Money) {
+            // SQLite keeps the amount as text, and not every writer spells it
+            // "12.3400" ("12.34", "0"): compare the amounts, not the texts.
+            checks << QStringLiteral("coalesce(abs(cast(%1 as real) - ?) < 0.00005, %1 is null and ? is null)").arg(col);
+            oldValues << (old.isNull() ? old : QVariant(Money::parse(old.toString())->toDouble())) << old;
+        } else if (c && c->type == Schema::ColumnType::DateTime) {
+            // Likewise a moment may be stored as "2024-06-08T12:00:00" or a day
+            // as "2024-06-08 00:00:00": compare the moments.
+            checks << QStringLiteral("datetime(%1) is datetime(?)").arg(col);
+            oldValues << old;
+        } else {
+            checks << col + QStringLiteral(" is ?");
+            oldValues << old;
+        }
+    }
+    const QString sql = QStringLiteral("update %1 set %2 where ID = ? and %3")
+                            .arg(m_table, sets.join(QStringLiteral(", ")),
+                                 checks.join(QStringLiteral(" and ")));
+    QSqlQuery q(db);
+    if (!q.prepare(sql))
+        throw DbError::fromQuery(q);
+    for (const QVariant& v : newValues)
+        q.addBindValue(v);
+    q.addBindValue(id);
+    for (const QVariant& v : oldValues)
+        q.addBindValue(v);
+    if (!q.exec())
+        throw DbError::fromQuery(q);
+    if (q.numRowsAffected() != 1)
+        throw DbError(conflictText());
+}
+
+QVariant RowWriter::insert(const std::vector<std::pair<QString, QVariant>>& values) const
+{
+    QSqlDatabase db = Connection::database();
+    const bool pg = Connection::engineOf(db) == Engine::PostgreSQL;
+    QStringList cols;
+    QStringList marks;
+    QList<QVariant> bound;
+    for (const auto& [field, v] : values) {
+        cols << column(field);
+        marks << QStringLiteral("?");
+        bound << sqlValue(field, v);
+    }
+    QString sql = cols.isEmpty()
+                      ? QStringLiteral("insert into %1 default values").arg(m_table)
+                      : QStringLiteral("insert into %1 (%2) values (%3)")
+                            .arg(m_table, cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    if (pg)
+        sql += QStringLiteral(" returning ID");
+    QSqlQuery q(db);
+    if (!q.prepare(sql))
+        throw DbError::fromQuery(q);
+    for (const QVariant& v : bound)
+        q.addBindValue(v);
+    if (!q.exec())
+        throw DbError::fromQuery(q);
+    QVariant id;
+    if (pg) {
+        if (q.next())
+            id = q.value(0);
+    } else {
+        id = q.lastInsertId();
+    }
+    return id;
+}
+
+void RowWriter::remove(const QVariant& id) const
+{
+    QSqlQuery q(Connection::database());
+    if (!q.prepare(QStringLiteral("delete from %1 where ID = ?").arg(m_table)))
+        throw DbError::fromQuery(q);
+    q.addBindValue(id);
+    if (!q.exec())
+        throw DbError::fromQuery(q);
+    if (q.numRowsAffected() != 1)
+        throw DbError(conflictText());
+}
