@@ -107,6 +107,16 @@ QString Formats::dateTime(const QDateTime& value)
     return value.isValid() ? value.toString(QStringLiteral("dd.MM.yyyy HH:mm")) : QString();
 }
 
+QString Formats::dateTimeWithSeconds(const QDateTime& value)
+{
+    return value.isValid() ? value.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : QString();
+}
+
+QString Formats::isoDate(const QDate& value)
+{
+    return value.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
 std::optional<double> Formats::parseNumber(const QString& text)
 {
     const auto m = Money::parseLocal(text);

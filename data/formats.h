@@ -21,7 +21,9 @@ QString general(double value);
 QString shortest(Money value);
 // "0.##": at most two decimals, rounded half away from zero, no trailing zeros.
 QString upToTwoDecimals(double value);
-// Exactly two decimals, rounded half away from zero, no grouping (12.50).
+// Exactly two decimals, rounded half away from zero, no grouping (12.50). The
+// value is first taken to the four decimals an amount has, as the bill shows
+// it, so that 0.00495 (shown as 0.005) gives 0.01 and not 0.00.
 QString fixedTwo(double value);
 // The system's money format: grouped thousands, two decimals, the lari sign.
 QString money(double value);
@@ -29,6 +31,9 @@ QString money(Money value);
 
 QString date(const QDateTime& value);      // dd.MM.yyyy
 QString dateTime(const QDateTime& value);  // dd.MM.yyyy HH:mm
+QString dateTimeWithSeconds(const QDateTime& value);  // dd.MM.yyyy HH:mm:ss
+// A day as a query parameter takes it: yyyy-MM-dd.
+QString isoDate(const QDate& value);
 
 // A number typed in the system's format (its decimal separator only).
 std::optional<double> parseNumber(const QString& text);

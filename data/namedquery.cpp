@@ -3,9 +3,9 @@
 #include "data/dberror.h"
 #include "data/formats.h"
 #include "data/rowreader.h"
+#include "data/values.h"
 
 #include <algorithm>
-#include <cmath>
 
 NamedQuery::NamedQuery(const QString& name, const QString& sql, const QString& table, QObject* parent)
     : QObject(parent), m_name(name), m_sql(sql), m_table(table), m_writer(table)
@@ -27,11 +27,11 @@ void NamedQuery::setParam(const QString& name, qint64 value)
 
 void NamedQuery::setParam(const QString& name, const QDate& day)
 {
-    m_sql.setParam(name, day.toString(QStringLiteral("yyyy-MM-dd")));
+    m_sql.setParam(name, Formats::isoDate(day));
 }
 
 NamedQuery::Param::Param(const QString& name, const QDate& day)
-    : name(name), value(day.toString(QStringLiteral("yyyy-MM-dd")))
+    : name(name), value(Formats::isoDate(day))
 {
 }
 
@@ -280,81 +280,27 @@ bool NamedQuery::isNull(const QString& field) const
 
 QString NamedQuery::asString(const QString& field) const
 {
-    const QVariant v = value(field);
-    if (v.isNull())
-        return QString();
-    switch (v.metaType().id()) {
-    case QMetaType::Double: return Formats::general(v.toDouble());
-    case QMetaType::QDateTime: {
-        const QDateTime dt = v.toDateTime();
-        return dt.time() == QTime(0, 0) ? Formats::date(dt)
-                                         : dt.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
-    }
-    default:
-        if (v.metaType() == QMetaType::fromType<Money>())
-            return Formats::shortest(v.value<Money>());
-        return v.toString();
-    }
+    return Values::toText(value(field));
 }
 
 qint64 NamedQuery::asInteger(const QString& field) const
 {
-    const QVariant v = value(field);
-    if (v.isNull())
-        return 0;
-    if (v.metaType() == QMetaType::fromType<Money>())
-        return v.value<Money>().roundedHalfEven(0).raw() / Money::Scale;
-    if (v.metaType().id() == QMetaType::Double)  // halves to even, as an amount does
-        return qint64(std::nearbyint(v.toDouble()));
-    bool ok = false;
-    const qint64 i = v.toLongLong(&ok);
-    if (!ok)
-        throw DbError(QStringLiteral("„%1“ არ არის მთელი რიცხვი").arg(v.toString()));
-    return i;
+    return Values::toInteger(value(field));
 }
 
 double NamedQuery::asFloat(const QString& field) const
 {
-    const QVariant v = value(field);
-    if (v.isNull())
-        return 0;
-    if (v.metaType() == QMetaType::fromType<Money>())
-        return v.value<Money>().toDouble();
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok)
-        throw DbError(QStringLiteral("„%1“ არ არის რიცხვი").arg(v.toString()));
-    return d;
+    return Values::toFloat(value(field));
 }
 
 Money NamedQuery::asMoney(const QString& field) const
 {
-    const QVariant v = value(field);
-    if (v.isNull())
-        return Money();
-    if (v.metaType() == QMetaType::fromType<Money>())
-        return v.value<Money>();
-    if (v.metaType().id() == QMetaType::QString) {
-        const auto m = Money::parse(v.toString());
-        if (!m)
-            throw DbError(QStringLiteral("„%1“ არ არის თანხა").arg(v.toString()));
-        return *m;
-    }
-    return Money::fromDoubleHalfEven(v.toDouble());
+    return Values::toMoney(value(field));
 }
 
 QDateTime NamedQuery::asDateTime(const QString& field) const
 {
-    const QVariant v = value(field);
-    if (v.isNull())
-        return QDateTime();
-    if (v.metaType().id() == QMetaType::QString) {
-        QDateTime dt;
-        if (!SnapshotColumn::parseIsoDateTime(v.toString(), &dt))
-            throw DbError(QStringLiteral("„%1“ არ არის თარიღი").arg(v.toString()));
-        return dt;
-    }
-    return v.toDateTime();
+    return Values::toDateTime(value(field));
 }
 
 QString NamedQuery::displayText(int row, int field) const
@@ -372,18 +318,7 @@ QString NamedQuery::displayText(int row, int field) const
     case Display::DateTime: return Formats::dateTime(v.toDateTime());
     case Display::Plain: break;
     }
-    switch (v.metaType().id()) {
-    case QMetaType::Double: return Formats::general(v.toDouble());
-    case QMetaType::QDateTime: {
-        const QDateTime dt = v.toDateTime();
-        return dt.time() == QTime(0, 0) ? Formats::date(dt)
-                                         : dt.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
-    }
-    default:
-        if (isMoney)
-            return Formats::shortest(v.value<Money>());
-        return v.toString();
-    }
+    return Values::toText(v);
 }
 
 void NamedQuery::edit()

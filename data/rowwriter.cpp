@@ -3,7 +3,7 @@
 #include "data/dberror.h"
 #include "data/money.h"
 #include "data/schema.h"
-#include "data/snapshotcolumn.h"
+#include "data/values.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -18,28 +18,11 @@ const QString& conflictText()
     return text;
 }
 
-const Schema::Column* schemaColumn(const QString& table, const QString& column)
-{
-    for (const Schema::Table& t : Schema::tables()) {
-        if (table.compare(QLatin1String(t.name), Qt::CaseInsensitive) != 0)
-            continue;
-        for (const Schema::Column& c : t.columns)
-            if (column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
-                return &c;
-    }
-    return nullptr;
-}
-
-QString dateText(const QDateTime& dt)
-{
-    return SnapshotColumn::sqlText(dt);
-}
-
 }  // namespace
 
 QString RowWriter::column(const QString& field) const
 {
-    const Schema::Column* c = schemaColumn(m_table, field);
+    const Schema::Column* c = Schema::findColumn(m_table, field);
     if (!c || c->type == Schema::ColumnType::AutoNumber)
         return QString();
     // Join results carry columns of other tables under their own names
@@ -49,53 +32,10 @@ QString RowWriter::column(const QString& field) const
 
 QVariant RowWriter::sqlValue(const QString& field, const QVariant& value) const
 {
-    const Schema::Column* c = schemaColumn(m_table, field);
-    const QVariant nullText(QMetaType::fromType<QString>());
-    if (value.isNull() || !c)
-        return value.isNull() ? nullText : value;
-    const bool isMoney = value.metaType() == QMetaType::fromType<Money>();
-    switch (c->type) {
-    case Schema::ColumnType::DateTime: {
-        if (value.metaType().id() == QMetaType::QDate)
-            return dateText(QDateTime(value.toDate(), QTime(0, 0)));
-        if (value.metaType().id() == QMetaType::QDateTime)
-            return value.toDateTime().isValid() ? QVariant(dateText(value.toDateTime())) : nullText;
-        QDateTime dt;
-        if (SnapshotColumn::parseDateTimeText(value.toString(), &dt))
-            return dateText(dt);
-        throw DbError(QStringLiteral("„%1“ არ არის თარიღი").arg(value.toString()));
-    }
-    case Schema::ColumnType::Money: {
-        if (isMoney)
-            return value.value<Money>().toSqlText();
-        if (value.metaType().id() == QMetaType::QString) {
-            const auto m = Money::parse(value.toString());
-            if (!m)
-                throw DbError(QStringLiteral("„%1“ არ არის თანხა").arg(value.toString()));
-            return m->toSqlText();
-        }
-        return Money::fromDoubleHalfEven(value.toDouble()).toSqlText();
-    }
-    case Schema::ColumnType::Float: {
-        if (isMoney)
-            return value.value<Money>().toDouble();
-        bool ok = false;
-        const double d = value.toDouble(&ok);
-        if (!ok)
-            throw DbError(QStringLiteral("„%1“ არ არის რიცხვი").arg(value.toString()));
-        return d;
-    }
-    case Schema::ColumnType::Integer:
-    case Schema::ColumnType::AutoNumber: {
-        bool ok = false;
-        const qint64 i = value.toLongLong(&ok);
-        if (!ok)
-            throw DbError(QStringLiteral("„%1“ არ არის მთელი რიცხვი").arg(value.toString()));
-        return i;
-    }
-    case Schema::ColumnType::Text: return value.toString();
-    }
-    return value;
+    if (const Schema::Column* c = Schema::findColumn(m_table, field))
+        return Values::toStored(c->type, value);
+    // A field the schema does not know goes as it is.
+    return value.isNull() ? QVariant(QMetaType::fromType<QString>()) : value;
 }
 
 void RowWriter::update(const QVariant& id, const std::vector<Change>& changes) const
@@ -108,7 +48,7 @@ void RowWriter::update(const QVariant& id, const std::vector<Change>& changes) c
     QList<QVariant> oldValues;
     for (const Change& change : changes) {
         const QString col = column(change.field);
-        const Schema::Column* c = schemaColumn(m_table, col);
+        const Schema::Column* c = Schema::findColumn(m_table, col);
         const QVariant old = sqlValue(change.field, change.oldValue);
         sets << col + QStringLiteral(" = ?");
         newValues << sqlValue(change.field, change.newValue);

@@ -52,6 +52,25 @@ const std::vector<Table>& Schema::tables()
     return all;
 }
 
+const Table* Schema::findTable(const QString& table)
+{
+    for (const Table& t : tables())
+        if (table.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0)
+            return &t;
+    return nullptr;
+}
+
+const Column* Schema::findColumn(const QString& table, const QString& column)
+{
+    const Table* t = findTable(table);
+    if (!t)
+        return nullptr;
+    for (const Column& c : t->columns)
+        if (column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
+            return &c;
+    return nullptr;
+}
+
 namespace {
 
 QSet<QString> namesOfType(ColumnType type)

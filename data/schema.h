@@ -26,6 +26,10 @@ struct Table
 };
 
 const std::vector<Table>& tables();
+// A table or a column of the schema by its name, without regard to case; null
+// when the schema has no such table or column.
+const Table* findTable(const QString& table);
+const Column* findColumn(const QString& table, const QString& column);
 
 // The type of a stored column by its name alone, where the name says it across
 // the schema: every date-time column and every money column. Used to read the

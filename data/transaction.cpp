@@ -12,16 +12,7 @@ QSet<QString> g_open;  // connections with a transaction under way
 
 bool knownName(const QString& table, const QString& column)
 {
-    for (const Schema::Table& t : Schema::tables()) {
-        if (table.compare(QLatin1String(t.name), Qt::CaseInsensitive) != 0)
-            continue;
-        if (column.isEmpty())
-            return true;
-        for (const Schema::Column& c : t.columns)
-            if (column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
-                return true;
-    }
-    return false;
+    return column.isEmpty() ? Schema::findTable(table) != nullptr : Schema::findColumn(table, column) != nullptr;
 }
 }  // namespace
 
