@@ -26,7 +26,6 @@ public:
 
     constexpr std::int64_t raw() const { return m_raw; }
     double toDouble() const { return double(m_raw) / double(Scale); }
-    bool isZero() const { return m_raw == 0; }
 
     // Rounds to the given number of decimals (0..4).
     Money roundedHalfEven(int decimals) const;

@@ -6,6 +6,7 @@
 #include "data/values.h"
 
 #include <algorithm>
+#include <optional>
 
 NamedQuery::NamedQuery(const QString& name, const QString& sql, const QString& table, QObject* parent)
     : QObject(parent), m_name(name), m_sql(sql), m_table(table), m_writer(table)
@@ -384,12 +385,7 @@ void NamedQuery::postEdit()
     for (const auto& [f, v] : m_changes)
         changes.push_back({m_fieldNames[std::size_t(f)], m_columns[std::size_t(f)].value(std::size_t(m_current)), v});
     m_writer.update(m_columns[std::size_t(idField)].value(std::size_t(m_current)), changes);
-    for (const auto& [f, v] : m_changes)
-        m_columns[std::size_t(f)].set(std::size_t(m_current), v);
-    m_changes.clear();
-    m_state = State::Browse;
-    Q_EMIT rowChanged(m_current);
-    Q_EMIT posted();
+    keepPosted(std::nullopt);
 }
 
 void NamedQuery::postInsert()
@@ -397,12 +393,16 @@ void NamedQuery::postInsert()
     std::vector<std::pair<QString, QVariant>> values;
     for (const auto& [f, v] : m_changes)
         values.emplace_back(m_fieldNames[std::size_t(f)], v);
-    const QVariant id = m_writer.insert(values);
+    keepPosted(m_writer.insert(values));
+}
+
+void NamedQuery::keepPosted(const std::optional<QVariant>& newId)
+{
     for (const auto& [f, v] : m_changes)
         m_columns[std::size_t(f)].set(std::size_t(m_current), v);
     const int idField = fieldIndex(QStringLiteral("ID"));
-    if (idField >= 0 && idField < m_baseFields)
-        m_columns[std::size_t(idField)].set(std::size_t(m_current), id);
+    if (newId && idField >= 0 && idField < m_baseFields)
+        m_columns[std::size_t(idField)].set(std::size_t(m_current), *newId);
     m_changes.clear();
     m_state = State::Browse;
     Q_EMIT rowChanged(m_current);

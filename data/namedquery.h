@@ -16,6 +16,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <vector>
 
 // A query of the catalogue with dataset behaviour: named text parameters kept
@@ -45,7 +46,6 @@ public:
     void setParam(const QString& name, qint64 value);
     void setParam(const QString& name, const QDate& day);  // "YYYY-MM-DD"
     QString param(const QString& name) const;
-    QStringList paramNames() const { return m_sql.paramNames(); }
 
     // One named parameter of a re-run; the value in the form setParam gives it.
     struct Param
@@ -83,7 +83,6 @@ public:
     int fieldCount() const { return int(m_fieldNames.size()); }
     const QString& fieldName(int index) const { return m_fieldNames[std::size_t(index)]; }
     int fieldIndex(const QString& name) const;  // -1 when unknown
-    bool hasField(const QString& name) const { return fieldIndex(name) >= 0; }
     void addComputedField(const QString& name, Compute compute, Display display = Display::Plain);
     void setDisplay(const QString& field, Display display);
     Display display(int field) const;
@@ -135,6 +134,8 @@ private:
     int requireIdField() const;
     void postInsert();
     void postEdit();
+    // The posted values (and an inserted row's new ID) become the snapshot's.
+    void keepPosted(const std::optional<QVariant>& newId);
     void setCurrent(int row);
 
     QString m_name;

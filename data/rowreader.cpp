@@ -43,11 +43,6 @@ void RowReader::setNativeReading(bool on)
     g_nativeReading = on;
 }
 
-bool RowReader::nativeReading()
-{
-    return g_nativeReading;
-}
-
 bool RowReader::readsNatively(const QSqlDatabase& db)
 {
     if (!g_nativeReading || !db.isOpen())

@@ -37,7 +37,6 @@ public:
 
     // Off, every query reads through Qt's driver; for comparing the two.
     static void setNativeReading(bool on);
-    static bool nativeReading();
     // Whether queries on `db` are read natively now.
     static bool readsNatively(const QSqlDatabase& db);
 

@@ -7,19 +7,6 @@ constexpr std::int64_t MsPerDay = 86400000;
 
 }  // namespace
 
-void SnapshotColumn::reserve(std::size_t n)
-{
-    m_null.reserve(n);
-    switch (m_store) {
-    case Store::Integer:
-    case Store::DateTime:
-    case Store::Money: m_ints.reserve(n); break;
-    case Store::Float: m_floats.reserve(n); break;
-    case Store::Text: m_texts.reserve(n); break;
-    case Store::Variant: m_variants.reserve(n); break;
-    }
-}
-
 std::int64_t SnapshotColumn::encodeDateTime(const QDateTime& value)
 {
     return value.date().toJulianDay() * MsPerDay + value.time().msecsSinceStartOfDay();
@@ -196,32 +183,10 @@ bool SnapshotColumn::convert(const QVariant& value, std::int64_t* i, double* d, 
 
 void SnapshotColumn::append(const QVariant& value)
 {
-    if (value.isNull()) {
-        m_null.push_back(true);
-        switch (m_store) {
-        case Store::Integer:
-        case Store::DateTime:
-        case Store::Money: m_ints.push_back(0); break;
-        case Store::Float: m_floats.push_back(0); break;
-        case Store::Text: m_texts.push_back(intern(QString())); break;
-        case Store::Variant: m_variants.emplace_back(); break;
-        }
-        return;
-    }
-    std::int64_t i = 0;
-    double d = 0;
-    quint32 t = 0;
-    if (m_store != Store::Variant && !convert(value, &i, &d, &t))
-        promoteToVariant();
-    m_null.push_back(false);
-    switch (m_store) {
-    case Store::Integer:
-    case Store::DateTime:
-    case Store::Money: m_ints.push_back(i); break;
-    case Store::Float: m_floats.push_back(d); break;
-    case Store::Text: m_texts.push_back(t); break;
-    case Store::Variant: m_variants.push_back(value); break;
-    }
+    // The new row starts empty and takes its value as set() stores it.
+    appendNull();
+    if (!value.isNull())
+        set(size() - 1, value);
 }
 
 void SnapshotColumn::set(std::size_t row, const QVariant& value)
@@ -294,7 +259,15 @@ void SnapshotColumn::promoteToVariant()
 
 void SnapshotColumn::appendNull()
 {
-    append(QVariant());
+    m_null.push_back(true);
+    switch (m_store) {
+    case Store::Integer:
+    case Store::DateTime:
+    case Store::Money: m_ints.push_back(0); break;
+    case Store::Float: m_floats.push_back(0); break;
+    case Store::Text: m_texts.push_back(intern(QString())); break;
+    case Store::Variant: m_variants.emplace_back(); break;
+    }
 }
 
 bool SnapshotColumn::appendInteger(std::int64_t value)

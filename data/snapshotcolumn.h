@@ -25,7 +25,6 @@ public:
 
     Store store() const { return m_store; }
     std::size_t size() const { return m_null.size(); }
-    void reserve(std::size_t n);
 
     void append(const QVariant& value);
     // Straight from an engine's own buffers, without a QVariant per value. Each

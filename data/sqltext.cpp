@@ -2,6 +2,7 @@
 #include "data/dberror.h"
 #include "data/schema.h"
 #include "data/snapshotcolumn.h"
+#include "data/values.h"
 
 #include <QRegularExpression>
 
@@ -143,23 +144,6 @@ SqlText::SqlText(const QString& sql) : m_original(sql)
         m_likeFrom << likeFilterStart(eligible, m_pieces[p], m_pieces[p + 1]);
 }
 
-bool SqlText::hasParam(const QString& name) const
-{
-    return m_spelled.contains(name.toLower());
-}
-
-QStringList SqlText::paramNames() const
-{
-    QStringList out;
-    QStringList seen;
-    for (const QString& key : m_order)
-        if (!seen.contains(key)) {
-            seen << key;
-            out << m_spelled.value(key);
-        }
-    return out;
-}
-
 void SqlText::setParam(const QString& name, const QString& value)
 {
     const QString key = name.toLower();
@@ -173,18 +157,13 @@ QString SqlText::param(const QString& name) const
     return m_values.value(name.toLower());
 }
 
-bool SqlText::isDateParam(const QString& name) const
-{
-    return m_dateParams.contains(name.toLower());
-}
-
 QVariant SqlText::boundValue(const QString& key) const
 {
     QString v = m_values.value(key);
     if (!v.isEmpty() && m_dateParams.contains(key)) {
         QDateTime dt;
         if (!SnapshotColumn::parseDateTimeText(v, &dt))
-            throw DbError(QStringLiteral("„%1“ არ არის თარიღი").arg(v));
+            throw DbError(QString::fromUtf8(Values::NotADateText).arg(v));
         v = SnapshotColumn::sqlText(dt);
     }
     return v.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v);

@@ -21,13 +21,10 @@ public:
 
     const QString& original() const { return m_original; }
     const QString& positional() const { return m_positional; }
-    bool hasParam(const QString& name) const;
-    QStringList paramNames() const;  // distinct, in order of first use, as written
 
     void setParam(const QString& name, const QString& value);  // throws DbError for an unknown name
     QString param(const QString& name) const;
     void bindTo(QSqlQuery& query) const;  // throws DbError for a date that is no date
-    bool isDateParam(const QString& name) const;
 
     // The text to run for the values held now, and the values for its
     // placeholders: "?" or "$1, $2, ..." (libpq). With `simplify`, a filter
