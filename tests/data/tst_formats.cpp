@@ -147,6 +147,11 @@ void tst_formats::fixedTwo_data()
     addNumberRows("half goes away from zero", 2.675, "2.68");
     addNumberRows("negative half", -1.005, "-1.01");
     addNumberRows("no grouping", 1234567.891, "1234567.89");
+    // The amount first takes its four decimals, as the bill shows it (0.005,
+    // 10.005); the fiscal printer registers that amount's two-decimal form.
+    addNumberRows("half below the fourth decimal", 0.00495, "0.01");
+    addNumberRows("just below a half", 10.0049999, "10.01");
+    addNumberRows("negative below a cent", -0.001, "0.00");
 }
 
 void tst_formats::fixedTwo()

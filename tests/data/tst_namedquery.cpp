@@ -44,6 +44,7 @@ private Q_SLOTS:
     void leavingAnUntouchedInsert();
     void movingPostsAnEdit();
     void refreshKeepsPosition();
+    void reopen();
     void editingErrors();
     void writeBackThroughJoin();
 
@@ -595,6 +596,52 @@ void tst_namedquery::refreshKeepsPosition()
     dm.kerdzebibyid->refresh();
     QCOMPARE(stationCount(QStringLiteral("select prioriteti from kerdzebi where ID = 5")), 4);
     QCOMPARE(dm.kerdzebibyid->asInteger(QStringLiteral("prioriteti")), 4);
+}
+
+// A re-run replaces the parameters it is given, keeps the others, and tells
+// the screens what a close and an open would.
+void tst_namedquery::reopen()
+{
+    m_sample.use();
+    TDM dm;
+    NamedQuery* q = dm.kerdzebi;
+    QStringList log;
+    connect(q, &NamedQuery::closed, q, [&] { log << QStringLiteral("closed"); });
+    connect(q, &NamedQuery::aboutToOpen, q, [&] { log << QStringLiteral("aboutToOpen"); });
+    connect(q, &NamedQuery::opened, q, [&] { log << QStringLiteral("opened"); });
+    connect(q, &NamedQuery::currentChanged, q, [&](int row) { log << QStringLiteral("current %1").arg(row); });
+
+    // A closed query is only opened.
+    q->reopen({{"das", "%"}, {"tp", "ცხელი"}});
+    QCOMPARE(log, QStringList({"aboutToOpen", "opened", "current 0"}));
+    QCOMPARE(q->rowCount(), 2);
+
+    // An open one is closed first; the name filter keeps its "%".
+    log.clear();
+    q->last();
+    log.clear();
+    q->reopen({{"TP", "სასმელი"}});
+    QCOMPARE(log, QStringList({"closed", "aboutToOpen", "opened", "current 0"}));
+    QCOMPARE(q->param(QStringLiteral("das")), QStringLiteral("%"));
+    QCOMPARE(q->param(QStringLiteral("tp")), QStringLiteral("სასმელი"));
+    QCOMPARE(q->rowCount(), 1);
+    QCOMPARE(q->asString(QStringLiteral("Dasaxeleba")), QStringLiteral("ლიმონათი"));
+
+    // Without parameters it re-reads with the ones it holds.
+    q->reopen();
+    QCOMPARE(q->rowCount(), 1);
+
+    // A day goes in the form setParam gives it, and selects by the stored day.
+    dm.History_shekvetebi->reopen({{"USR", "%"}, {"OF", "%"}, {"TB", "%"}, {"das", "%"},
+                                   {"ST", QDate(2024, 6, 8)}, {"EN", QDate(2024, 6, 8)}});
+    QCOMPARE(dm.History_shekvetebi->param(QStringLiteral("ST")), QStringLiteral("2024-06-08"));
+    QCOMPARE(dm.History_shekvetebi->rowCount(), 2);
+
+    // A parameter the query does not have is refused; the query is left closed.
+    log.clear();
+    QVERIFY_THROWS_EXCEPTION(DbError, q->reopen({{"nosuch", "1"}}));
+    QCOMPARE(log, QStringList({"closed"}));
+    QVERIFY(!q->isOpen());
 }
 
 void tst_namedquery::editingErrors()
