@@ -76,6 +76,9 @@ void EditableQueryModel::dropFailedRow()
     NamedQuery* q = dataSet();
     if (q->state() == NamedQuery::State::Browse)
         return;
-    q->cancel();
-    q->refresh();
+    // Reading the rows again drops the change (and a refused new row) and shows
+    // what the other station wrote.
+    const int row = q->recNo();
+    q->reopen();
+    q->moveTo(std::min(row, q->rowCount() - 1));
 }

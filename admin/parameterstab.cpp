@@ -220,7 +220,8 @@ void ParametersTab::Button4Click()
         q->setField(QStringLiteral("mdgomareoba"), AdminRules::ActiveState);
         q->post();
     } catch (...) {
-        q->cancel();
+        // The row was not written: read the list again rather than keep it half-made.
+        q->reopen();
         throw;
     }
     Messages::show(name + AdminRules::ActivatedSuffix, this);
@@ -335,7 +336,8 @@ void ParametersTab::Button9Click()
         q->setField(QStringLiteral("momwodebeli"), AdminRules::NoSupplier);
         q->post();
     } catch (...) {
-        q->cancel();
+        // No half-made row may wait in the grid to be saved later.
+        q->reopen();
         throw;
     }
     Edit9->clear();
