@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -139,6 +140,9 @@ ParametersTab::ParametersTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(d
     ComboBox4->setEditable(true);
     Edit10 = named(new QLineEdit(Panel4), "Edit10");
     NumericKeyFilter::install(Edit10);
+    Edit9->setPlaceholderText(ItemNameTitle);
+    ComboBox4->lineEdit()->setPlaceholderText(ItemTypeTitle);
+    Edit10->setPlaceholderText(QStringLiteral("ფასი"));
     Button9 = named(new QPushButton(QStringLiteral("დამატება"), Panel4), "Button9");
     newItem->addWidget(Edit9, 2);
     newItem->addWidget(ComboBox4, 2);
@@ -169,11 +173,16 @@ void ParametersTab::load()
     m_dm->oficianti->reopen();
     Button6Click();
     m_dm->kerdzebi->reopen({{QStringLiteral("das"), "%"}, {QStringLiteral("tp"), "%"}});
-    const int w = DBGrid3->width();
+    // Name and type share what the price and the priority leave; the priority
+    // keeps room for its whole title, and the scroll bar is left room too.
     QHeaderView* header = DBGrid3->horizontalHeader();
-    header->resizeSection(0, (w - 140) / 2);
-    header->resizeSection(1, (w - 140) / 2);
+    const int priority = std::max(header->sectionSizeHint(3), 40);
+    const int w = DBGrid3->width() - 2 * DBGrid3->frameWidth() - DBGrid3->verticalScrollBar()->sizeHint().width();
+    const int wide = std::max((w - 100 - priority) / 2, 60);
+    header->resizeSection(0, wide);
+    header->resizeSection(1, wide);
     header->resizeSection(2, 100);
+    header->resizeSection(3, priority);
     {
         // The narrowing is the listing just opened: emptying the name box must not reread.
         const QSignalBlocker quiet(Edit9);
