@@ -4,6 +4,7 @@
 #include "admin/editablequerymodel.h"
 #include "admin/gridediting.h"
 #include "admin/picklistdelegate.h"
+#include "admin/starmaskstyle.h"
 #include "app/shell/dbgrid.h"
 #include "app/shell/forms.h"
 #include "app/shell/messages.h"
@@ -26,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -98,6 +100,9 @@ ParametersTab::ParametersTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(d
     support->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Edit12 = named(new QLineEdit(GroupBox4), "Edit12");
     Edit12->setEchoMode(QLineEdit::Password);
+    auto* stars = new StarMaskStyle(QApplication::style()->name());
+    stars->setParent(Edit12);
+    Edit12->setStyle(stars);
     SpeedButton13 = named(new QToolButton(GroupBox4), "SpeedButton13");
     SpeedButton13->setText(QStringLiteral("Reset"));
     SpeedButton3 = named(new QToolButton(GroupBox4), "SpeedButton3");

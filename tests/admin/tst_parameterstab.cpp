@@ -20,6 +20,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -467,6 +468,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, opensAt);
         start(establishment);
         QCOMPARE(tab()->Edit12->echoMode(), QLineEdit::Password);
+        QCOMPARE(tab()->Edit12->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, tab()->Edit12), int(u'*'));
         QCOMPARE(typeKey(keys, typed), opensAt);
     }
 
