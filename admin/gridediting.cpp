@@ -7,6 +7,7 @@
 #include "data/namedquery.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 GridEditing::GridEditing(DBGrid* grid, EditableQueryModel* model) : QObject(grid), m_grid(grid), m_model(model)
 {
@@ -15,6 +16,8 @@ GridEditing::GridEditing(DBGrid* grid, EditableQueryModel* model) : QObject(grid
                           | QAbstractItemView::AnyKeyPressed);
     grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     grid->installEventFilter(this);
+    m_viewport = grid->viewport();
+    m_viewport->installEventFilter(this);
     // Runs after the grid moved the query: a row left with changes that are still
     // pending was refused, and its message was shown.
     connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
@@ -30,6 +33,22 @@ GridEditing::GridEditing(DBGrid* grid, EditableQueryModel* model) : QObject(grid
 
 bool GridEditing::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_viewport
+        && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+        // A click on the empty row just appended would move the query onto the
+        // row it is on, which drops an untouched new row: only the cell is chosen.
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = m_grid->indexAt(mouse->position().toPoint());
+        NamedQuery* q = m_model->dataSet();
+        if (index.isValid() && index.row() == q->recNo() && q->state() == NamedQuery::State::Insert
+            && !q->isModified()) {
+            m_grid->setCurrentIndex(index);
+            if (event->type() == QEvent::MouseButtonDblClick)
+                m_grid->edit(index);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
     if (watched != m_grid || event->type() != QEvent::KeyPress)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);

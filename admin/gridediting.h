@@ -28,5 +28,6 @@ protected:
 
 private:
     DBGrid* m_grid;
+    QObject* m_viewport;  // compared only: its events arrive while the grid is torn down too
     EditableQueryModel* m_model;
 };

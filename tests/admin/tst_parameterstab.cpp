@@ -330,12 +330,21 @@ private Q_SLOTS:
         Screens::clickCell(grid, 1, 0);
         QCOMPARE(count(m_station, QStringLiteral("select count(*) from OFICIANTI where Oficianti = 'ნინო ბერიძე-გელაშვილი'")), 1);
 
+        // Enter on the grid saves a row whose cell was already closed.
+        typeIntoCell(grid, 1, 0, QStringLiteral("ლევან ტაბიძე II"), false);
+        QCOMPARE(count(m_station, QStringLiteral("select count(*) from OFICIANTI where Oficianti = 'ლევან ტაბიძე II'")), 0);
+        QTest::keyClick(grid, Qt::Key_Return);
+        QCOMPARE(count(m_station, QStringLiteral("select count(*) from OFICIANTI where Oficianti = 'ლევან ტაბიძე II'")), 1);
+
         // Down past the last row appends an empty row; filled and saved with Enter.
         Screens::clickCell(grid, 1, 0);
         QTest::keyClick(grid, Qt::Key_Down);
         QCOMPARE(grid->model()->rowCount(), 3);
         QTest::keyClick(grid, Qt::Key_Down);  // an untouched new row is not doubled
         QCOMPARE(grid->model()->rowCount(), 3);
+        Screens::clickCell(grid, 2, 0, true);  // clicking into it keeps it
+        QCOMPARE(grid->model()->rowCount(), 3);
+        QTest::keyClick(grid, Qt::Key_Escape);
         typeIntoCell(grid, 2, 0, QStringLiteral("გია"));
         QCOMPARE(count(m_station, QStringLiteral("select count(*) from OFICIANTI where Oficianti = 'გია'")), 1);
 
