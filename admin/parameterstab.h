@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class DBGrid;
+class GridEditing;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
@@ -18,6 +19,11 @@ class ParametersTab : public QWidget
 
 public:
     explicit ParametersTab(TDM* dm, QWidget* parent = nullptr);
+
+    // The tab's load, run each time the tab is selected: the waiters and the
+    // settings read again, every catalogue item listed, the new item's boxes
+    // emptied and its type box filled.
+    void load();
 
     QGroupBox* GroupBox1;
     DBGrid* DBGrid1;        // waiters
@@ -40,7 +46,20 @@ public:
     QPushButton* Button6;   // hidden: fills the settings boxes
 
     void Button6Click();
+    void Button4Click();
+    void DBGrid1KeyPress(QChar key);
+    void Button5Click();
+    void SpeedButton13Click();
+    void SpeedButton3Click();
+    void Edit12Change();
+    void Edit9Change();
+    void Button9Click();
+    void DBGrid3Exit();
 
 private:
+    void fillTypes();
+
     TDM* m_dm;
+    GridEditing* m_waiters;
+    GridEditing* m_catalogue;
 };

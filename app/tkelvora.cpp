@@ -1,6 +1,6 @@
 #include "app/tkelvora.h"
 #include "admin/parameterstab.h"
-#include "admin/tdel.h"
+#include "admin/deletes.h"
 #include "app/shell/dbgrid.h"
 #include "app/shell/forms.h"
 #include "app/shell/shared.h"
@@ -241,28 +241,9 @@ void TKelvora::PageControl1Change()
         setWidths(sales->DBGrid2, {100, wide, wide, 100, 100, 100, 100, 100, 100});
         break;
     }
-    case 3: {
-        m_dm->oficianti->close();
-        m_dm->oficianti->open();
-        parameters->Button6Click();
-        m_dm->kerdzebi->close();
-        m_dm->kerdzebi->setParam(QStringLiteral("das"), QStringLiteral("%"));
-        m_dm->kerdzebi->setParam(QStringLiteral("tp"), QStringLiteral("%"));
-        m_dm->kerdzebi->open();
-        const int w = parameters->DBGrid3->width();
-        setWidths(parameters->DBGrid3, {(w - 140) / 2, (w - 140) / 2, 100});
-        parameters->ComboBox4->clear();
-        parameters->ComboBox4->setEditText(QString());
-        parameters->Edit9->clear();
-        parameters->Edit10->clear();
-        m_dm->GROUP_TYPE->close();
-        m_dm->GROUP_TYPE->open();
-        const int tipi = m_dm->GROUP_TYPE->fieldIndex(QStringLiteral("tipi"));
-        for (int r = 0; r < m_dm->GROUP_TYPE->rowCount(); ++r)
-            parameters->ComboBox4->addItem(m_dm->GROUP_TYPE->valueAt(r, tipi).toString());
-        parameters->ComboBox4->setEditText(QString());
+    case 3:
+        parameters->load();
         break;
-    }
     case 4:
         cook->resetCounter();
         m_dm->Povari_left->close();

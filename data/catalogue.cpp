@@ -76,6 +76,10 @@ const std::vector<CatalogueEntry>& catalogue()
         // at once both count: Q is the amount added (negative for a sale).
         {"kerdzebi_nashtis_cvlileba", CatalogueEntry::Statement, "",
          "Update kerdzebi Set raodenoba = coalesce(raodenoba, 0) + :Q where ID = :ID"},
+        // Order numbers in use, for drawing a new one after "Reset": the highest
+        // number on any line or open table, and whether USR is on one of them.
+        {"shekvetis_nomrebi", CatalogueEntry::Query, "",
+         "select (select max(USERNUM) from Shekvetebi) as xazebis_max, (select max(USERNUM) from busytable where Busy = 1) as magidebis_max, (select count(*) from Shekvetebi where USERNUM = :USR) + (select count(*) from busytable where Busy = 1 and USERNUM = :USR) as dakavebuli"},
     };
     return entries;
 }

@@ -20,6 +20,18 @@ int OrderEntry::gagzavnapovartan(TDM& dm, const QString& ganyofileba)
     return LineState::kitchenFlag(routes->rowCount());
 }
 
+qint64 OrderEntry::nextOrderNumber(TDM& dm, qint64 counter)
+{
+    const qint64 next = counter + 1;
+    NamedQuery* used = dm.query(QStringLiteral("shekvetis_nomrebi"));
+    used->reopen({{QStringLiteral("USR"), next}});
+    const qint64 taken = used->asInteger(QStringLiteral("dakavebuli"));
+    const qint64 highest = std::max(used->asInteger(QStringLiteral("xazebis_max")),
+                                    used->asInteger(QStringLiteral("magidebis_max")));
+    used->close();
+    return taken > 0 ? highest + 1 : next;
+}
+
 OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const QString& waiter,
                                        const QString& quantityText)
 {
@@ -64,7 +76,7 @@ OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const 
             lineWaiter = occupancy->asString(QStringLiteral("OFICIANT"));
         } else {
             result.newOrder = true;
-            result.orderNumber = setting->asInteger(QStringLiteral("inctb")) + 1;
+            result.orderNumber = nextOrderNumber(dm, setting->asInteger(QStringLiteral("inctb")));
             setting->edit();
             setting->setField(QStringLiteral("inctb"), result.orderNumber);
             setting->post();

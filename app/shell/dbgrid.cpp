@@ -82,7 +82,14 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent)
 
 void DBGrid::bind(DataSource* source, QVector<QueryModel::Column> columns)
 {
-    m_model = new QueryModel(source, std::move(columns), this);
+    bind(new QueryModel(source, std::move(columns), this));
+}
+
+void DBGrid::bind(QueryModel* model)
+{
+    m_model = model;
+    m_model->setParent(this);
+    DataSource* source = model->source();
     setModel(m_model);
     connect(source, &DataSource::currentChanged, this, &DBGrid::followCurrent);
     connect(source, &DataSource::reset, this, [this] { followCurrent(m_model->dataSet()->recNo()); });

@@ -20,6 +20,9 @@ public:
     explicit DBGrid(QWidget* parent = nullptr);
 
     void bind(DataSource* source, QVector<QueryModel::Column> columns);
+    // Binds a model the caller made over its data source (one that edits in
+    // place); the grid takes it over.
+    void bind(QueryModel* model);
     QueryModel* queryModel() const { return m_model; }
     DataSource* dataSource() const;
 

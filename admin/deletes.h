@@ -20,6 +20,10 @@ public:
     QCheckBox* CheckBox3;  // delete every order line
     QPushButton* Button1;  // "Go"
 
+    // "Go": runs the checked statements in order; a failed one stops the rest
+    // (those before it stay done) and the window stays open.
+    void Button1Click();
+
 private:
     TDM* m_dm;
 };

@@ -1,5 +1,7 @@
-#include "admin/tdel.h"
+#include "admin/deletes.h"
+#include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "data/tdm.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -19,4 +21,17 @@ TDel::TDel(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
     layout->addWidget(CheckBox2);
     layout->addWidget(CheckBox3);
     layout->addWidget(Button1);
+    connectHandler(Button1, &QPushButton::clicked, this, &TDel::Button1Click);
+}
+
+void TDel::Button1Click()
+{
+    // Each statement stands on its own: what ran before a failure stays done.
+    if (CheckBox1->isChecked())
+        m_dm->COMkerdzebi->execute();
+    if (CheckBox2->isChecked())
+        m_dm->COMmigeba->execute();
+    if (CheckBox3->isChecked())
+        m_dm->COMrealizacia->execute();
+    accept();
 }

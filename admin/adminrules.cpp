@@ -1,0 +1,106 @@
+#include "admin/adminrules.h"
+#include "app/shell/inputerror.h"
+#include "data/formats.h"
+#include "data/schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+const QString AdminRules::ActiveState = QStringLiteral("აქტიური");
+const QString AdminRules::PassiveState = QStringLiteral("პასიური");
+const QString AdminRules::ActivatedSuffix = QStringLiteral(" გააქტიურებულია!!!");
+const QString AdminRules::SavedText = QStringLiteral("შენახულია!!!");
+const QString AdminRules::ResetText = QStringLiteral("RESET");
+const QString AdminRules::CheckFieldsText = QStringLiteral("შეამოწმეთ ყველა ველი!!!");
+const QString AdminRules::DuplicateNameText = QStringLiteral(
+    "ასეთი დასახელება ბაზაში უკვე არსებობს იდენტიფიცირების მიზნით გთხოვთ შეცვალოთ დასახელება ");
+const QString AdminRules::NoSupplier = QStringLiteral("მომწოდებლის გარეშე");
+const QString AdminRules::SupportLine =
+    QStringLiteral("ტექნიკური მხარდაჭერა: Kelvora. დისტანციური დახმარებისთვის დააჭირეთ „SOS“");
+const QString AdminRules::SupportProgram = QStringLiteral("AA_v3.4.exe");
+const QString AdminRules::DeleteRowQuestion = QStringLiteral("წაიშალოს მონიშნული ჩანაწერი?");
+
+int AdminRules::columnLength(const char* table, const char* column)
+{
+    for (const Schema::Table& t : Schema::tables()) {
+        if (qstricmp(t.name, table) != 0)
+            continue;
+        for (const Schema::Column& c : t.columns)
+            if (qstricmp(c.name, column) == 0)
+                return c.length;
+    }
+    return 0;
+}
+
+void AdminRules::requireFits(const QString& text, const char* table, const char* column,
+                             const QString& fieldTitle)
+{
+    // Order lines copy a waiter's name into a 50-character column, so his name is
+    // held to that length although his own column is longer.
+    int limit = columnLength(table, column);
+    if (qstricmp(table, "OFICIANTI") == 0 && qstricmp(column, "Oficianti") == 0)
+        limit = columnLength("Shekvetebi", "OFFICIANT");
+    if (limit > 0 && text.size() > limit)
+        throw InputError(QStringLiteral("„%1“ არ უნდა იყოს %2 სიმბოლოზე გრძელი (ახლა %3)!!!")
+                             .arg(fieldTitle)
+                             .arg(limit)
+                             .arg(text.size()));
+}
+
+int AdminRules::tableCount(const QString& text)
+{
+    const std::optional<int> n = Formats::parseInteger(text);
+    if (!n || *n < 1 || *n > 500)
+        throw InputError(QStringLiteral("მაგიდების რაოდენობა უნდა იყოს მთელი რიცხვი 1-დან 500-მდე!!!"));
+    return *n;
+}
+
+double AdminRules::servicePercent(const QString& text)
+{
+    const std::optional<double> p = Formats::parseNumber(text);
+    if (!p || *p < 0 || *p > 100)
+        throw InputError(QStringLiteral("მომსახურეობის % უნდა იყოს რიცხვი 0-დან 100-მდე!!!"));
+    return *p;
+}
+
+double AdminRules::price(const QString& text)
+{
+    const std::optional<double> p = Formats::parseNumber(text);
+    if (!p || *p < 0)
+        throw InputError(QStringLiteral("ფასი უნდა იყოს რიცხვი (მაგალითად 12") + Formats::decimalSeparator()
+                         + QStringLiteral("50)!!!"));
+    return *p;
+}
+
+QVariant AdminRules::priority(const QString& text)
+{
+    if (text.trimmed().isEmpty())
+        return QVariant();
+    const std::optional<int> n = Formats::parseInteger(text);
+    if (!n)
+        throw InputError(QStringLiteral("პრიორიტეტი უნდა იყოს მთელი რიცხვი!!!"));
+    return *n;
+}
+
+QStringList AdminRules::supportSearchFolders()
+{
+    QStringList folders = QString::fromLocal8Bit(qgetenv("PATH")).split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    folders << QCoreApplication::applicationDirPath();
+    return folders;
+}
+
+QString AdminRules::findSupportProgram(const QStringList& folders)
+{
+    for (const QString& folder : folders) {
+        const QFileInfo file(QDir(folder), SupportProgram);
+        if (file.isFile())
+            return file.absoluteFilePath();
+    }
+    return QString();
+}
+
+QString AdminRules::supportMissingText()
+{
+    return QStringLiteral("დისტანციური დახმარების პროგრამა „%1“ ვერ მოიძებნა!!!").arg(SupportProgram);
+}
