@@ -19,7 +19,8 @@
 #include "orders/ttanxis_gadaxda.h"
 #include "reports/salesreport.h"
 #include "reports/stockreports.h"
-#include "stock/stocktabs.h"
+#include "stock/credittab.h"
+#include "stock/receivingtab.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
