@@ -227,7 +227,7 @@ void TKelvora::PageControl1Change()
 {
     const int index = PageControl1->currentIndex();
     if (index == 1)
-        receiving->Button8->click();
+        guarded([this] { receiving->Button8Click(); });
     Timer1->stop();
     switch (index) {
     case 2: {
