@@ -286,7 +286,7 @@ void TKelvora::PageControl2Change()
     switch (PageControl2->currentIndex()) {
     case 1: receivingReport->loadButton->click(); break;
     case 2: warehouseReport->loadButton->click(); break;
-    case 3: credit->Button15->click(); break;
+    case 3: guarded([this] { credit->Button15Click(); }); break;
     default: break;
     }
 }
