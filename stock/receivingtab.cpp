@@ -89,6 +89,11 @@ ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
     header->addWidget(CheckBox2);
     header->addWidget(DateTimePicker3);
 
+    TabControl1 = named(new QTabBar(this), "TabControl1");
+    TabControl1->setExpanding(false);
+    TabControl1->setUsesScrollButtons(true);
+    root->addWidget(TabControl1);
+
     m_splitter = named(new QSplitter(Qt::Horizontal, this), "Splitter2");
     m_splitter->setChildrenCollapsible(false);
     root->addWidget(m_splitter, 1);
@@ -97,10 +102,6 @@ ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
     m_itemPanel = named(new QWidget(m_splitter), "Panel8");
     auto* left = new QVBoxLayout(m_itemPanel);
     left->setContentsMargins(0, 0, 0, 0);
-    TabControl1 = named(new QTabBar(m_itemPanel), "TabControl1");
-    TabControl1->setExpanding(false);
-    TabControl1->setUsesScrollButtons(true);
-    left->addWidget(TabControl1);
     auto* nameRow = row(left);
     nameRow->addWidget(caption(QStringLiteral("დასახელება"), m_itemPanel));
     m_itemName = named(new QLabel(m_itemPanel), "itemName");
@@ -282,9 +283,11 @@ void ReceivingTab::Button8Click()
 
     // 6. Column widths.
     const int w4 = DBGrid4->viewport()->width();
-    DBGrid4->setColumnWidth(0, std::max(100, w4 - 170));
-    DBGrid4->setColumnWidth(1, 70);
-    DBGrid4->setColumnWidth(2, 70);
+    // The price and stock columns never narrower than the stock column's title.
+    const int narrow = std::max(70, DBGrid4->horizontalHeader()->sectionSizeHint(2));
+    DBGrid4->setColumnWidth(0, std::max(100, w4 - 30 - 2 * narrow));
+    DBGrid4->setColumnWidth(1, narrow);
+    DBGrid4->setColumnWidth(2, narrow);
     const int w5 = DBGrid5->viewport()->width();
     DBGrid5->setColumnWidth(0, std::max(120, w5 - 670));
     for (int c = 1; c < DeleteColumn; ++c)
