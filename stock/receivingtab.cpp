@@ -7,6 +7,7 @@
 #include "app/shell/ui.h"
 #include "data/clock.h"
 #include "data/datasource.h"
+#include "data/formats.h"
 #include "data/tdm.h"
 #include "stock/receiving.h"
 
@@ -349,8 +350,13 @@ void ReceivingTab::DBGrid4CellClick()
         return;
     GroupBox6->setEnabled(true);
     pickItem(items->asInteger(QStringLiteral("ID")), items->asString(QStringLiteral("Dasaxeleba")));
-    Edit5->setText(items->asString(QStringLiteral("asagebi")));
-    Edit6->setText(items->asString(QStringLiteral("gasayidi")));
+    // In the system's number format, so that the offered prices record as they stand.
+    auto price = [items](const char* field) {
+        const QString f = QLatin1String(field);
+        return items->isNull(f) ? QString() : Formats::general(items->asFloat(f));
+    };
+    Edit5->setText(price("asagebi"));
+    Edit6->setText(price("gasayidi"));
     Edit4->clear();
     Edit4->setFocus();
     Edit4->selectAll();

@@ -194,6 +194,8 @@ private Q_SLOTS:
         pick(Butter);
         record(QStringLiteral("4"), QStringLiteral("4,25"), QStringLiteral("7"));
         pick(Cheese);
+        // The prices just recorded are offered, in the system's number format.
+        QCOMPARE(tab()->Edit5->text(), QStringLiteral("6,5"));
         record(QStringLiteral("1"), QStringLiteral("6"), QStringLiteral("10"));
 
         QCOMPARE(stock(1), 8.5);  // 5 + 2.5 + 1
