@@ -19,7 +19,8 @@
 #include "orders/ttanxis_gadaxda.h"
 #include "reports/salesreport.h"
 #include "reports/stockreports.h"
-#include "stock/stocktabs.h"
+#include "stock/credittab.h"
+#include "stock/receivingtab.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -226,7 +227,7 @@ void TKelvora::PageControl1Change()
 {
     const int index = PageControl1->currentIndex();
     if (index == 1)
-        receiving->Button8->click();
+        guarded([this] { receiving->Button8Click(); });
     Timer1->stop();
     switch (index) {
     case 2: {
@@ -266,7 +267,7 @@ void TKelvora::PageControl2Change()
     switch (PageControl2->currentIndex()) {
     case 1: receivingReport->loadButton->click(); break;
     case 2: warehouseReport->loadButton->click(); break;
-    case 3: credit->Button15->click(); break;
+    case 3: guarded([this] { credit->Button15Click(); }); break;
     default: break;
     }
 }

@@ -54,9 +54,6 @@ public:
     QStatusBar* StatusBar1;
     QToolButton* SpeedButton1;  // holds the delete mark
 
-    // The delete mark: a red disc with a white cross, 30 x 30.
-    static QPixmap deleteMark();
-
     void FormShow();
     void Edit1Change();
     void DBGrid1DblClick();

@@ -496,7 +496,7 @@ void HistoryGenerator::writeOrder(const QDate& day, int table)
             m_delSink->add({someItem->id, double(uniform(1, 2)), qint64(table), order, when, what, someItem->name});
         }
     }
-    if (chance(0.01)) {
+    if (chance(0.07)) {  // about 17 000 client debts in two years
         const double owed = cents(total + total / 100.0 * service);
         const bool old = day.daysTo(lastDay()) > 45;
         m_creditSink->add({nullValue(), QString::fromUtf8(clients()[std::size_t(uniform(0, int(clients().size()) - 1))]),
@@ -506,7 +506,8 @@ void HistoryGenerator::writeOrder(const QDate& day, int table)
 
 void HistoryGenerator::writeDeliveries(const QDate& day)
 {
-    const int deliveries = uniform(1, 3);
+    // About 30 000 receiving lines in two years, 40 a day.
+    const int deliveries = uniform(5, 10);
     for (int d = 0; d < deliveries; ++d) {
         const auto& [sn, name] = suppliers()[std::size_t(uniform(0, int(suppliers().size()) - 1))];
         const QString document = QStringLiteral("ზ-%1").arg(++m_documents, 6, 10, QLatin1Char('0'));
@@ -519,7 +520,7 @@ void HistoryGenerator::writeDeliveries(const QDate& day)
                                 QString::fromLatin1(sn), QString::fromUtf8(name), document, m_dayText});
             purchase += quantity * item.purchase;
         }
-        if (chance(0.12)) {  // on consignment: the supplier is owed the purchase total
+        if (chance(0.5)) {  // on consignment: the supplier is owed the purchase total
             const bool old = day.daysTo(lastDay()) > 60;
             m_creditSink->add({nullValue(), QString::fromUtf8(name), SupplierRow, cents(purchase),
                                old ? cents(purchase) : 0.0, m_dayText, document});

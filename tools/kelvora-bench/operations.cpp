@@ -1,4 +1,5 @@
 #include "tools/kelvora-bench/operations.h"
+#include "tools/kelvora-bench/stockoperations.h"
 #include "app/shell/shared.h"
 #include "data/connection.h"
 #include "data/dberror.h"
@@ -364,7 +365,8 @@ BenchContext BenchContext::load(Engine engine, TDM* dm)
 
 const std::vector<Operation>& operations()
 {
-    static const std::vector<Operation> all = {
+    static const std::vector<Operation> all = [] {
+    std::vector<Operation> list = {
         {"month", "sales report, one month: History_shekvetebi + sul_his_shek, every pattern \"%\"",
          [](BenchContext& c) { return openSales(c, c.monthFirst, c.monthLast); },
          [](BenchContext& c) { return bareSales(c, c.monthFirst, c.monthLast); }, 100.0, std::nullopt},
@@ -386,6 +388,11 @@ const std::vector<Operation>& operations()
         {"waiter", "waiter screen list: Opicianti for one waiter, any table", waiterList, bareWaiterList, 5.0,
          std::nullopt, 1.5, 50},
     };
+    // The receiving and credit tabs' operations live in a file of their own.
+    for (const Operation& op : stockOperations())
+        list.push_back(op);
+    return list;
+    }();
     return all;
 }
 

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+class TDM;
+
+// One receiving line as the clerk typed it on the receiving tab.
+struct ReceivedLine
+{
+    qint64 item = -1;        // kerdzebi.ID of the item picked from the list
+    QString quantity;        // the three numbers as typed, in the system's format
+    QString purchasePrice;
+    QString salePrice;
+    QString supplierNumber;  // the header fields as typed
+    QString supplier;
+    QString document;
+    QDate day;               // the receipt date
+    bool consignment = false;
+};
+
+// The rules of goods receiving, shared by the receiving tab and the tools that
+// drive it without a screen.
+namespace Receiving {
+
+extern const QString NoSupplierNumber;  // "12345678"
+extern const QString NoSupplier;        // "მომწოდებლის გარეშე"
+extern const QString NoDocument;        // "0"
+extern const QString SupplierSide;      // nisiebi.whois of a supplier's debt
+extern const QString CheckAllFields;
+extern const QString ConsignmentRefused;
+extern const QString NotANumber;
+extern const QString ItemGone;
+extern const QString NotRecorded;
+
+// A header field as a pattern: an empty field matches every value.
+QString pattern(const QString& text);
+// Whether a consignment recording has a usable supplier and document number.
+bool consignmentAllowed(const QString& supplier, const QString& document);
+
+// Lists the lines and totals of the document the header describes.
+void reloadDocument(TDM& dm, const QString& supplierNumber, const QString& supplier, const QString& document,
+                    const QDate& day);
+
+// Records one line in one transaction: the line, the item's stock (a relative
+// update, so sales and receipts on other stations meanwhile still count), its
+// prices and supplier, and on consignment the supplier's debt for the document.
+// Refusals throw InputError, a failed write a DbError saying the line was not
+// recorded; either way nothing is written and the lists show what is stored.
+void record(TDM& dm, const ReceivedLine& line);
+
+// The ledger rows of a supplier's document of a day.
+int ledgerRows(TDM& dm, const QString& supplier, const QString& document, const QDate& day);
+
+// Deletes the current line of migeba_old in one transaction: its quantity taken
+// back out of stock, the line deleted and, when the document has exactly one
+// ledger row, its debt set to the document's new purchase total.
+void deleteCurrentLine(TDM& dm, const QDate& day);
+
+}  // namespace Receiving

@@ -1,0 +1,63 @@
+#include "tests/support/testdb.h"
+
+#include <QDate>
+#include <QProcess>
+#include <QTest>
+
+// Receipts on one station and sales of the same item on another, as separate
+// processes on one database: every receipt and every sale counts.
+class tst_stockrace : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase_data() { TestDb::addEngineRows(); }
+
+    void receiptsAndSalesAtOnce()
+    {
+        TestDb db(TestDb::currentEngine());
+        QSqlDatabase check = db.openStation(QStringLiteral("station_check"));
+        TestDb::exec(check, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, asagebi, gasayidi, raodenoba, "
+                                           "momwodebeli) values ('ხაჭაპური', 'ცომეული', 2, 5, 100, 'შპს ალფა')"));
+        const int item = TestDb::scalar(check, QStringLiteral("select ID from kerdzebi")).toInt();
+
+        const int receipts = 30;
+        const int sales = 20;  // per table, on four tables
+        auto start = [](const QString& program, const QStringList& args) {
+            auto p = std::make_unique<QProcess>();
+            p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            p->start(program, args);
+            return p;
+        };
+        std::vector<std::unique_ptr<QProcess>> processes;
+        processes.push_back(start(QStringLiteral(KELVORA_STOCK_RACER),
+                                  {db.udlPath(), QString::number(item), QString::number(receipts),
+                                   QStringLiteral("2.5"), QStringLiteral("R-1")}));
+        processes.push_back(start(QStringLiteral(KELVORA_ORDER_RACER),
+                                  {db.udlPath(), QStringLiteral("ხაჭაპური"), QString::number(sales),
+                                   QStringLiteral("1,2,3,4"), QStringLiteral("ნინო")}));
+        processes.push_back(start(QStringLiteral(KELVORA_STOCK_RACER),
+                                  {db.udlPath(), QString::number(item), QString::number(receipts),
+                                   QStringLiteral("1"), QStringLiteral("R-2")}));
+        for (auto& p : processes) {
+            QVERIFY(p->waitForFinished(180000));
+            QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p->exitCode(), 0);
+        }
+
+        const double received = receipts * 2.5 + receipts * 1.0;
+        const int sold = sales * 4;
+        QCOMPARE(TestDb::scalar(check, QStringLiteral("select count(*) from migeba")).toInt(), 2 * receipts);
+        QCOMPARE(TestDb::scalar(check, QStringLiteral("select count(*) from Shekvetebi")).toInt(), sold);
+        QCOMPARE(TestDb::scalar(check, QStringLiteral("select raodenoba from kerdzebi")).toDouble(),
+                 100.0 + received - sold);
+        // Each document's debt is its whole purchase total.
+        QCOMPARE(TestDb::scalar(check, QStringLiteral("select nisia from nisiebi where USERNUM = 'R-1'")).toDouble(),
+                 receipts * 2.5 * 2);
+        QCOMPARE(TestDb::scalar(check, QStringLiteral("select nisia from nisiebi where USERNUM = 'R-2'")).toDouble(),
+                 receipts * 1.0 * 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_stockrace)
+#include "tst_stockrace.moc"
