@@ -46,6 +46,8 @@ public:
     void setParam(const QString& name, qint64 value);
     void setParam(const QString& name, const QDate& day);  // "YYYY-MM-DD"
     QString param(const QString& name) const;
+    // The text with its parameters as it is sent to the engine (for the benchmark's bare run).
+    const SqlText& sqlText() const { return m_sql; }
 
     // One named parameter of a re-run; the value in the form setParam gives it.
     struct Param

@@ -22,9 +22,7 @@ const QString BenchDocument = QStringLiteral("bench-1");
 // the same bound values, every value of every row read as text.
 qint64 bareNative(const NamedQuery* query)
 {
-    SqlText sql(query->sql());
-    for (const QString& name : query->paramNames())
-        sql.setParam(name, query->param(name));
+    const SqlText& sql = query->sqlText();
     QSqlDatabase db = Connection::database();
     const QVariant handle = db.driver()->handle();
     qint64 rows = 0;
