@@ -6,7 +6,7 @@
 #include "app/shell/ui.h"
 #include "billing/billprintout.h"
 #include "billing/dprint.h"
-#include "billing/spreadsheet.h"
+#include "office/spreadsheet.h"
 #include "data/datasource.h"
 #include "data/formats.h"
 #include "orders/corrections.h"

@@ -1,7 +1,7 @@
-#include "billing/unooffice.h"
-#include "billing/calcformula.h"
-#include "billing/cellref.h"
-#include "billing/officethread.h"
+#include "office/unooffice.h"
+#include "office/calcformula.h"
+#include "office/cellref.h"
+#include "office/officethread.h"
 #include "data/formats.h"
 #include "data/money.h"
 
