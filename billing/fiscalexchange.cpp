@@ -1,6 +1,6 @@
 #include "billing/fiscalexchange.h"
 #include "billing/fiscalwaitdialog.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

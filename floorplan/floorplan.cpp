@@ -2,9 +2,9 @@
 #include "app/shell/forms.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QComboBox>
 #include <QMouseEvent>

@@ -5,7 +5,7 @@
 #include "app/shell/ui.h"
 #include "data/clock.h"
 #include "data/dberror.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

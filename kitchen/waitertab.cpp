@@ -5,7 +5,7 @@
 #include "kitchen/cooktab.h"
 #include "data/dberror.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 #include "data/clock.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 
 #include <cmath>

@@ -4,7 +4,7 @@
 #include "data/clock.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 
 const QString Settlement::ClientWhois = QStringLiteral("კლიენტი");

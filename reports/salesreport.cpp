@@ -4,7 +4,7 @@
 #include "reports/excellgo.h"
 #include "app/shell/ui.h"
 #include "data/clock.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QComboBox>
 #include <QDateEdit>

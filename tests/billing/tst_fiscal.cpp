@@ -2,7 +2,7 @@
 #include "billing/fiscalexchange.h"
 #include "billing/fiscalwaitdialog.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "tests/support/testdb.h"
 
 #include <QApplication>

@@ -21,7 +21,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/setup.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QGuiApplication>
 #include <QElapsedTimer>

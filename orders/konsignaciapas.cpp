@@ -1,4 +1,4 @@
-#include "orders/tkonsignacia.h"
+#include "orders/konsignaciapas.h"
 #include "app/shell/ui.h"
 
 #include <QCheckBox>

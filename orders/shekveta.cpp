@@ -1,4 +1,4 @@
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 #include "app/shell/dbgrid.h"
 #include "app/shell/forms.h"
 #include "app/shell/messages.h"
@@ -11,12 +11,12 @@
 #include "data/formats.h"
 #include "orders/corrections.h"
 #include "orders/settlement.h"
-#include "orders/tkonsignacia.h"
-#include "orders/ttanxis_gadaxda.h"
-#include "orders/teditraoden.h"
-#include "orders/tmagidisshecvla.h"
-#include "orders/traodenoba.h"
-#include "data/tdm.h"
+#include "orders/konsignaciapas.h"
+#include "orders/tanxis_gadaxda_winaswar.h"
+#include "orders/eraodenoba.h"
+#include "orders/magidis_shecvla.h"
+#include "orders/raodenobau.h"
+#include "data/datamodule.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

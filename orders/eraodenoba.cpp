@@ -1,11 +1,11 @@
-#include "orders/teditraoden.h"
+#include "orders/eraodenoba.h"
 #include "app/shell/forms.h"
 #include "app/shell/numerickeyfilter.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "orders/corrections.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QLabel>
 #include <QLineEdit>

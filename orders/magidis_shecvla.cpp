@@ -1,9 +1,9 @@
-#include "orders/tmagidisshecvla.h"
+#include "orders/magidis_shecvla.h"
 #include "app/shell/forms.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
 #include "orders/corrections.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

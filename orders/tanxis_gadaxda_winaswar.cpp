@@ -1,11 +1,11 @@
-#include "orders/ttanxis_gadaxda.h"
+#include "orders/tanxis_gadaxda_winaswar.h"
 #include "app/shell/forms.h"
 #include "app/shell/numerickeyfilter.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "orders/settlement.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QLabel>
 #include <QLineEdit>
