@@ -249,28 +249,6 @@ QPixmap FloorPlan::numberedPicture(int table, bool busy, const QFont& font)
 
 void FloorPlan::img1Click(TablePicture* pic)
 {
-    Tshekvetebi* w = forms().shekvetebi;
-    w->Label3->setText(QStringLiteral("0"));
     Label1->setText(pic->toolTip());
-    w->Label1->setText(Label1->text());
-
-    NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), Label1->text());
-    table->open();
-
-    m_dm->sum_shekvetebi->close();
-    w->ComboBox1->setEnabled(false);
-    m_dm->shekvet->close();
-    const bool isBusy = !table->isEmpty() && table->asInteger(QStringLiteral("Busy")) == 1;
-    if (isBusy) {
-        w->ComboBox1->setEditText(table->asString(QStringLiteral("OFICIANT")));
-        m_dm->shekvet->setParam(QStringLiteral("USR"), table->asInteger(QStringLiteral("USERNUM")));
-    } else {
-        w->ComboBox1->setCurrentIndex(w->ComboBox1->count() > 0 ? 0 : -1);
-        w->ComboBox1->setEnabled(true);
-        m_dm->shekvet->setParam(QStringLiteral("USR"), qint64(-1));
-    }
-    m_dm->shekvet->open();
-    w->exec();
+    forms().shekvetebi->openTable(Label1->text());
 }

@@ -195,6 +195,24 @@ void CookTab::Timer1Timer()
     reread();
 }
 
+void CookTab::loadCooks()
+{
+    ComboBox11->clear();
+    ComboBox11->setEditText(QString());
+    m_dm->Povrebi->reopen();
+    const int f = m_dm->Povrebi->fieldIndex(QStringLiteral("povari"));
+    for (int r = 0; r < m_dm->Povrebi->rowCount(); ++r)
+        ComboBox11->addItem(m_dm->Povrebi->valueAt(r, f).toString());
+    ComboBox11->setEditText(QString());
+}
+
+void CookTab::load()
+{
+    resetCounter();
+    m_dm->Povari_left->reopen();
+    m_dm->povari_right->reopen();
+}
+
 void CookTab::Button18Click()
 {
     resizegrid(DBGrid10, 130);

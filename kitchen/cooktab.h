@@ -38,6 +38,12 @@ public:
     int counter() const { return m_tag; }
     void resetCounter() { m_tag = 0; }
 
+    // Fills the cook box from Povrebi, nobody chosen.
+    void loadCooks();
+    // What opening the tab reads: the counter restarts, the queue and the work
+    // list are read again.
+    void load();
+
     void ComboBox11Change();
     void Timer1Timer();
     void Button18Click();

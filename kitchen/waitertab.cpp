@@ -75,6 +75,11 @@ WaiterTab::WaiterTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
 
 void WaiterTab::Button19Click()
 {
+    load();
+}
+
+void WaiterTab::load()
+{
     m_dm->oficianti->close();
     m_dm->oficianti->open();
     ComboBox8->clear();

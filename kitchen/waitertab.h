@@ -24,6 +24,9 @@ public:
     QPushButton* Button19;  // hidden: reloads the waiter selector
     DBGrid* DBGrid12;
 
+    // Reloads the waiter selector from oficianti (the tab's opening).
+    void load();
+
     void Button19Click();
     void SpeedButton12Click();
     void DBGrid12CellClick(int column);

@@ -39,8 +39,7 @@ void Tmagidisshecvla::Button1Click()
     auto closeAll = qScopeGuard([this] {
         accept();
         forms().shekvetebi->reject();
-        if (forms().refreshButton)
-            forms().refreshButton->click();
+        Q_EMIT occupancyChanged();
     });
     if (!target.isEmpty())
         Corrections::moveOrder(*m_dm, Label4->text(), Label5->text().toLongLong(), target);

@@ -62,8 +62,7 @@ void TRaodenoba::Button1Click()
     accept();
     order->Edit1->clear();
     order->Edit1->setFocus();
-    if (forms().refreshButton)
-        forms().refreshButton->click();
+    Q_EMIT occupancyChanged();
     m_dm->busytables->close();
     m_dm->busytables->setParam(QStringLiteral("TB"), table);
     m_dm->busytables->open();

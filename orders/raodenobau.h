@@ -24,6 +24,10 @@ public:
     void FormShow();
     void Button1Click();
 
+Q_SIGNALS:
+    // The order's table changed occupancy: the floor plan redraws.
+    void occupancyChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
 

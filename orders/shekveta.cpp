@@ -328,8 +328,8 @@ void Tshekvetebi::DBGrid2CellClick(int column)
         const double prepaid = table->isEmpty() ? 0.0 : table->asFloat(QStringLiteral("GadaxdiliTanxa"));
         QString status;
         DPrint(prepaid, status);
-        if (Corrections::deleteLine(*m_dm, Label1->text()) && forms().refreshButton)
-            forms().refreshButton->click();
+        if (Corrections::deleteLine(*m_dm, Label1->text()))
+            Q_EMIT occupancyChanged();
     }
     // Whatever the column: the total line follows the order as stored.
     NamedQuery* table = m_dm->busytables;
@@ -341,6 +341,52 @@ void Tshekvetebi::DBGrid2CellClick(int column)
     sums->setParam(QStringLiteral("USR"), table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM")));
     sums->open();
     writeTotalLine();
+}
+
+void Tshekvetebi::loadTypeTabs()
+{
+    while (TabControl1->count() > 0)
+        TabControl1->removeTab(0);
+    m_dm->GROUP_TYPE->reopen();
+    TabControl1->addTab(QStringLiteral("ყველა"));
+    const int tipi = m_dm->GROUP_TYPE->fieldIndex(QStringLiteral("tipi"));
+    for (int r = 0; r < m_dm->GROUP_TYPE->rowCount(); ++r)
+        TabControl1->addTab(m_dm->GROUP_TYPE->valueAt(r, tipi).toString());
+}
+
+void Tshekvetebi::loadWaiters()
+{
+    m_dm->oficianti->reopen();
+    ComboBox1->clear();
+    const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
+    const int state = m_dm->oficianti->fieldIndex(QStringLiteral("mdgomareoba"));
+    for (int r = 0; r < m_dm->oficianti->rowCount(); ++r)
+        if (m_dm->oficianti->valueAt(r, state).toString() == QStringLiteral("აქტიური"))
+            ComboBox1->addItem(m_dm->oficianti->valueAt(r, name).toString());
+}
+
+void Tshekvetebi::openTable(const QString& table)
+{
+    Label3->setText(QStringLiteral("0"));
+    Label1->setText(table);
+
+    NamedQuery* occupancy = m_dm->busytables;
+    occupancy->reopen({{QStringLiteral("TB"), table}});
+
+    m_dm->sum_shekvetebi->close();
+    ComboBox1->setEnabled(false);
+    m_dm->shekvet->close();
+    const bool isBusy = !occupancy->isEmpty() && occupancy->asInteger(QStringLiteral("Busy")) == 1;
+    if (isBusy) {
+        ComboBox1->setEditText(occupancy->asString(QStringLiteral("OFICIANT")));
+        m_dm->shekvet->setParam(QStringLiteral("USR"), occupancy->asInteger(QStringLiteral("USERNUM")));
+    } else {
+        ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
+        ComboBox1->setEnabled(true);
+        m_dm->shekvet->setParam(QStringLiteral("USR"), qint64(-1));
+    }
+    m_dm->shekvet->open();
+    exec();
 }
 
 void Tshekvetebi::Label1DblClick()
@@ -392,13 +438,8 @@ void Tshekvetebi::Button1Click()
         }
         const double s = sums->isEmpty() ? 0.0 : sums->asFloat(QStringLiteral("sulfasi"));
         Tkonsignacia* credit = forms().konsignacia;
-        credit->Label5->setText(orderNumber);
-        credit->Label6->setText(Formats::general(s));
-        credit->Label7->setText(Formats::shortest(TDM::totalWithService(s, servicePercent())));
-        credit->exec();
-        const QString amountText = credit->CheckBox1->isChecked() ? credit->Label7->text() : credit->Label6->text();
-        Settlement::writeCredit(*m_dm, credit->Label5->text(), credit->Edit1->text(),
-                                Formats::parseNumber(amountText).value_or(0.0));
+        const Money amount = credit->askAmount(orderNumber, s, TDM::totalWithService(s, servicePercent()));
+        Settlement::writeCredit(*m_dm, orderNumber, credit->Edit1->text(), amount.toDouble());
     }
 
     SpeedButton2Click();
@@ -407,8 +448,7 @@ void Tshekvetebi::Button1Click()
         sufris_alageba_shekvetebis_gasuftaveba(orderNumber, CheckBox2->isChecked() ? servicePercent() : 0.0);
         reject();
     }
-    if (forms().refreshButton)
-        forms().refreshButton->click();
+    Q_EMIT occupancyChanged();
 }
 
 bool Tshekvetebi::DPrint(double amount, QString& status)

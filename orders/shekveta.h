@@ -57,6 +57,14 @@ public:
     // The delete mark: a red disc with a white cross, 30 x 30.
     static QPixmap deleteMark();
 
+    // Fills the type tabs: "ყველა", then every menu type of GROUP_TYPE.
+    void loadTypeTabs();
+    // Re-reads the waiters (oficianti) and offers the active ones for new orders.
+    void loadWaiters();
+    // Shows the order of `table` modally: its waiter and lines when the table is
+    // busy, an empty order with the first waiter offered when it is free.
+    void openTable(const QString& table);
+
     void FormShow();
     void Edit1Change();
     void DBGrid1DblClick();
@@ -77,6 +85,10 @@ public:
     // The amount of the total line: S with the service charge when applied,
     // four decimals, then rounded to two with halves to even.
     static Money totalAmount(double sum, double percent, bool withService);
+
+Q_SIGNALS:
+    // A table was taken, cleared or moved: the floor plan redraws.
+    void occupancyChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
