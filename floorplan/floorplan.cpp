@@ -121,8 +121,7 @@ TablePicture* FloorPlan::picture(int table) const
 
 void FloorPlan::Button1Click()
 {
-    m_dm->setting->close();
-    m_dm->setting->open();
+    m_dm->setting->reopen();
     const int n = int(m_dm->setting->asInteger(QStringLiteral("Tables")));
 
     // Completing the rows is one transaction, so two stations starting at once
@@ -131,8 +130,7 @@ void FloorPlan::Button1Click()
         Transaction tx;
         tx.lockRow(QStringLiteral("Parametres"), m_dm->setting->asInteger(QStringLiteral("ID")));
         NamedQuery* all = m_dm->Tables;
-        all->close();
-        all->open();
+        all->reopen();
         QSet<qint64> present;
         const int f = all->fieldIndex(QStringLiteral("TableNum"));
         for (int r = 0; r < all->rowCount(); ++r)
@@ -141,9 +139,7 @@ void FloorPlan::Button1Click()
         for (int i = 1; i <= n; ++i) {
             if (present.contains(i))
                 continue;
-            row->close();
-            row->setParam(QStringLiteral("TB"), qint64(i));
-            row->open();
+            row->reopen({{QStringLiteral("TB"), qint64(i)}});
             row->insert();
             row->setField(QStringLiteral("TableNum"), i);
             row->setField(QStringLiteral("Busy"), 0);
@@ -212,8 +208,7 @@ void FloorPlan::Button2Click()
 QSet<qint64> FloorPlan::busyTables(TDM& dm)
 {
     NamedQuery* all = dm.Tables;
-    all->close();
-    all->open();
+    all->reopen();
     QHash<qint64, int> rows;
     QHash<qint64, bool> busy;
     const int numField = all->fieldIndex(QStringLiteral("TableNum"));

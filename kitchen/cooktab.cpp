@@ -155,9 +155,7 @@ QPixmap CookTab::flagPicture()
 void CookTab::ComboBox11Change()
 {
     NamedQuery* groups = m_dm->Povari_group;
-    groups->close();
-    groups->setParam(QStringLiteral("POV"), ComboBox11->currentText());
-    groups->open();
+    groups->reopen({{QStringLiteral("POV"), ComboBox11->currentText()}});
     ComboBox12->clear();
     ComboBox13->clear();
     ComboBox12->setEditText(QString());
@@ -175,14 +173,10 @@ void CookTab::ComboBox11Change()
 void CookTab::reread()
 {
     // An empty cook matches no cook: the text is used as it stands.
-    m_dm->Povari_left->close();
-    m_dm->Povari_left->setParam(QStringLiteral("UP"), ComboBox11->currentText());
-    m_dm->Povari_left->setParam(QStringLiteral("TP"), ifisstring(ComboBox13->currentText()));
-    m_dm->Povari_left->open();
-    m_dm->povari_right->close();
-    m_dm->povari_right->setParam(QStringLiteral("UP"), ComboBox11->currentText());
-    m_dm->povari_right->setParam(QStringLiteral("TP"), ifisstring(ComboBox12->currentText()));
-    m_dm->povari_right->open();
+    m_dm->Povari_left->reopen({{QStringLiteral("UP"), ComboBox11->currentText()},
+                               {QStringLiteral("TP"), ifisstring(ComboBox13->currentText())}});
+    m_dm->povari_right->reopen({{QStringLiteral("UP"), ComboBox11->currentText()},
+                                {QStringLiteral("TP"), ifisstring(ComboBox12->currentText())}});
 }
 
 void CookTab::Timer1Timer()
@@ -233,16 +227,12 @@ void CookTab::postAndReread(NamedQuery* list)
         // Another station changed the line since it was read (a waiter closed it,
         // another cook took it): nothing is overwritten; show the lines as they are now.
         list->cancel();
-        m_dm->Povari_left->close();
-        m_dm->Povari_left->open();
-        m_dm->povari_right->close();
-        m_dm->povari_right->open();
+        m_dm->Povari_left->reopen();
+        m_dm->povari_right->reopen();
         throw;
     }
-    m_dm->Povari_left->close();
-    m_dm->Povari_left->open();
-    m_dm->povari_right->close();
-    m_dm->povari_right->open();
+    m_dm->Povari_left->reopen();
+    m_dm->povari_right->reopen();
 }
 
 void CookTab::DBGrid10DblClick()

@@ -80,8 +80,7 @@ void WaiterTab::Button19Click()
 
 void WaiterTab::load()
 {
-    m_dm->oficianti->close();
-    m_dm->oficianti->open();
+    m_dm->oficianti->reopen();
     ComboBox8->clear();
     ComboBox8->setEditText(QString());
     const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
@@ -99,10 +98,8 @@ void WaiterTab::SpeedButton12Click()
     const QString waiterName = ComboBox8->currentText();
     const QString table = ComboBox10->currentText();
     NamedQuery* list = m_dm->Opicianti;
-    list->close();
-    list->setParam(QStringLiteral("OP"), waiterName.isEmpty() ? QStringLiteral("%") : waiterName);
-    list->setParam(QStringLiteral("TB"), table.isEmpty() ? QStringLiteral("%") : table);
-    list->open();
+    list->reopen({{QStringLiteral("OP"), waiterName.isEmpty() ? QStringLiteral("%") : waiterName},
+                  {QStringLiteral("TB"), table.isEmpty() ? QStringLiteral("%") : table}});
 }
 
 void WaiterTab::DBGrid12CellClick(int column)
@@ -119,8 +116,7 @@ void WaiterTab::DBGrid12CellClick(int column)
     } catch (const DbError&) {
         // A cook changed the line meanwhile: keep the cook's state and show the list as it is now.
         list->cancel();
-        list->close();
-        list->open();
+        list->reopen();
         throw;
     }
     // The list is not re-read: the row stays where it is, now sky blue.

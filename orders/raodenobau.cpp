@@ -63,7 +63,5 @@ void TRaodenoba::Button1Click()
     order->Edit1->clear();
     order->Edit1->setFocus();
     Q_EMIT occupancyChanged();
-    m_dm->busytables->close();
-    m_dm->busytables->setParam(QStringLiteral("TB"), table);
-    m_dm->busytables->open();
+    m_dm->busytables->reopen({{QStringLiteral("TB"), table}});
 }

@@ -14,9 +14,7 @@ namespace {
 NamedQuery* tableRow(TDM& dm, const QString& tableText)
 {
     NamedQuery* table = dm.busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), tableText);
-    table->open();
+    table->reopen({{QStringLiteral("TB"), tableText}});
     return table;
 }
 

@@ -230,10 +230,8 @@ void Tshekvetebi::Edit1Change()
     const int tab = TabControl1->currentIndex();
     const QString type = tab <= 0 ? QStringLiteral("%") : TabControl1->tabText(tab);
     NamedQuery* menu = m_dm->kerdzebi;
-    menu->close();
-    menu->setParam(QStringLiteral("das"), Edit1->text() + QStringLiteral("%"));
-    menu->setParam(QStringLiteral("tp"), type);
-    menu->open();
+    menu->reopen({{QStringLiteral("das"), Edit1->text() + QStringLiteral("%")},
+                  {QStringLiteral("tp"), type}});
 }
 
 void Tshekvetebi::DBGrid1DblClick()
@@ -250,8 +248,7 @@ void Tshekvetebi::DBGrid1DblClick()
 
 void Tshekvetebi::CheckBox2Click()
 {
-    m_dm->sum_shekvetebi->close();
-    m_dm->sum_shekvetebi->open();
+    m_dm->sum_shekvetebi->reopen();
     writeTotalLine();
 }
 
@@ -322,9 +319,7 @@ void Tshekvetebi::DBGrid2CellClick(int column)
         // The prepaid amount goes to the fiscal driver first; its outcome does
         // not stop the deletion.
         NamedQuery* table = m_dm->busytables;
-        table->close();
-        table->setParam(QStringLiteral("TB"), Label1->text());
-        table->open();
+        table->reopen({{QStringLiteral("TB"), Label1->text()}});
         const double prepaid = table->isEmpty() ? 0.0 : table->asFloat(QStringLiteral("GadaxdiliTanxa"));
         QString status;
         DPrint(prepaid, status);
@@ -333,13 +328,9 @@ void Tshekvetebi::DBGrid2CellClick(int column)
     }
     // Whatever the column: the total line follows the order as stored.
     NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), Label1->text());
-    table->open();
+    table->reopen({{QStringLiteral("TB"), Label1->text()}});
     NamedQuery* sums = m_dm->sum_shekvetebi;
-    sums->close();
-    sums->setParam(QStringLiteral("USR"), table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM")));
-    sums->open();
+    sums->reopen({{QStringLiteral("USR"), table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"))}});
     writeTotalLine();
 }
 
@@ -395,9 +386,7 @@ void Tshekvetebi::Label1DblClick()
     dialog->ComboBox1->clear();
     dialog->ComboBox1->addItems(Corrections::freeTables(*m_dm));
     NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), Label1->text());
-    table->open();
+    table->reopen({{QStringLiteral("TB"), Label1->text()}});
     if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) != 1)
         return;  // the table has no open order
     dialog->Label4->setText(Label1->text());
@@ -424,9 +413,7 @@ void Tshekvetebi::Button1Click()
     if (!Messages::ask(QStringLiteral("ნამდვილად გსურთ სუფრის ალაგება?"), this))
         return;
     NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), Label1->text());
-    table->open();
+    table->reopen({{QStringLiteral("TB"), Label1->text()}});
     const qint64 usernum = table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"));
     const QString orderNumber = QString::number(usernum);
 

@@ -42,9 +42,7 @@ void TTANXIS_GADAXDA::showEvent(QShowEvent* event)
 void TTANXIS_GADAXDA::FormShow()
 {
     NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), forms().shekvetebi->Label1->text());
-    table->open();
+    table->reopen({{QStringLiteral("TB"), forms().shekvetebi->Label1->text()}});
     if (table->rowCount() == 1)
         Edit1->setText(table->asString(QStringLiteral("GadaxdiliTanxa")));
     Edit1->setFocus();
