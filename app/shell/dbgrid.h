@@ -21,7 +21,6 @@ public:
 
     void bind(DataSource* source, QVector<QueryModel::Column> columns);
     QueryModel* queryModel() const { return m_model; }
-    DataSource* dataSource() const;
 
     // The background of a whole row (state colours); an empty brush keeps the default.
     std::function<QBrush(int row)> rowBrush;
