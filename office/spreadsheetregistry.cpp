@@ -44,4 +44,3 @@ Spreadsheet& spreadsheetApplication()
     }
     return *g_office;
 }
-

@@ -38,8 +38,7 @@ const QString CellNameText = QStringLiteral("უჯრის მისამა�
 // (#DIV/0!, #VALUE!, #NAME?) belong to a formula that stands.
 bool isSyntaxError(sal_Int32 code)
 {
-    return code == 501 || (code >= 507 && code <= 512) || (code >= 516 && code <= 518) || code == 520 ||
-           code == 521;
+    return code == 501 || (code >= 507 && code <= 512) || (code >= 516 && code <= 518) || code == 520 || code == 521;
 }
 // Date formats in the program's own forms, as LibreOffice format codes (en-US keywords).
 const QString DateFormatCode = QStringLiteral("DD.MM.YYYY");
@@ -50,7 +49,11 @@ constexpr qint64 ShownFileDays = 2;
 // A cell value as the office takes it.
 struct CellValue
 {
-    enum class Kind { Empty, Number, Date, DateTime, Text };
+    enum class Kind { Empty,
+                      Number,
+                      Date,
+                      DateTime,
+                      Text };
     Kind kind = Kind::Empty;
     double number = 0;
     QDateTime moment;
@@ -113,7 +116,8 @@ CellRef::Cell parseCell(const QString& name)
 class UnoWorksheet : public Worksheet
 {
 public:
-    UnoWorksheet(UnoOffice::Private* office) : m_office(office) {}
+    UnoWorksheet(UnoOffice::Private* office)
+        : m_office(office) {}
 
     // On the office thread.
     void attach(const Reference<css::lang::XComponent>& doc);
@@ -175,8 +179,7 @@ Reference<css::table::XCell> UnoWorksheet::cellAt(const QString& name) const
 
 double UnoWorksheet::serial(const QDateTime& moment) const
 {
-    return double(m_nullDate.daysTo(moment.date())) +
-           double(moment.time().msecsSinceStartOfDay()) / 86400000.0;
+    return double(m_nullDate.daysTo(moment.date())) + double(moment.time().msecsSinceStartOfDay()) / 86400000.0;
 }
 
 sal_Int32 UnoWorksheet::formatKey(CellValue::Kind kind)
