@@ -53,10 +53,18 @@ CookTab::CookTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
     Splitter2 = named(new QSplitter(Qt::Horizontal, this), "Splitter2");
     Splitter2->setHandleWidth(6);
     Splitter2->setStyleSheet(QStringLiteral("QSplitter::handle { background: red; }"));
-    DBGrid10 = named(new DBGrid(Splitter2), "DBGrid10");
-    DBGrid11 = named(new DBGrid(Splitter2), "DBGrid11");
-    Splitter2->addWidget(DBGrid10);
-    Splitter2->addWidget(DBGrid11);
+    // The queue on Panel11 at the left, the work list on Panel12 beside it.
+    Panel11 = named(new QWidget(Splitter2), "Panel11");
+    Panel12 = named(new QWidget(Splitter2), "Panel12");
+    DBGrid10 = named(new DBGrid(Panel11), "DBGrid10");
+    DBGrid11 = named(new DBGrid(Panel12), "DBGrid11");
+    for (auto [panel, grid] : {std::pair<QWidget*, DBGrid*>{Panel11, DBGrid10}, {Panel12, DBGrid11}}) {
+        auto* fill = new QVBoxLayout(panel);
+        fill->setContentsMargins(0, 0, 0, 0);
+        fill->addWidget(grid);
+    }
+    Splitter2->addWidget(Panel11);
+    Splitter2->addWidget(Panel12);
     Splitter2->setSizes({529, 700});
     layout->addWidget(Splitter2, 1);
 
@@ -89,13 +97,13 @@ CookTab::CookTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
         return QBrush(LineState::rowColour(
             q->valueAt(row, q->fieldIndex(QStringLiteral("STATUSI"))).toInt()));
     };
-    const QPixmap cook = cookPicture();
-    const QPixmap flag = flagPicture();
-    DBGrid11->drawColumnCell = [cook, flag](QPainter* p, const QRect& rect, int, int column) {
-        if (column == 4)
-            p->drawPixmap(rect, cook);
-        else if (column == 5)
-            p->drawPixmap(rect, flag);
+    m_cook = cookPicture();
+    m_flag = flagPicture();
+    DBGrid10->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid10DrawColumnCell(p, rect, row, column);
+    };
+    DBGrid11->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid11DrawColumnCell(p, rect, row, column);
     };
 
     connect(ComboBox11, &QComboBox::editTextChanged, this, [this] { guarded([this] { ComboBox11Change(); }); });
@@ -187,6 +195,19 @@ void CookTab::Timer1Timer()
         return;
     m_tag = 0;
     reread();
+}
+
+void CookTab::DBGrid10DrawColumnCell(QPainter*, const QRect&, int, int)
+{
+    // The queue keeps the grid's own drawing.
+}
+
+void CookTab::DBGrid11DrawColumnCell(QPainter* p, const QRect& rect, int, int column)
+{
+    if (column == 4)
+        p->drawPixmap(rect, m_cook);
+    else if (column == 5)
+        p->drawPixmap(rect, m_flag);
 }
 
 void CookTab::loadCooks()

@@ -28,6 +28,8 @@ public:
     QToolButton* SpeedButton10;  // holds the cook picture
     QToolButton* SpeedButton11;  // holds the finish-flag picture
     QSplitter* Splitter2;
+    QWidget* Panel11;  // holds the queue
+    QWidget* Panel12;  // holds the work list
     DBGrid* DBGrid10;  // the queue
     DBGrid* DBGrid11;  // the work list
 
@@ -50,11 +52,16 @@ public:
     void Splitter2Moved();
     void DBGrid10DblClick();
     void DBGrid11CellClick(int column);
+    void DBGrid10DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
+    // The cook picture under START, the flag under END.
+    void DBGrid11DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
 
 private:
     void reread();
     void postAndReread(NamedQuery* list);
 
     TDM* m_dm;
+    QPixmap m_cook;
+    QPixmap m_flag;
     int m_tag = 0;
 };

@@ -62,15 +62,20 @@ WaiterTab::WaiterTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
         return QBrush(LineState::rowColour(
             q->valueAt(row, q->fieldIndex(QStringLiteral("STATUSI"))).toInt()));
     };
-    const QPixmap flag = CookTab::flagPicture();
-    DBGrid12->drawColumnCell = [flag](QPainter* p, const QRect& rect, int, int column) {
-        if (column == 5)
-            p->drawPixmap(rect, flag);
+    m_flag = CookTab::flagPicture();
+    DBGrid12->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid12DrawColumnCell(p, rect, row, column);
     };
 
     connectHandler(Button19, &QPushButton::clicked, this, &WaiterTab::Button19Click);
     connectHandler(SpeedButton12, &QToolButton::clicked, this, &WaiterTab::SpeedButton12Click);
     connect(DBGrid12, &DBGrid::cellClicked, this, &WaiterTab::DBGrid12CellClick);
+}
+
+void WaiterTab::DBGrid12DrawColumnCell(QPainter* p, const QRect& rect, int, int column)
+{
+    if (column == 5)
+        p->drawPixmap(rect, m_flag);
 }
 
 void WaiterTab::Button19Click()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 class DBGrid;
@@ -30,7 +31,10 @@ public:
     void Button19Click();
     void SpeedButton12Click();
     void DBGrid12CellClick(int column);
+    // The flag in the last column.
+    void DBGrid12DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
 
 private:
     TDM* m_dm;
+    QPixmap m_flag;
 };

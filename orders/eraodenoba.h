@@ -15,6 +15,9 @@ class TEditRaoden : public QDialog
 public:
     explicit TEditRaoden(TDM* dm, QWidget* parent = nullptr);
 
+    // Installs the numeric key rule on Edit1.
+    void Edit1KeyPress();
+
     QLabel* DBText1;  // the line's dish
     QLabel* Label1;
     QLineEdit* Edit1;  // the new quantity

@@ -34,7 +34,7 @@ TRaodenoba::TRaodenoba(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
     layout->addWidget(rao, 1);
     layout->addWidget(Button1);
 
-    NumericKeyFilter::install(rao);
+    raoKeyPress();
     connectHandler(Button1, &QPushButton::clicked, this, &TRaodenoba::Button1Click);
 }
 
@@ -64,4 +64,10 @@ void TRaodenoba::Button1Click()
     order->Edit1->setFocus();
     Q_EMIT occupancyChanged();
     m_dm->busytables->reopen({{QStringLiteral("TB"), table}});
+}
+
+void TRaodenoba::raoKeyPress()
+{
+    // The numeric key rule shared by every amount box.
+    NumericKeyFilter::install(rao);
 }

@@ -16,6 +16,9 @@ class TRaodenoba : public QDialog
 public:
     explicit TRaodenoba(TDM* dm, QWidget* parent = nullptr);
 
+    // Installs the numeric key rule on rao.
+    void raoKeyPress();
+
     QLabel* DBText1;  // the dish's name
     QLabel* Label1;
     QLineEdit* rao;   // the quantity

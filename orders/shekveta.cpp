@@ -159,10 +159,9 @@ Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
                                      {QString(), QString()}});
     for (DBGrid* g : {DBGrid1, DBGrid2})
         g->setShowGrid(false);
-    const QPixmap mark = deleteMark();
-    DBGrid2->drawColumnCell = [mark](QPainter* p, const QRect& rect, int, int column) {
-        if (column == 3)
-            p->drawPixmap(rect, mark);
+    m_deleteMark = deleteMark();
+    DBGrid2->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid2DrawColumnCell(p, rect, row, column);
     };
 
     connectHandler(Edit1, &QLineEdit::textChanged, this, &Tshekvetebi::Edit1Change);
@@ -332,6 +331,12 @@ void Tshekvetebi::DBGrid2CellClick(int column)
     NamedQuery* sums = m_dm->sum_shekvetebi;
     sums->reopen({{QStringLiteral("USR"), table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"))}});
     writeTotalLine();
+}
+
+void Tshekvetebi::DBGrid2DrawColumnCell(QPainter* p, const QRect& rect, int, int column)
+{
+    if (column == 3)
+        p->drawPixmap(rect, m_deleteMark);
 }
 
 void Tshekvetebi::loadTypeTabs()

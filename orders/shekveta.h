@@ -10,6 +10,8 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPainter;
+class QRect;
 class QPushButton;
 class QSplitter;
 class QStatusBar;
@@ -71,6 +73,8 @@ public:
     void CheckBox2Click();
     void Splitter1Moved();
     void DBGrid2CellClick(int column);
+    // The delete mark in the fourth column.
+    void DBGrid2DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
     void Label1DblClick();
     void Button1Click();  // clearing the table
     void Button2Click();  // the prepayment dialog
@@ -100,4 +104,5 @@ private:
     void showPrepaid();
 
     TDM* m_dm;
+    QPixmap m_deleteMark;
 };

@@ -29,7 +29,7 @@ TTANXIS_GADAXDA::TTANXIS_GADAXDA(TDM* dm, QWidget* parent) : QDialog(parent), m_
     layout->addWidget(Edit1);
     layout->addWidget(Button1);
 
-    NumericKeyFilter::install(Edit1);
+    Edit1KeyPress();
     connectHandler(Button1, &QPushButton::clicked, this, &TTANXIS_GADAXDA::Button1Click);
 }
 
@@ -54,4 +54,10 @@ void TTANXIS_GADAXDA::Button1Click()
     // and the dialog stays open.
     if (Settlement::savePrepayment(*m_dm, forms().shekvetebi->Label1->text(), Edit1->text()))
         accept();
+}
+
+void TTANXIS_GADAXDA::Edit1KeyPress()
+{
+    // The numeric key rule shared by every amount box.
+    NumericKeyFilter::install(Edit1);
 }

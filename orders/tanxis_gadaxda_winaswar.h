@@ -15,6 +15,9 @@ class TTANXIS_GADAXDA : public QDialog
 public:
     explicit TTANXIS_GADAXDA(TDM* dm, QWidget* parent = nullptr);
 
+    // Installs the numeric key rule on Edit1.
+    void Edit1KeyPress();
+
     QLabel* Label1;
     QLineEdit* Edit1;  // the paid amount
     QPushButton* Button1;
