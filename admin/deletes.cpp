@@ -1,7 +1,7 @@
 #include "admin/deletes.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QCheckBox>
 #include <QPushButton>

@@ -12,7 +12,7 @@
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 
 #include <QApplication>

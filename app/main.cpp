@@ -1,7 +1,7 @@
 #include "app/shell/kelvoraapplication.h"
 #include "app/shell/messages.h"
 #include "app/shell/theme.h"
-#include "app/tkelvora.h"
+#include "app/kelvorau.h"
 
 int main(int argc, char** argv)
 {

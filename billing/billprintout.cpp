@@ -1,5 +1,5 @@
 #include "billing/billprintout.h"
-#include "billing/spreadsheet.h"
+#include "office/spreadsheet.h"
 #include "data/formats.h"
 #include "data/money.h"
 

@@ -1,6 +1,7 @@
 #include "billing/fiscalexchange.h"
 #include "billing/fiscalwaitdialog.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
+#include "data/formats.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,19 +20,6 @@ const QByteArray SaleLineStart = QByteArrayLiteral("S,1,______,_,__;Dasaxeleba;"
 const QByteArray SaleLineEnd = QByteArrayLiteral(";1.000;1;1;1;0;0;");
 const QByteArray TotalLine = QByteArrayLiteral("T,1,______,_,__;");
 const QByteArray LineBreak = QByteArrayLiteral("\r\n");
-
-// Adds one unit in the last place of a string of decimal digits.
-void incrementDigits(QString& digits)
-{
-    for (qsizetype i = digits.size() - 1; i >= 0; --i) {
-        if (digits[i] != u'9') {
-            digits[i] = QChar(digits[i].unicode() + 1);
-            return;
-        }
-        digits[i] = u'0';
-    }
-    digits.prepend(u'1');
-}
 
 // Waits until `due` milliseconds on `clock`, keeping the windows painted.
 void waitUntil(const QElapsedTimer& clock, qint64 due, bool indicatorShown)
@@ -154,26 +142,13 @@ QWidget* FiscalExchange::indicatorWindow() const
 
 QString FiscalExchange::correctnum(double amount)
 {
-    // Round the decimal number people see (the shortest text that reads back as the
-    // same double), never its binary expansion: 2.675 gives 2.68, not 2.67.
+    // The driver reads a full stop whatever the locale; the rounding is the one
+    // the bill's amounts are written with.
     if (!std::isfinite(amount))
         amount = 0;
-    const QString text = QString::number(amount, 'f', QLocale::FloatingPointShortest);
-    const bool negative = text.startsWith(u'-');
-    const QString body = negative ? text.mid(1) : text;
-    const qsizetype point = body.indexOf(u'.');
-    QString whole = point < 0 ? body : body.left(point);
-    QString fraction = point < 0 ? QString() : body.mid(point + 1);
-    fraction = (fraction + QStringLiteral("000")).left(3);
-    QString digits = whole + fraction.left(2);
-    if (fraction[2] >= u'5')  // half away from zero: the sign is put back afterwards
-        incrementDigits(digits);
-    whole = digits.left(digits.size() - 2);
-    if (whole.isEmpty())
-        whole = QStringLiteral("0");
-    const QString cents = digits.right(2);
-    const bool zero = whole == QLatin1String("0") && cents == QLatin1String("00");
-    return (negative && !zero ? QStringLiteral("-") : QString()) + whole + u'.' + cents;
+    QString text = Formats::fixedTwo(amount);
+    text.replace(Formats::decimalSeparator(), u'.');
+    return text;
 }
 
 QByteArray FiscalExchange::commandText(double amount)

@@ -44,7 +44,6 @@ public:
     explicit FiscalExchange(Timing timing, Indicator indicator = Indicator::Automatic);
 
     void setWindow(QWidget* window) { m_window = window; }
-    const Timing& timing() const { return m_timing; }
 
     // The paths of the settings row, through the query `setting` (opened if closed).
     // Throws DbError.

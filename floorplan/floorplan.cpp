@@ -2,9 +2,9 @@
 #include "app/shell/forms.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QComboBox>
 #include <QMouseEvent>
@@ -121,8 +121,7 @@ TablePicture* FloorPlan::picture(int table) const
 
 void FloorPlan::Button1Click()
 {
-    m_dm->setting->close();
-    m_dm->setting->open();
+    m_dm->setting->reopen();
     const int n = int(m_dm->setting->asInteger(QStringLiteral("Tables")));
 
     // Completing the rows is one transaction, so two stations starting at once
@@ -131,8 +130,7 @@ void FloorPlan::Button1Click()
         Transaction tx;
         tx.lockRow(QStringLiteral("Parametres"), m_dm->setting->asInteger(QStringLiteral("ID")));
         NamedQuery* all = m_dm->Tables;
-        all->close();
-        all->open();
+        all->reopen();
         QSet<qint64> present;
         const int f = all->fieldIndex(QStringLiteral("TableNum"));
         for (int r = 0; r < all->rowCount(); ++r)
@@ -141,9 +139,7 @@ void FloorPlan::Button1Click()
         for (int i = 1; i <= n; ++i) {
             if (present.contains(i))
                 continue;
-            row->close();
-            row->setParam(QStringLiteral("TB"), qint64(i));
-            row->open();
+            row->reopen({{QStringLiteral("TB"), qint64(i)}});
             row->insert();
             row->setField(QStringLiteral("TableNum"), i);
             row->setField(QStringLiteral("Busy"), 0);
@@ -212,8 +208,7 @@ void FloorPlan::Button2Click()
 QSet<qint64> FloorPlan::busyTables(TDM& dm)
 {
     NamedQuery* all = dm.Tables;
-    all->close();
-    all->open();
+    all->reopen();
     QHash<qint64, int> rows;
     QHash<qint64, bool> busy;
     const int numField = all->fieldIndex(QStringLiteral("TableNum"));
@@ -249,28 +244,6 @@ QPixmap FloorPlan::numberedPicture(int table, bool busy, const QFont& font)
 
 void FloorPlan::img1Click(TablePicture* pic)
 {
-    Tshekvetebi* w = forms().shekvetebi;
-    w->Label3->setText(QStringLiteral("0"));
     Label1->setText(pic->toolTip());
-    w->Label1->setText(Label1->text());
-
-    NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), Label1->text());
-    table->open();
-
-    m_dm->sum_shekvetebi->close();
-    w->ComboBox1->setEnabled(false);
-    m_dm->shekvet->close();
-    const bool isBusy = !table->isEmpty() && table->asInteger(QStringLiteral("Busy")) == 1;
-    if (isBusy) {
-        w->ComboBox1->setEditText(table->asString(QStringLiteral("OFICIANT")));
-        m_dm->shekvet->setParam(QStringLiteral("USR"), table->asInteger(QStringLiteral("USERNUM")));
-    } else {
-        w->ComboBox1->setCurrentIndex(w->ComboBox1->count() > 0 ? 0 : -1);
-        w->ComboBox1->setEnabled(true);
-        m_dm->shekvet->setParam(QStringLiteral("USR"), qint64(-1));
-    }
-    m_dm->shekvet->open();
-    w->exec();
+    forms().shekvetebi->openTable(Label1->text());
 }

@@ -5,7 +5,7 @@
 #include "app/shell/ui.h"
 #include "data/clock.h"
 #include "data/dberror.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -53,10 +53,18 @@ CookTab::CookTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
     Splitter2 = named(new QSplitter(Qt::Horizontal, this), "Splitter2");
     Splitter2->setHandleWidth(6);
     Splitter2->setStyleSheet(QStringLiteral("QSplitter::handle { background: red; }"));
-    DBGrid10 = named(new DBGrid(Splitter2), "DBGrid10");
-    DBGrid11 = named(new DBGrid(Splitter2), "DBGrid11");
-    Splitter2->addWidget(DBGrid10);
-    Splitter2->addWidget(DBGrid11);
+    // The queue on Panel11 at the left, the work list on Panel12 beside it.
+    Panel11 = named(new QWidget(Splitter2), "Panel11");
+    Panel12 = named(new QWidget(Splitter2), "Panel12");
+    DBGrid10 = named(new DBGrid(Panel11), "DBGrid10");
+    DBGrid11 = named(new DBGrid(Panel12), "DBGrid11");
+    for (auto [panel, grid] : {std::pair<QWidget*, DBGrid*>{Panel11, DBGrid10}, {Panel12, DBGrid11}}) {
+        auto* fill = new QVBoxLayout(panel);
+        fill->setContentsMargins(0, 0, 0, 0);
+        fill->addWidget(grid);
+    }
+    Splitter2->addWidget(Panel11);
+    Splitter2->addWidget(Panel12);
     Splitter2->setSizes({529, 700});
     layout->addWidget(Splitter2, 1);
 
@@ -89,13 +97,13 @@ CookTab::CookTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
         return QBrush(LineState::rowColour(
             q->valueAt(row, q->fieldIndex(QStringLiteral("STATUSI"))).toInt()));
     };
-    const QPixmap cook = cookPicture();
-    const QPixmap flag = flagPicture();
-    DBGrid11->drawColumnCell = [cook, flag](QPainter* p, const QRect& rect, int, int column) {
-        if (column == 4)
-            p->drawPixmap(rect, cook);
-        else if (column == 5)
-            p->drawPixmap(rect, flag);
+    m_cook = cookPicture();
+    m_flag = flagPicture();
+    DBGrid10->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid10DrawColumnCell(p, rect, row, column);
+    };
+    DBGrid11->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid11DrawColumnCell(p, rect, row, column);
     };
 
     connect(ComboBox11, &QComboBox::editTextChanged, this, [this] { guarded([this] { ComboBox11Change(); }); });
@@ -155,9 +163,7 @@ QPixmap CookTab::flagPicture()
 void CookTab::ComboBox11Change()
 {
     NamedQuery* groups = m_dm->Povari_group;
-    groups->close();
-    groups->setParam(QStringLiteral("POV"), ComboBox11->currentText());
-    groups->open();
+    groups->reopen({{QStringLiteral("POV"), ComboBox11->currentText()}});
     ComboBox12->clear();
     ComboBox13->clear();
     ComboBox12->setEditText(QString());
@@ -175,14 +181,10 @@ void CookTab::ComboBox11Change()
 void CookTab::reread()
 {
     // An empty cook matches no cook: the text is used as it stands.
-    m_dm->Povari_left->close();
-    m_dm->Povari_left->setParam(QStringLiteral("UP"), ComboBox11->currentText());
-    m_dm->Povari_left->setParam(QStringLiteral("TP"), ifisstring(ComboBox13->currentText()));
-    m_dm->Povari_left->open();
-    m_dm->povari_right->close();
-    m_dm->povari_right->setParam(QStringLiteral("UP"), ComboBox11->currentText());
-    m_dm->povari_right->setParam(QStringLiteral("TP"), ifisstring(ComboBox12->currentText()));
-    m_dm->povari_right->open();
+    m_dm->Povari_left->reopen({{QStringLiteral("UP"), ComboBox11->currentText()},
+                               {QStringLiteral("TP"), ifisstring(ComboBox13->currentText())}});
+    m_dm->povari_right->reopen({{QStringLiteral("UP"), ComboBox11->currentText()},
+                                {QStringLiteral("TP"), ifisstring(ComboBox12->currentText())}});
 }
 
 void CookTab::Timer1Timer()
@@ -193,6 +195,37 @@ void CookTab::Timer1Timer()
         return;
     m_tag = 0;
     reread();
+}
+
+void CookTab::DBGrid10DrawColumnCell(QPainter*, const QRect&, int, int)
+{
+    // The queue keeps the grid's own drawing.
+}
+
+void CookTab::DBGrid11DrawColumnCell(QPainter* p, const QRect& rect, int, int column)
+{
+    if (column == 4)
+        p->drawPixmap(rect, m_cook);
+    else if (column == 5)
+        p->drawPixmap(rect, m_flag);
+}
+
+void CookTab::loadCooks()
+{
+    ComboBox11->clear();
+    ComboBox11->setEditText(QString());
+    m_dm->Povrebi->reopen();
+    const int f = m_dm->Povrebi->fieldIndex(QStringLiteral("povari"));
+    for (int r = 0; r < m_dm->Povrebi->rowCount(); ++r)
+        ComboBox11->addItem(m_dm->Povrebi->valueAt(r, f).toString());
+    ComboBox11->setEditText(QString());
+}
+
+void CookTab::load()
+{
+    resetCounter();
+    m_dm->Povari_left->reopen();
+    m_dm->povari_right->reopen();
 }
 
 void CookTab::Button18Click()
@@ -215,16 +248,12 @@ void CookTab::postAndReread(NamedQuery* list)
         // Another station changed the line since it was read (a waiter closed it,
         // another cook took it): nothing is overwritten; show the lines as they are now.
         list->cancel();
-        m_dm->Povari_left->close();
-        m_dm->Povari_left->open();
-        m_dm->povari_right->close();
-        m_dm->povari_right->open();
+        m_dm->Povari_left->reopen();
+        m_dm->povari_right->reopen();
         throw;
     }
-    m_dm->Povari_left->close();
-    m_dm->Povari_left->open();
-    m_dm->povari_right->close();
-    m_dm->povari_right->open();
+    m_dm->Povari_left->reopen();
+    m_dm->povari_right->reopen();
 }
 
 void CookTab::DBGrid10DblClick()

@@ -28,6 +28,8 @@ public:
     QToolButton* SpeedButton10;  // holds the cook picture
     QToolButton* SpeedButton11;  // holds the finish-flag picture
     QSplitter* Splitter2;
+    QWidget* Panel11;  // holds the queue
+    QWidget* Panel12;  // holds the work list
     DBGrid* DBGrid10;  // the queue
     DBGrid* DBGrid11;  // the work list
 
@@ -38,17 +40,28 @@ public:
     int counter() const { return m_tag; }
     void resetCounter() { m_tag = 0; }
 
+    // Fills the cook box from Povrebi, nobody chosen.
+    void loadCooks();
+    // What opening the tab reads: the counter restarts, the queue and the work
+    // list are read again.
+    void load();
+
     void ComboBox11Change();
     void Timer1Timer();
     void Button18Click();
     void Splitter2Moved();
     void DBGrid10DblClick();
     void DBGrid11CellClick(int column);
+    void DBGrid10DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
+    // The cook picture under START, the flag under END.
+    void DBGrid11DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
 
 private:
     void reread();
     void postAndReread(NamedQuery* list);
 
     TDM* m_dm;
+    QPixmap m_cook;
+    QPixmap m_flag;
     int m_tag = 0;
 };

@@ -5,7 +5,7 @@
 #include "kitchen/cooktab.h"
 #include "data/dberror.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -62,10 +62,9 @@ WaiterTab::WaiterTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
         return QBrush(LineState::rowColour(
             q->valueAt(row, q->fieldIndex(QStringLiteral("STATUSI"))).toInt()));
     };
-    const QPixmap flag = CookTab::flagPicture();
-    DBGrid12->drawColumnCell = [flag](QPainter* p, const QRect& rect, int, int column) {
-        if (column == 5)
-            p->drawPixmap(rect, flag);
+    m_flag = CookTab::flagPicture();
+    DBGrid12->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid12DrawColumnCell(p, rect, row, column);
     };
 
     connectHandler(Button19, &QPushButton::clicked, this, &WaiterTab::Button19Click);
@@ -73,10 +72,20 @@ WaiterTab::WaiterTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
     connect(DBGrid12, &DBGrid::cellClicked, this, &WaiterTab::DBGrid12CellClick);
 }
 
+void WaiterTab::DBGrid12DrawColumnCell(QPainter* p, const QRect& rect, int, int column)
+{
+    if (column == 5)
+        p->drawPixmap(rect, m_flag);
+}
+
 void WaiterTab::Button19Click()
 {
-    m_dm->oficianti->close();
-    m_dm->oficianti->open();
+    load();
+}
+
+void WaiterTab::load()
+{
+    m_dm->oficianti->reopen();
     ComboBox8->clear();
     ComboBox8->setEditText(QString());
     const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
@@ -94,10 +103,8 @@ void WaiterTab::SpeedButton12Click()
     const QString waiterName = ComboBox8->currentText();
     const QString table = ComboBox10->currentText();
     NamedQuery* list = m_dm->Opicianti;
-    list->close();
-    list->setParam(QStringLiteral("OP"), waiterName.isEmpty() ? QStringLiteral("%") : waiterName);
-    list->setParam(QStringLiteral("TB"), table.isEmpty() ? QStringLiteral("%") : table);
-    list->open();
+    list->reopen({{QStringLiteral("OP"), waiterName.isEmpty() ? QStringLiteral("%") : waiterName},
+                  {QStringLiteral("TB"), table.isEmpty() ? QStringLiteral("%") : table}});
 }
 
 void WaiterTab::DBGrid12CellClick(int column)
@@ -114,8 +121,7 @@ void WaiterTab::DBGrid12CellClick(int column)
     } catch (const DbError&) {
         // A cook changed the line meanwhile: keep the cook's state and show the list as it is now.
         list->cancel();
-        list->close();
-        list->open();
+        list->reopen();
         throw;
     }
     // The list is not re-read: the row stays where it is, now sky blue.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 class DBGrid;
@@ -24,10 +25,16 @@ public:
     QPushButton* Button19;  // hidden: reloads the waiter selector
     DBGrid* DBGrid12;
 
+    // Reloads the waiter selector from oficianti (the tab's opening).
+    void load();
+
     void Button19Click();
     void SpeedButton12Click();
     void DBGrid12CellClick(int column);
+    // The flag in the last column.
+    void DBGrid12DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
 
 private:
     TDM* m_dm;
+    QPixmap m_flag;
 };

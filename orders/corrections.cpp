@@ -3,7 +3,7 @@
 #include "data/clock.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 
 #include <cmath>
@@ -18,8 +18,7 @@ void logRow(TDM& dm, qint64 item, const QString& name, double quantity, const QS
             const QString& what)
 {
     NamedQuery* log = dm.dELS;
-    log->close();
-    log->open();
+    log->reopen();
     log->insert();
     log->setField(QStringLiteral("KERid"), item);
     log->setField(QStringLiteral("das"), name);
@@ -40,19 +39,13 @@ void addToStock(TDM& dm, qint64 item, Money amount)
     stock->execute();
 }
 
-void reopen(NamedQuery* q)
-{
-    q->close();
-    q->open();
-}
-
 // After a rollback: show what the database holds, not what was undone.
 void reread(TDM& dm)
 {
     try {
         for (NamedQuery* q : {dm.shekvet, dm.busytables, dm.dELS})
             if (q->isOpen())
-                reopen(q);
+                q->reopen();
     } catch (const DbError&) {
         // The database is out of reach; the first error is the one to show.
     }
@@ -76,12 +69,10 @@ bool Corrections::deleteLine(TDM& dm, const QString& tableText)
         lines->remove();
         // Whether it was the last line is asked of the database: another station
         // may have added a dish to this order since the window read it.
-        reopen(lines);
+        lines->reopen();
         if (lines->isEmpty()) {
             NamedQuery* table = dm.busytables;
-            table->close();
-            table->setParam(QStringLiteral("TB"), tableText);
-            table->open();
+            table->reopen({{QStringLiteral("TB"), tableText}});
             if (!table->isEmpty()) {
                 table->edit();
                 table->setField(QStringLiteral("Busy"), 0);
@@ -129,7 +120,7 @@ void Corrections::changeQuantity(TDM& dm, const QString& tableText, const QStrin
 QStringList Corrections::freeTables(TDM& dm)
 {
     NamedQuery* all = dm.Tables;
-    reopen(all);
+    all->reopen();
     QStringList out;
     const int busy = all->fieldIndex(QStringLiteral("Busy"));
     const int number = all->fieldIndex(QStringLiteral("TableNum"));
@@ -147,24 +138,18 @@ void Corrections::moveOrder(TDM& dm, const QString& oldTableText, qint64 orderNu
         Transaction tx;
         // The same lock as opening an order: no station opens the target meanwhile.
         tx.lockAll(QStringLiteral("Parametres"));
-        table->close();
-        table->setParam(QStringLiteral("TB"), targetTable);
-        table->open();
+        table->reopen({{QStringLiteral("TB"), targetTable}});
         if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) == 1)
             throw InputError(QStringLiteral("მაგიდა № %1 უკვე დაკავებულია! შეკვეთა არ გადავიდა.").arg(targetTable));
 
-        lines->close();
-        lines->setParam(QStringLiteral("USR"), orderNumber);
-        lines->open();
+        lines->reopen({{QStringLiteral("USR"), orderNumber}});
         for (lines->first(); !lines->eof(); lines->next()) {
             lines->edit();
             lines->setField(QStringLiteral("TableNum"), targetTable.toInt());
             lines->post();
         }
 
-        table->close();
-        table->setParam(QStringLiteral("TB"), oldTableText);
-        table->open();
+        table->reopen({{QStringLiteral("TB"), oldTableText}});
         const QString waiter = table->asString(QStringLiteral("OFICIANT"));
         const Money prepaid = table->asMoney(QStringLiteral("GadaxdiliTanxa"));
         table->edit();
@@ -173,9 +158,7 @@ void Corrections::moveOrder(TDM& dm, const QString& oldTableText, qint64 orderNu
         table->setField(QStringLiteral("GadaxdiliTanxa"), QVariant::fromValue(Money()));
         table->post();
 
-        table->close();
-        table->setParam(QStringLiteral("TB"), targetTable);
-        table->open();
+        table->reopen({{QStringLiteral("TB"), targetTable}});
         table->edit();
         table->setField(QStringLiteral("Busy"), 1);
         table->setField(QStringLiteral("USERNUM"), orderNumber);

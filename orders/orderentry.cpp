@@ -5,7 +5,7 @@
 #include "data/clock.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 
 const QString OrderEntry::BadQuantityText =
@@ -14,9 +14,7 @@ const QString OrderEntry::BadQuantityText =
 int OrderEntry::gagzavnapovartan(TDM& dm, const QString& ganyofileba)
 {
     NamedQuery* routes = dm.povrebis_uplebebi;
-    routes->close();
-    routes->setParam(QStringLiteral("GAN"), ganyofileba);
-    routes->open();
+    routes->reopen({{QStringLiteral("GAN"), ganyofileba}});
     return LineState::kitchenFlag(routes->rowCount());
 }
 
@@ -64,11 +62,8 @@ OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const 
         // The settings row is the lock of order numbering: every station opening or
         // adding to an order waits here, then reads the counter and the table afresh.
         tx.lockAll(QStringLiteral("Parametres"));
-        occupancy->close();
-        occupancy->setParam(QStringLiteral("TB"), tableText);
-        occupancy->open();
-        setting->close();
-        setting->open();
+        occupancy->reopen({{QStringLiteral("TB"), tableText}});
+        setting->reopen();
 
         QString lineWaiter = waiter;
         if (!occupancy->isEmpty() && occupancy->asInteger(QStringLiteral("Busy")) != 0) {

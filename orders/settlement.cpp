@@ -4,7 +4,7 @@
 #include "data/clock.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 
 const QString Settlement::ClientWhois = QStringLiteral("კლიენტი");
@@ -14,9 +14,7 @@ namespace {
 NamedQuery* tableRow(TDM& dm, const QString& tableText)
 {
     NamedQuery* table = dm.busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), tableText);
-    table->open();
+    table->reopen({{QStringLiteral("TB"), tableText}});
     return table;
 }
 

@@ -1,10 +1,10 @@
 #include "reports/salesreport.h"
 #include "app/shell/dbgrid.h"
 #include "app/shell/shared.h"
-#include "billing/excellgo.h"
+#include "reports/excellgo.h"
 #include "app/shell/ui.h"
 #include "data/clock.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QComboBox>
 #include <QDateEdit>

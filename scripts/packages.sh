@@ -14,7 +14,7 @@ KELVORA_BUILD_PACKAGES=(
 # Tests: a throwaway PostgreSQL server and an X server for screen tests.
 KELVORA_TEST_PACKAGES=(
   "${KELVORA_BUILD_PACKAGES[@]}"
-  postgresql xvfb xauth
+  postgresql xvfb xauth clang-format
 )
 
 # Installs those of the given packages that are not installed yet.

@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 
 ensure_packages "${KELVORA_TEST_PACKAGES[@]}"
 
+# Unformatted code fails before anything is built.
+scripts/check-format.sh
+
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVORA_SANITIZE=ON -DKELVORA_TESTS=ON
 cmake --build build-test
 

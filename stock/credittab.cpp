@@ -5,11 +5,11 @@
 #include "app/shell/messages.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
-#include "billing/excellgo.h"
+#include "reports/excellgo.h"
 #include "data/datasource.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "stock/receiving.h"
 
 #include <QEvent>

@@ -3,7 +3,7 @@
 #include "app/shell/shared.h"
 #include "data/dberror.h"
 #include "data/money.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 
 #include <optional>

@@ -8,7 +8,7 @@
 #include "data/clock.h"
 #include "data/datasource.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "stock/receiving.h"
 
 #include <QCheckBox>

@@ -100,11 +100,6 @@ void DBGrid::bind(QueryModel* model)
             });
 }
 
-DataSource* DBGrid::dataSource() const
-{
-    return m_model ? m_model->source() : nullptr;
-}
-
 void DBGrid::setCellFont(int column, const QFont& font, Qt::Alignment alignment)
 {
     m_looks.insert(column, CellLook{font, alignment});

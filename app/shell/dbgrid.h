@@ -24,7 +24,6 @@ public:
     // place); the grid takes it over.
     void bind(QueryModel* model);
     QueryModel* queryModel() const { return m_model; }
-    DataSource* dataSource() const;
 
     // The background of a whole row (state colours); an empty brush keeps the default.
     std::function<QBrush(int row)> rowBrush;

@@ -1,6 +1,5 @@
 #pragma once
 
-class QAbstractButton;
 class QWidget;
 class TDM;
 class Tshekvetebi;
@@ -27,10 +26,6 @@ struct Forms
     TDel* Del = nullptr;
     Tcoock_menu* coock_menu = nullptr;
     TTANXIS_GADAXDA* TANXIS_GADAXDA = nullptr;
-
-    // The floor plan's "Refresh" (the main window's Button2), pressed by every
-    // screen that changes table occupancy.
-    QAbstractButton* refreshButton = nullptr;
 };
 
 Forms& forms();

@@ -1,4 +1,4 @@
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 #include "orders/orderentry.h"
 #include "tests/support/testdb.h"

@@ -1,9 +1,9 @@
 #include "app/shell/messages.h"
 #include "billing/billprintout.h"
-#include "billing/unooffice.h"
+#include "office/unooffice.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "tests/billing/officetesting.h"
+#include "tests/office/officetesting.h"
 
 #include <QTest>
 #include <memory>

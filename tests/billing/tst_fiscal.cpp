@@ -2,7 +2,7 @@
 #include "billing/fiscalexchange.h"
 #include "billing/fiscalwaitdialog.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "tests/support/testdb.h"
 
 #include <QApplication>
@@ -136,7 +136,11 @@ private Q_SLOTS:
         QTest::newRow("no thousands separator") << 1234567.891 << "1234567.89";
         QTest::newRow("half a cent") << 0.005 << "0.01";
         QTest::newRow("minus half a cent, away from zero") << -0.005 << "-0.01";
-        QTest::newRow("just under half a cent") << 0.00499 << "0.00";
+        // The amount registered is the bill's: its four-decimal total rounded to cents.
+        QTest::newRow("0.00499 is 0.0050 on the bill") << 0.00499 << "0.01";
+        QTest::newRow("0.00495 is 0.0050 on the bill") << 0.00495 << "0.01";
+        QTest::newRow("10.0049999 is 10.0050 on the bill") << 10.0049999 << "10.01";
+        QTest::newRow("under half a cent on the bill") << 0.00494 << "0.00";
         QTest::newRow("negative rounding to nothing has no sign") << -0.004 << "0.00";
         // Below each of these the double lies a little under the half: the decimal
         // amount rounds, not its binary expansion.

@@ -1,5 +1,5 @@
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QTest>
 

@@ -2,7 +2,7 @@
 #include "data/dberror.h"
 #include "data/money.h"
 #include "data/rowreader.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "tests/data/sampledata.h"
 #include "tests/support/testdb.h"
 

@@ -1,7 +1,7 @@
 #include "data/datasource.h"
 #include "data/formats.h"
 #include "data/querymodel.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "tests/data/sampledata.h"
 #include "tests/support/testdb.h"
 

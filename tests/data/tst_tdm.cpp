@@ -2,7 +2,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "tests/data/sampledata.h"
 #include "tests/support/testdb.h"
 

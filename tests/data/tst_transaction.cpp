@@ -1,6 +1,6 @@
 #include "data/connection.h"
 #include "data/dberror.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 #include "tests/data/sampledata.h"
 #include "tests/support/testdb.h"

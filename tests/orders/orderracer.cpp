@@ -5,7 +5,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "orders/orderentry.h"
 
 #include <QCoreApplication>

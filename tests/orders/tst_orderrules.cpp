@@ -1,7 +1,7 @@
 #include "app/shell/numerickeyfilter.h"
 #include "data/formats.h"
 #include "floorplan/floorplan.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QLineEdit>
 #include <QScrollArea>

@@ -1,11 +1,11 @@
 #include "app/shell/forms.h"
 #include "app/shell/messages.h"
-#include "app/tkelvora.h"
-#include "billing/spreadsheet.h"
+#include "app/kelvorau.h"
+#include "office/spreadsheet.h"
 #include "data/clock.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "reports/salesreport.h"
-#include "tests/billing/officetesting.h"
+#include "tests/office/officetesting.h"
 #include "tests/support/testdb.h"
 
 #include <QTest>

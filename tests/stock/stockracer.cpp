@@ -8,7 +8,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/formats.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "stock/receiving.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/shell/forms.h"
-#include "app/tkelvora.h"
+#include "app/kelvorau.h"
 #include "floorplan/floorplan.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 #include "tests/support/screens.h"
 
 #include <QTest>

@@ -5,7 +5,7 @@
 #include "data/dberror.h"
 #include "data/engine.h"
 #include "data/schema.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "tools/kelvora-db/demodata.h"
 
 #include <QDir>

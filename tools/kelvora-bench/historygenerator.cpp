@@ -5,7 +5,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/money.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 
 #include <QElapsedTimer>

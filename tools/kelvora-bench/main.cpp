@@ -22,7 +22,7 @@
 #include "data/dberror.h"
 #include "data/rowreader.h"
 #include "data/setup.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QGuiApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "app/shell/shared.h"
 #include "data/connection.h"
 #include "data/dberror.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "floorplan/floorplan.h"
 #include "orders/orderentry.h"
 

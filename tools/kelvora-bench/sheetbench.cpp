@@ -10,9 +10,9 @@
 
 #include "tools/kelvora-bench/sheetbench.h"
 #include "billing/billprintout.h"
-#include "billing/excellgo.h"
-#include "billing/spreadsheet.h"
-#include "billing/unooffice.h"
+#include "reports/excellgo.h"
+#include "office/spreadsheet.h"
+#include "office/unooffice.h"
 #include "data/connection.h"
 #include "data/datalink.h"
 #include "data/dberror.h"

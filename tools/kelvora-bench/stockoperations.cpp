@@ -2,7 +2,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/sqltext.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "stock/receiving.h"
 
 #include <QSqlDriver>

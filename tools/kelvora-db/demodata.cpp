@@ -4,7 +4,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/schema.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/transaction.h"
 
 #include <QSet>

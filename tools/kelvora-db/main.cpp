@@ -9,7 +9,7 @@
 
 #include "data/connection.h"
 #include "data/dberror.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/money.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -22,6 +24,12 @@ public:
     QCheckBox* CheckBox1;  // include the service amount
     QLineEdit* Edit1;      // the client's name
     QPushButton* Button1;
+
+    // Shows the order's amount without and with service, waits for OK and gives
+    // the amount put on the client's credit: with service when its box is ticked.
+    Money askAmount(const QString& orderNumber, double sum, Money withService);
+    // The amount the labels show for the box's state.
+    Money amount() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

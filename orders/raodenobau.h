@@ -16,6 +16,9 @@ class TRaodenoba : public QDialog
 public:
     explicit TRaodenoba(TDM* dm, QWidget* parent = nullptr);
 
+    // Installs the numeric key rule on rao.
+    void raoKeyPress();
+
     QLabel* DBText1;  // the dish's name
     QLabel* Label1;
     QLineEdit* rao;   // the quantity
@@ -23,6 +26,10 @@ public:
 
     void FormShow();
     void Button1Click();
+
+Q_SIGNALS:
+    // The order's table changed occupancy: the floor plan redraws.
+    void occupancyChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -7,17 +7,19 @@ class QLineEdit;
 class QPushButton;
 class TDM;
 
-// Changing the quantity of an order line.
-class TEditRaoden : public QDialog
+// The amount paid in advance for a table.
+class TTANXIS_GADAXDA : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TEditRaoden(TDM* dm, QWidget* parent = nullptr);
+    explicit TTANXIS_GADAXDA(TDM* dm, QWidget* parent = nullptr);
 
-    QLabel* DBText1;  // the line's dish
+    // Installs the numeric key rule on Edit1.
+    void Edit1KeyPress();
+
     QLabel* Label1;
-    QLineEdit* Edit1;  // the new quantity
+    QLineEdit* Edit1;  // the paid amount
     QPushButton* Button1;
 
     void FormShow();
@@ -27,7 +29,5 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void showDish();
-
     TDM* m_dm;
 };

@@ -1,11 +1,11 @@
-#include "orders/ttanxis_gadaxda.h"
+#include "orders/tanxis_gadaxda_winaswar.h"
 #include "app/shell/forms.h"
 #include "app/shell/numerickeyfilter.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "orders/settlement.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -29,7 +29,7 @@ TTANXIS_GADAXDA::TTANXIS_GADAXDA(TDM* dm, QWidget* parent) : QDialog(parent), m_
     layout->addWidget(Edit1);
     layout->addWidget(Button1);
 
-    NumericKeyFilter::install(Edit1);
+    Edit1KeyPress();
     connectHandler(Button1, &QPushButton::clicked, this, &TTANXIS_GADAXDA::Button1Click);
 }
 
@@ -42,9 +42,7 @@ void TTANXIS_GADAXDA::showEvent(QShowEvent* event)
 void TTANXIS_GADAXDA::FormShow()
 {
     NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), forms().shekvetebi->Label1->text());
-    table->open();
+    table->reopen({{QStringLiteral("TB"), forms().shekvetebi->Label1->text()}});
     if (table->rowCount() == 1)
         Edit1->setText(table->asString(QStringLiteral("GadaxdiliTanxa")));
     Edit1->setFocus();
@@ -56,4 +54,10 @@ void TTANXIS_GADAXDA::Button1Click()
     // and the dialog stays open.
     if (Settlement::savePrepayment(*m_dm, forms().shekvetebi->Label1->text(), Edit1->text()))
         accept();
+}
+
+void TTANXIS_GADAXDA::Edit1KeyPress()
+{
+    // The numeric key rule shared by every amount box.
+    NumericKeyFilter::install(Edit1);
 }

@@ -1,4 +1,4 @@
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 #include "app/shell/dbgrid.h"
 #include "app/shell/deletemark.h"
 #include "app/shell/forms.h"
@@ -7,17 +7,17 @@
 #include "app/shell/ui.h"
 #include "billing/billprintout.h"
 #include "billing/dprint.h"
-#include "billing/spreadsheet.h"
+#include "office/spreadsheet.h"
 #include "data/datasource.h"
 #include "data/formats.h"
 #include "orders/corrections.h"
 #include "orders/settlement.h"
-#include "orders/tkonsignacia.h"
-#include "orders/ttanxis_gadaxda.h"
-#include "orders/teditraoden.h"
-#include "orders/tmagidisshecvla.h"
-#include "orders/traodenoba.h"
-#include "data/tdm.h"
+#include "orders/konsignaciapas.h"
+#include "orders/tanxis_gadaxda_winaswar.h"
+#include "orders/eraodenoba.h"
+#include "orders/magidis_shecvla.h"
+#include "orders/raodenobau.h"
+#include "data/datamodule.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -145,10 +145,9 @@ Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
                                      {QString(), QString()}});
     for (DBGrid* g : {DBGrid1, DBGrid2})
         g->setShowGrid(false);
-    const QPixmap mark = deleteMark();
-    DBGrid2->drawColumnCell = [mark](QPainter* p, const QRect& rect, int, int column) {
-        if (column == 3)
-            p->drawPixmap(rect, mark);
+    m_deleteMark = deleteMark();
+    DBGrid2->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid2DrawColumnCell(p, rect, row, column);
     };
 
     connectHandler(Edit1, &QLineEdit::textChanged, this, &Tshekvetebi::Edit1Change);
@@ -216,10 +215,8 @@ void Tshekvetebi::Edit1Change()
     const int tab = TabControl1->currentIndex();
     const QString type = tab <= 0 ? QStringLiteral("%") : TabControl1->tabText(tab);
     NamedQuery* menu = m_dm->kerdzebi;
-    menu->close();
-    menu->setParam(QStringLiteral("das"), Edit1->text() + QStringLiteral("%"));
-    menu->setParam(QStringLiteral("tp"), type);
-    menu->open();
+    menu->reopen({{QStringLiteral("das"), Edit1->text() + QStringLiteral("%")},
+                  {QStringLiteral("tp"), type}});
 }
 
 void Tshekvetebi::DBGrid1DblClick()
@@ -236,8 +233,7 @@ void Tshekvetebi::DBGrid1DblClick()
 
 void Tshekvetebi::CheckBox2Click()
 {
-    m_dm->sum_shekvetebi->close();
-    m_dm->sum_shekvetebi->open();
+    m_dm->sum_shekvetebi->reopen();
     writeTotalLine();
 }
 
@@ -308,25 +304,71 @@ void Tshekvetebi::DBGrid2CellClick(int column)
         // The prepaid amount goes to the fiscal driver first; its outcome does
         // not stop the deletion.
         NamedQuery* table = m_dm->busytables;
-        table->close();
-        table->setParam(QStringLiteral("TB"), Label1->text());
-        table->open();
+        table->reopen({{QStringLiteral("TB"), Label1->text()}});
         const double prepaid = table->isEmpty() ? 0.0 : table->asFloat(QStringLiteral("GadaxdiliTanxa"));
         QString status;
         DPrint(prepaid, status);
-        if (Corrections::deleteLine(*m_dm, Label1->text()) && forms().refreshButton)
-            forms().refreshButton->click();
+        if (Corrections::deleteLine(*m_dm, Label1->text()))
+            Q_EMIT occupancyChanged();
     }
     // Whatever the column: the total line follows the order as stored.
     NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), Label1->text());
-    table->open();
+    table->reopen({{QStringLiteral("TB"), Label1->text()}});
     NamedQuery* sums = m_dm->sum_shekvetebi;
-    sums->close();
-    sums->setParam(QStringLiteral("USR"), table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM")));
-    sums->open();
+    sums->reopen({{QStringLiteral("USR"), table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"))}});
     writeTotalLine();
+}
+
+void Tshekvetebi::DBGrid2DrawColumnCell(QPainter* p, const QRect& rect, int, int column)
+{
+    if (column == 3)
+        p->drawPixmap(rect, m_deleteMark);
+}
+
+void Tshekvetebi::loadTypeTabs()
+{
+    while (TabControl1->count() > 0)
+        TabControl1->removeTab(0);
+    m_dm->GROUP_TYPE->reopen();
+    TabControl1->addTab(QStringLiteral("ყველა"));
+    const int tipi = m_dm->GROUP_TYPE->fieldIndex(QStringLiteral("tipi"));
+    for (int r = 0; r < m_dm->GROUP_TYPE->rowCount(); ++r)
+        TabControl1->addTab(m_dm->GROUP_TYPE->valueAt(r, tipi).toString());
+}
+
+void Tshekvetebi::loadWaiters()
+{
+    m_dm->oficianti->reopen();
+    ComboBox1->clear();
+    const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
+    const int state = m_dm->oficianti->fieldIndex(QStringLiteral("mdgomareoba"));
+    for (int r = 0; r < m_dm->oficianti->rowCount(); ++r)
+        if (m_dm->oficianti->valueAt(r, state).toString() == QStringLiteral("აქტიური"))
+            ComboBox1->addItem(m_dm->oficianti->valueAt(r, name).toString());
+}
+
+void Tshekvetebi::openTable(const QString& table)
+{
+    Label3->setText(QStringLiteral("0"));
+    Label1->setText(table);
+
+    NamedQuery* occupancy = m_dm->busytables;
+    occupancy->reopen({{QStringLiteral("TB"), table}});
+
+    m_dm->sum_shekvetebi->close();
+    ComboBox1->setEnabled(false);
+    m_dm->shekvet->close();
+    const bool isBusy = !occupancy->isEmpty() && occupancy->asInteger(QStringLiteral("Busy")) == 1;
+    if (isBusy) {
+        ComboBox1->setEditText(occupancy->asString(QStringLiteral("OFICIANT")));
+        m_dm->shekvet->setParam(QStringLiteral("USR"), occupancy->asInteger(QStringLiteral("USERNUM")));
+    } else {
+        ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
+        ComboBox1->setEnabled(true);
+        m_dm->shekvet->setParam(QStringLiteral("USR"), qint64(-1));
+    }
+    m_dm->shekvet->open();
+    exec();
 }
 
 void Tshekvetebi::Label1DblClick()
@@ -335,9 +377,7 @@ void Tshekvetebi::Label1DblClick()
     dialog->ComboBox1->clear();
     dialog->ComboBox1->addItems(Corrections::freeTables(*m_dm));
     NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), Label1->text());
-    table->open();
+    table->reopen({{QStringLiteral("TB"), Label1->text()}});
     if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) != 1)
         return;  // the table has no open order
     dialog->Label4->setText(Label1->text());
@@ -364,9 +404,7 @@ void Tshekvetebi::Button1Click()
     if (!Messages::ask(QStringLiteral("ნამდვილად გსურთ სუფრის ალაგება?"), this))
         return;
     NamedQuery* table = m_dm->busytables;
-    table->close();
-    table->setParam(QStringLiteral("TB"), Label1->text());
-    table->open();
+    table->reopen({{QStringLiteral("TB"), Label1->text()}});
     const qint64 usernum = table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"));
     const QString orderNumber = QString::number(usernum);
 
@@ -378,13 +416,8 @@ void Tshekvetebi::Button1Click()
         }
         const double s = sums->isEmpty() ? 0.0 : sums->asFloat(QStringLiteral("sulfasi"));
         Tkonsignacia* credit = forms().konsignacia;
-        credit->Label5->setText(orderNumber);
-        credit->Label6->setText(Formats::general(s));
-        credit->Label7->setText(Formats::shortest(TDM::totalWithService(s, servicePercent())));
-        credit->exec();
-        const QString amountText = credit->CheckBox1->isChecked() ? credit->Label7->text() : credit->Label6->text();
-        Settlement::writeCredit(*m_dm, credit->Label5->text(), credit->Edit1->text(),
-                                Formats::parseNumber(amountText).value_or(0.0));
+        const Money amount = credit->askAmount(orderNumber, s, TDM::totalWithService(s, servicePercent()));
+        Settlement::writeCredit(*m_dm, orderNumber, credit->Edit1->text(), amount.toDouble());
     }
 
     SpeedButton2Click();
@@ -393,8 +426,7 @@ void Tshekvetebi::Button1Click()
         sufris_alageba_shekvetebis_gasuftaveba(orderNumber, CheckBox2->isChecked() ? servicePercent() : 0.0);
         reject();
     }
-    if (forms().refreshButton)
-        forms().refreshButton->click();
+    Q_EMIT occupancyChanged();
 }
 
 bool Tshekvetebi::DPrint(double amount, QString& status)

@@ -1,4 +1,4 @@
-#include "kitchen/tcoock_menu.h"
+#include "kitchen/coock_menu_u.h"
 #include "app/shell/ui.h"
 
 #include <QPushButton>

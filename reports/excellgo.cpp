@@ -1,6 +1,6 @@
-#include "billing/excellgo.h"
-#include "billing/cellref.h"
-#include "billing/spreadsheet.h"
+#include "reports/excellgo.h"
+#include "office/cellref.h"
+#include "office/spreadsheet.h"
 #include "data/namedquery.h"
 
 #include <QApplication>

@@ -10,6 +10,8 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPainter;
+class QRect;
 class QPushButton;
 class QSplitter;
 class QStatusBar;
@@ -54,12 +56,22 @@ public:
     QStatusBar* StatusBar1;
     QToolButton* SpeedButton1;  // holds the delete mark
 
+    // Fills the type tabs: "ყველა", then every menu type of GROUP_TYPE.
+    void loadTypeTabs();
+    // Re-reads the waiters (oficianti) and offers the active ones for new orders.
+    void loadWaiters();
+    // Shows the order of `table` modally: its waiter and lines when the table is
+    // busy, an empty order with the first waiter offered when it is free.
+    void openTable(const QString& table);
+
     void FormShow();
     void Edit1Change();
     void DBGrid1DblClick();
     void CheckBox2Click();
     void Splitter1Moved();
     void DBGrid2CellClick(int column);
+    // The delete mark in the fourth column.
+    void DBGrid2DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
     void Label1DblClick();
     void Button1Click();  // clearing the table
     void Button2Click();  // the prepayment dialog
@@ -75,6 +87,10 @@ public:
     // four decimals, then rounded to two with halves to even.
     static Money totalAmount(double sum, double percent, bool withService);
 
+Q_SIGNALS:
+    // A table was taken, cleared or moved: the floor plan redraws.
+    void occupancyChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,4 +101,5 @@ private:
     void showPrepaid();
 
     TDM* m_dm;
+    QPixmap m_deleteMark;
 };

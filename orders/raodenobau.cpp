@@ -1,11 +1,11 @@
-#include "orders/traodenoba.h"
+#include "orders/raodenobau.h"
 #include "app/shell/forms.h"
 #include "app/shell/numerickeyfilter.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "orders/orderentry.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -34,7 +34,7 @@ TRaodenoba::TRaodenoba(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
     layout->addWidget(rao, 1);
     layout->addWidget(Button1);
 
-    NumericKeyFilter::install(rao);
+    raoKeyPress();
     connectHandler(Button1, &QPushButton::clicked, this, &TRaodenoba::Button1Click);
 }
 
@@ -62,9 +62,12 @@ void TRaodenoba::Button1Click()
     accept();
     order->Edit1->clear();
     order->Edit1->setFocus();
-    if (forms().refreshButton)
-        forms().refreshButton->click();
-    m_dm->busytables->close();
-    m_dm->busytables->setParam(QStringLiteral("TB"), table);
-    m_dm->busytables->open();
+    Q_EMIT occupancyChanged();
+    m_dm->busytables->reopen({{QStringLiteral("TB"), table}});
+}
+
+void TRaodenoba::raoKeyPress()
+{
+    // The numeric key rule shared by every amount box.
+    NumericKeyFilter::install(rao);
 }

@@ -1,10 +1,10 @@
-#include "billing/calcformula.h"
-#include "billing/cellref.h"
-#include "billing/officethread.h"
-#include "billing/unooffice.h"
+#include "office/calcformula.h"
+#include "office/cellref.h"
+#include "office/officethread.h"
+#include "office/unooffice.h"
 #include "data/formats.h"
 #include "data/money.h"
-#include "tests/billing/officetesting.h"
+#include "tests/office/officetesting.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

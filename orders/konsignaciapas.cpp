@@ -1,5 +1,6 @@
-#include "orders/tkonsignacia.h"
+#include "orders/konsignaciapas.h"
 #include "app/shell/ui.h"
+#include "data/formats.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -33,6 +34,21 @@ Tkonsignacia::Tkonsignacia(QWidget* parent) : QDialog(parent)
     Button1->setDefault(true);
     layout->addWidget(Button1, 4, 2);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+Money Tkonsignacia::askAmount(const QString& orderNumber, double sum, Money withService)
+{
+    Label5->setText(orderNumber);
+    Label6->setText(Formats::general(sum));
+    Label7->setText(Formats::shortest(withService));
+    QDialog::exec();
+    return amount();
+}
+
+Money Tkonsignacia::amount() const
+{
+    const QString shown = CheckBox1->isChecked() ? Label7->text() : Label6->text();
+    return Money::fromDoubleHalfEven(Formats::parseNumber(shown).value_or(0.0));
 }
 
 void Tkonsignacia::showEvent(QShowEvent* event)

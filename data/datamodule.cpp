@@ -1,4 +1,4 @@
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "data/catalogue.h"
 #include "data/clock.h"
 

@@ -1,11 +1,11 @@
-#include "orders/teditraoden.h"
+#include "orders/eraodenoba.h"
 #include "app/shell/forms.h"
 #include "app/shell/numerickeyfilter.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "orders/corrections.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +31,7 @@ TEditRaoden::TEditRaoden(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
     layout->addWidget(Edit1);
     layout->addWidget(Button1);
 
-    NumericKeyFilter::install(Edit1);
+    Edit1KeyPress();
     connect(dm->shekvetebi_s, &DataSource::reset, this, [this] { showDish(); });
     connect(dm->shekvetebi_s, &DataSource::currentChanged, this, [this] { showDish(); });
     connectHandler(Button1, &QPushButton::clicked, this, &TEditRaoden::Button1Click);
@@ -64,4 +64,10 @@ void TEditRaoden::Button1Click()
     // A text that is no number is refused before anything is written; the dialog stays open.
     Corrections::changeQuantity(*m_dm, forms().shekvetebi->Label1->text(), Edit1->text());
     accept();
+}
+
+void TEditRaoden::Edit1KeyPress()
+{
+    // The numeric key rule shared by every amount box.
+    NumericKeyFilter::install(Edit1);
 }

@@ -1,4 +1,4 @@
-#include "app/tkelvora.h"
+#include "app/kelvorau.h"
 #include "admin/parameterstab.h"
 #include "admin/deletes.h"
 #include "app/shell/dbgrid.h"
@@ -6,17 +6,17 @@
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
 #include "data/clock.h"
-#include "data/tdm.h"
+#include "data/datamodule.h"
 #include "floorplan/floorplan.h"
 #include "kitchen/cooktab.h"
-#include "kitchen/tcoock_menu.h"
+#include "kitchen/coock_menu_u.h"
 #include "kitchen/waitertab.h"
-#include "orders/teditraoden.h"
-#include "orders/tkonsignacia.h"
-#include "orders/tmagidisshecvla.h"
-#include "orders/traodenoba.h"
-#include "orders/tshekvetebi.h"
-#include "orders/ttanxis_gadaxda.h"
+#include "orders/eraodenoba.h"
+#include "orders/konsignaciapas.h"
+#include "orders/magidis_shecvla.h"
+#include "orders/raodenobau.h"
+#include "orders/shekveta.h"
+#include "orders/tanxis_gadaxda_winaswar.h"
 #include "reports/salesreport.h"
 #include "reports/stockreports.h"
 #include "stock/credittab.h"
@@ -114,14 +114,24 @@ TKelvora* TKelvora::createWindows()
     f.Del = new TDel(f.DM, main);
     f.coock_menu = new Tcoock_menu(main);
     f.TANXIS_GADAXDA = new TTANXIS_GADAXDA(f.DM, main);
+    main->connectOccupancy();
     return main;
+}
+
+void TKelvora::connectOccupancy()
+{
+    // Every window that takes, clears or moves a table presses the floor plan's
+    // "Refresh"; once closing has disconnected that button, nothing is redrawn.
+    const Forms& f = forms();
+    connect(f.shekvetebi, &Tshekvetebi::occupancyChanged, floorPlan->Button2, &QPushButton::click);
+    connect(f.Raodenoba, &TRaodenoba::occupancyChanged, floorPlan->Button2, &QPushButton::click);
+    connect(f.magidisshecvla, &Tmagidisshecvla::occupancyChanged, floorPlan->Button2, &QPushButton::click);
 }
 
 void TKelvora::buildTabs(TDM* dm)
 {
     m_dm = dm;
     floorPlan = fill(TabSheet1, new FloorPlan(dm, TabSheet1));
-    forms().refreshButton = floorPlan->Button2;
     receiving = fill(TabSheet5, new ReceivingTab(dm, TabSheet5));
     sales = fill(TabSheet4, new SalesReport(dm, TabSheet4));
     receivingReport = fill(TabSheet6, new ReportTab(dm, "Button11", TabSheet6));
@@ -175,14 +185,7 @@ void TKelvora::FormShow()
         const QSignalBlocker quiet(PageControl1);
         PageControl1->setCurrentIndex(0);
     }
-    cook->ComboBox11->clear();
-    cook->ComboBox11->setEditText(QString());
-    m_dm->Povrebi->close();
-    m_dm->Povrebi->open();
-    const int f = m_dm->Povrebi->fieldIndex(QStringLiteral("povari"));
-    for (int r = 0; r < m_dm->Povrebi->rowCount(); ++r)
-        cook->ComboBox11->addItem(m_dm->Povrebi->valueAt(r, f).toString());
-    cook->ComboBox11->setEditText(QString());
+    cook->loadCooks();
 }
 
 void TKelvora::Button3Click()
@@ -190,28 +193,14 @@ void TKelvora::Button3Click()
     Tshekvetebi* order = forms().shekvetebi;
 
     // 1. The order window's type tabs.
-    while (order->TabControl1->count() > 0)
-        order->TabControl1->removeTab(0);
-    m_dm->GROUP_TYPE->close();
-    m_dm->GROUP_TYPE->open();
-    order->TabControl1->addTab(QStringLiteral("ყველა"));
-    const int tipi = m_dm->GROUP_TYPE->fieldIndex(QStringLiteral("tipi"));
-    for (int r = 0; r < m_dm->GROUP_TYPE->rowCount(); ++r)
-        order->TabControl1->addTab(m_dm->GROUP_TYPE->valueAt(r, tipi).toString());
+    order->loadTypeTabs();
 
     // 2. Waiters: the active ones for new orders, all of them for the sales filter.
-    m_dm->oficianti->close();
-    m_dm->oficianti->open();
-    order->ComboBox1->clear();
+    order->loadWaiters();
     sales->mycom->clear();
     const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
-    const int state = m_dm->oficianti->fieldIndex(QStringLiteral("mdgomareoba"));
-    for (int r = 0; r < m_dm->oficianti->rowCount(); ++r) {
-        const QString waiterName = m_dm->oficianti->valueAt(r, name).toString();
-        if (m_dm->oficianti->valueAt(r, state).toString() == QStringLiteral("აქტიური"))
-            order->ComboBox1->addItem(waiterName);
-        sales->mycom->addItem(waiterName);
-    }
+    for (int r = 0; r < m_dm->oficianti->rowCount(); ++r)
+        sales->mycom->addItem(m_dm->oficianti->valueAt(r, name).toString());
 
     // 3. Tables for the sales filter; the dish filter starts empty.
     sales->ComboBox2->clear();
@@ -246,16 +235,12 @@ void TKelvora::PageControl1Change()
         parameters->load();
         break;
     case 4:
-        cook->resetCounter();
-        m_dm->Povari_left->close();
-        m_dm->Povari_left->open();
-        m_dm->povari_right->close();
-        m_dm->povari_right->open();
+        cook->load();
         Timer1->start();
         cook->Button18Click();
         break;
     case 5:
-        waiter->Button19Click();
+        waiter->load();
         break;
     default:
         break;

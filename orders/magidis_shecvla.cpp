@@ -1,9 +1,9 @@
-#include "orders/tmagidisshecvla.h"
+#include "orders/magidis_shecvla.h"
 #include "app/shell/forms.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
 #include "orders/corrections.h"
-#include "orders/tshekvetebi.h"
+#include "orders/shekveta.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -39,8 +39,7 @@ void Tmagidisshecvla::Button1Click()
     auto closeAll = qScopeGuard([this] {
         accept();
         forms().shekvetebi->reject();
-        if (forms().refreshButton)
-            forms().refreshButton->click();
+        Q_EMIT occupancyChanged();
     });
     if (!target.isEmpty())
         Corrections::moveOrder(*m_dm, Label4->text(), Label5->text().toLongLong(), target);

@@ -1,8 +1,8 @@
-#include "billing/excellgo.h"
-#include "billing/unooffice.h"
+#include "reports/excellgo.h"
+#include "office/unooffice.h"
 #include "data/connection.h"
 #include "data/namedquery.h"
-#include "tests/billing/officetesting.h"
+#include "tests/office/officetesting.h"
 #include "tests/data/sampledata.h"
 #include "tests/support/testdb.h"
 

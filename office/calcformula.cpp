@@ -1,4 +1,4 @@
-#include "billing/calcformula.h"
+#include "office/calcformula.h"
 
 QString CalcFormula::fromExcel(const QString& formula)
 {

@@ -67,6 +67,7 @@ protected:
 
 private:
     void buildTabs(TDM* dm);
+    void connectOccupancy();
 
     TDM* m_dm = nullptr;
     bool m_shown = false;

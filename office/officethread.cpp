@@ -1,4 +1,4 @@
-#include "billing/officethread.h"
+#include "office/officethread.h"
 
 #include <QApplication>
 #include <QEventLoop>

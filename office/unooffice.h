@@ -1,6 +1,6 @@
 #pragma once
 
-#include "billing/spreadsheet.h"
+#include "office/spreadsheet.h"
 
 #include <QString>
 #include <functional>

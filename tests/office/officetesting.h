@@ -1,8 +1,8 @@
 #pragma once
 
-#include "billing/cellref.h"
-#include "billing/spreadsheet.h"
-#include "billing/unooffice.h"
+#include "office/cellref.h"
+#include "office/spreadsheet.h"
+#include "office/unooffice.h"
 
 #include <QDir>
 #include <QFile>

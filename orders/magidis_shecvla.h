@@ -23,6 +23,10 @@ public:
 
     void Button1Click();
 
+Q_SIGNALS:
+    // The order's table changed occupancy: the floor plan redraws.
+    void occupancyChanged();
+
 private:
     TDM* m_dm;
 };

@@ -1,4 +1,4 @@
-#include "billing/cellref.h"
+#include "office/cellref.h"
 
 #include <limits>
 
