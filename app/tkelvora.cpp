@@ -17,8 +17,10 @@
 #include "orders/traodenoba.h"
 #include "orders/tshekvetebi.h"
 #include "orders/ttanxis_gadaxda.h"
+#include "reports/deletionsreport.h"
+#include "reports/receivingreport.h"
 #include "reports/salesreport.h"
-#include "reports/stockreports.h"
+#include "reports/warehousereport.h"
 #include "stock/stocktabs.h"
 
 #include <QCloseEvent>
@@ -123,10 +125,10 @@ void TKelvora::buildTabs(TDM* dm)
     forms().refreshButton = floorPlan->Button2;
     receiving = fill(TabSheet5, new ReceivingTab(dm, TabSheet5));
     sales = fill(TabSheet4, new SalesReport(dm, TabSheet4));
-    receivingReport = fill(TabSheet6, new ReportTab(dm, "Button11", TabSheet6));
-    warehouseReport = fill(TabSheet7, new ReportTab(dm, "Button13", TabSheet7));
+    receivingReport = fill(TabSheet6, new ReceivingReport(dm, TabSheet6));
+    warehouseReport = fill(TabSheet7, new WarehouseReport(dm, TabSheet7));
     credit = fill(TabSheet8, new CreditTab(dm, TabSheet8));
-    deletionsReport = fill(TabSheet9, new ReportTab(dm, "Button17", TabSheet9));
+    deletionsReport = fill(TabSheet9, new DeletionsReport(dm, TabSheet9));
     parameters = fill(TabSheet3, new ParametersTab(dm, TabSheet3));
     cook = fill(TabSheet10, new CookTab(dm, TabSheet10));
     waiter = fill(TabSheet11, new WaiterTab(dm, TabSheet11));
@@ -202,24 +204,17 @@ void TKelvora::Button3Click()
     m_dm->oficianti->close();
     m_dm->oficianti->open();
     order->ComboBox1->clear();
-    sales->mycom->clear();
     const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
     const int state = m_dm->oficianti->fieldIndex(QStringLiteral("mdgomareoba"));
     for (int r = 0; r < m_dm->oficianti->rowCount(); ++r) {
         const QString waiterName = m_dm->oficianti->valueAt(r, name).toString();
         if (m_dm->oficianti->valueAt(r, state).toString() == QStringLiteral("აქტიური"))
             order->ComboBox1->addItem(waiterName);
-        sales->mycom->addItem(waiterName);
     }
+    sales->fillWaiters();
 
     // 3. Tables for the sales filter; the dish filter starts empty.
-    sales->ComboBox2->clear();
-    sales->ComboBox6->clear();
-    m_dm->Tables->close();
-    m_dm->Tables->open();
-    const int num = m_dm->Tables->fieldIndex(QStringLiteral("TableNum"));
-    for (int r = 0; r < m_dm->Tables->rowCount(); ++r)
-        sales->ComboBox2->addItem(m_dm->Tables->valueAt(r, num).toString());
+    sales->fillTables();
 }
 
 void TKelvora::PageControl1Change()
@@ -234,11 +229,7 @@ void TKelvora::PageControl1Change()
             const QSignalBlocker quiet(PageControl2);
             PageControl2->setCurrentIndex(0);
         }
-        sales->DateTimePicker1->setDate(Clock::today());
-        sales->DateTimePicker2->setDate(Clock::today());
-        const int w = sales->DBGrid2->width();
-        const int wide = (w - 750) / 2;
-        setWidths(sales->DBGrid2, {100, wide, wide, 100, 100, 100, 100, 100, 100});
+        sales->showToday();
         break;
     }
     case 3: {
@@ -283,8 +274,8 @@ void TKelvora::PageControl1Change()
 void TKelvora::PageControl2Change()
 {
     switch (PageControl2->currentIndex()) {
-    case 1: receivingReport->loadButton->click(); break;
-    case 2: warehouseReport->loadButton->click(); break;
+    case 1: receivingReport->Button11Click(); break;
+    case 2: warehouseReport->Button13Click(); break;
     case 3: credit->Button15->click(); break;
     default: break;
     }

@@ -1,20 +1,54 @@
 #include "reports/salesreport.h"
 #include "app/shell/dbgrid.h"
 #include "app/shell/shared.h"
-#include "billing/excellgo.h"
 #include "app/shell/ui.h"
+#include "billing/excellgo.h"
 #include "data/clock.h"
+#include "data/formats.h"
 #include "data/tdm.h"
+#include "reports/columnwidths.h"
+#include "reports/exportpicture.h"
+#include "reports/ordercredit.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+namespace {
+
+const QString OrderCountCaption = QStringLiteral("მაგიდის რაოდენ:");
+const QString CreditCaption = QStringLiteral("კონსიგნაცია:");
+const QString CashCaption = QStringLiteral("cash:");
+const QString ServiceCaption = QStringLiteral("=");
+
+// A sum of the totals row: blank when the period has no lines.
+QString amountText(const QVariant& v)
+{
+    return v.isNull() ? QString() : Formats::shortest(Money::fromDoubleHalfEven(v.toDouble()));
+}
+
+Money moneyOf(const QVariant& v)
+{
+    return v.isNull() ? Money() : Money::fromDoubleHalfEven(v.toDouble());
+}
+
+// An editable box whose list was just filled shows nothing: blank means all.
+void showBlank(QComboBox* box)
+{
+    const QSignalBlocker quiet(box);
+    box->setCurrentIndex(-1);
+    box->setEditText(QString());
+}
+
+}  // namespace
 
 SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
 {
@@ -34,6 +68,10 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
     ComboBox2->setEditable(true);
     ComboBox6 = named(new QComboBox(group), "ComboBox6");
     ComboBox6->setEditable(true);
+    for (QComboBox* box : {mycom, ComboBox2, ComboBox6}) {
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setMinimumContentsLength(10);
+    }
     DateTimePicker1 = named(new QDateEdit(Clock::today(), group), "DateTimePicker1");
     DateTimePicker2 = named(new QDateEdit(Clock::today(), group), "DateTimePicker2");
     for (QDateEdit* d : {DateTimePicker1, DateTimePicker2}) {
@@ -42,15 +80,17 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
     }
     Button7 = named(new QPushButton(QStringLiteral("ძებნა"), group), "Button7");
     SpeedButton6 = named(new QToolButton(group), "SpeedButton6");
+    SpeedButton6->setIcon(exportPicture());
+    SpeedButton6->setIconSize(QSize(32, 32));
     labelled(QStringLiteral("შეკვეთის №"), LabeledEdit1);
     labelled(QStringLiteral("ოფიციანტი"), mycom);
     labelled(QStringLiteral("მაგიდის №"), ComboBox2);
     labelled(QStringLiteral("დასახელება"), ComboBox6);
-    filters->addWidget(DateTimePicker1);
-    filters->addWidget(DateTimePicker2);
-    filters->addWidget(Button7);
+    filters->addWidget(DateTimePicker1, 0, Qt::AlignBottom);
+    filters->addWidget(DateTimePicker2, 0, Qt::AlignBottom);
+    filters->addWidget(Button7, 0, Qt::AlignBottom);
     filters->addStretch(1);
-    filters->addWidget(SpeedButton6);
+    filters->addWidget(SpeedButton6, 0, Qt::AlignBottom);
     layout->addWidget(group);
 
     DBGrid2 = named(new DBGrid(this), "DBGrid2");
@@ -65,7 +105,166 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
                    {QStringLiteral("sulfasi"), QStringLiteral("სულ ფასი")},
                    {QStringLiteral("Tarigi"), QStringLiteral("თარიღი")}});
     layout->addWidget(DBGrid2, 1);
+
+    // The summary in two rows: quantities and cost with the credit at the right;
+    // the order count and takings with the cash at the right.
+    auto value = [this](const char* name) {
+        auto* l = named(new QLabel(this), name);
+        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+        return l;
+    };
+    m_sulRaodenoba = value("SULRAODENOBA");
+    m_sulAfasi = value("SULAFASI");
+    m_sulGfasi = value("SULGFASI");
+    m_sulGf = value("SULGF");
+    m_sulGf->setToolTip(QStringLiteral("რეალიზებული თანხა მომსახურეობის გამოკლებით"));
+    m_orderCount = value("orderCountLabel");
+    m_credit = value("creditLabel");
+    m_cash = value("cashLabel");
+    m_service = value("serviceLabel");
+    auto* first = new QHBoxLayout();
+    first->addWidget(new QLabel(QStringLiteral("სულ რაოდენობა:"), this));
+    first->addWidget(m_sulRaodenoba);
+    first->addSpacing(24);
+    first->addWidget(new QLabel(QStringLiteral("სულ თვითღირებულება:"), this));
+    first->addWidget(m_sulAfasi);
+    first->addStretch(1);
+    first->addWidget(m_credit);
+    auto* second = new QHBoxLayout();
+    second->addWidget(m_orderCount);
+    second->addSpacing(24);
+    second->addWidget(new QLabel(QStringLiteral("სულ რეალიზებული:"), this));
+    second->addWidget(m_sulGfasi);
+    second->addSpacing(16);
+    second->addWidget(m_sulGf);
+    second->addSpacing(16);
+    second->addWidget(m_service);
+    second->addStretch(1);
+    second->addWidget(m_cash);
+    layout->addLayout(first);
+    layout->addLayout(second);
+
+    // Before the first search.
+    m_orderCount->setText(OrderCountCaption);
+    m_service->setText(QStringLiteral("0"));
+
+    connectHandler(Button7, &QPushButton::clicked, this, &SalesReport::Button7Click);
+    connectHandler(ComboBox6, &QComboBox::editTextChanged, this, &SalesReport::ComboBox6Change);
     connectHandler(SpeedButton6, &QToolButton::clicked, this, &SalesReport::SpeedButton6Click);
+}
+
+void SalesReport::fillWaiters()
+{
+    mycom->clear();
+    NamedQuery* q = m_dm->oficianti;
+    const int name = q->fieldIndex(QStringLiteral("Oficianti"));
+    for (int r = 0; r < q->rowCount(); ++r)
+        mycom->addItem(q->valueAt(r, name).toString());
+    showBlank(mycom);
+}
+
+void SalesReport::fillTables()
+{
+    ComboBox2->clear();
+    ComboBox6->clear();
+    m_dm->Tables->reopen();
+    const int num = m_dm->Tables->fieldIndex(QStringLiteral("TableNum"));
+    for (int r = 0; r < m_dm->Tables->rowCount(); ++r)
+        ComboBox2->addItem(m_dm->Tables->valueAt(r, num).toString());
+    showBlank(ComboBox2);
+    showBlank(ComboBox6);
+}
+
+void SalesReport::showToday()
+{
+    DateTimePicker1->setDate(Clock::today());
+    DateTimePicker2->setDate(Clock::today());
+    const int wide = (DBGrid2->width() - 750) / 2;
+    setColumnWidths(DBGrid2, {100, wide, wide, 100, 100, 100, 100, 100, 100});
+}
+
+void SalesReport::Button7Click()
+{
+    const QString usr = ifisstring(LabeledEdit1->text());
+    const QString of = ifisstring(mycom->currentText());
+    const QString tb = ifisstring(ComboBox2->currentText());
+    const QDate st = DateTimePicker1->date();
+    const QDate en = DateTimePicker2->date();
+    const QString das = ifisstring(ComboBox6->currentText());
+    auto run = [&](NamedQuery* q) {
+        q->reopen({{QStringLiteral("USR"), usr},
+                   {QStringLiteral("OF"), of},
+                   {QStringLiteral("TB"), tb},
+                   {QStringLiteral("ST"), st},
+                   {QStringLiteral("EN"), en},
+                   {QStringLiteral("das"), das}});
+    };
+    run(m_dm->History_shekvetebi);
+    run(m_dm->sul_his_shek);
+    run(m_dm->magidebis_raod);
+
+    // The credit of every listed order at once, each order with its whole debt.
+    NamedQuery* orders = m_dm->magidebis_raod;
+    QVector<qint64> numbers;
+    numbers.reserve(orders->rowCount());
+    const int usernum = orders->fieldIndex(QStringLiteral("USERNUM"));
+    for (int r = 0; r < orders->rowCount(); ++r)
+        numbers << orders->valueAt(r, usernum).toLongLong();
+    OrderCredit credit(m_dm->query(QStringLiteral("klientis_nisiebi")));
+    credit.reload();
+
+    // The service is what the lines with a rate were charged on top of their
+    // price; lines of open tables (no rate yet) are left out of both sides.
+    NamedQuery* lines = m_dm->History_shekvetebi;
+    const int gfasi = lines->fieldIndex(QStringLiteral("GFASI"));
+    const int raodenoba = lines->fieldIndex(QStringLiteral("Raodenoba"));
+    const int rate = lines->fieldIndex(QStringLiteral("momsaxureoba"));
+    double ratedTakings = 0;
+    for (int r = 0; r < lines->rowCount(); ++r)
+        if (!lines->valueAt(r, rate).isNull())
+            ratedTakings += lines->valueAt(r, gfasi).toDouble() * lines->valueAt(r, raodenoba).toDouble();
+
+    const Money withService = moneyOf(m_dm->sul_his_shek->value(QStringLiteral("SULGFASI")));
+    m_totals.orders = orders->rowCount();
+    m_totals.credit = credit.total(numbers);
+    m_totals.cash = withService - m_totals.credit;
+    m_totals.service = withService - Money::fromDoubleHalfEven(ratedTakings);
+    showTotals();
+}
+
+void SalesReport::showTotals()
+{
+    NamedQuery* sums = m_dm->sul_his_shek;
+    const QVariant quantity = sums->value(QStringLiteral("SULRAODENOBA"));
+    m_sulRaodenoba->setText(quantity.isNull() ? QString() : Formats::general(quantity.toDouble()));
+    m_sulAfasi->setText(amountText(sums->value(QStringLiteral("SULAFASI"))));
+    m_sulGfasi->setText(amountText(sums->value(QStringLiteral("SULGFASI"))));
+    m_sulGf->setText(amountText(sums->value(QStringLiteral("SULGF"))));
+    m_orderCount->setText(OrderCountCaption + QString::number(m_totals.orders));
+    m_credit->setText(CreditCaption + Formats::shortest(m_totals.credit));
+    m_cash->setText(CashCaption + Formats::shortest(m_totals.cash));
+    m_service->setText(ServiceCaption + Formats::shortest(m_totals.service));
+}
+
+void SalesReport::ComboBox6Change()
+{
+    const QString typed = ComboBox6->currentText();
+    m_dm->kerdzebi->reopen({{QStringLiteral("das"), typed + QStringLiteral("%")}, {QStringLiteral("tp"), "%"}});
+    if (m_dm->kerdzebi->isEmpty())
+        return;
+    m_dm->kerdzebi->first();
+    const QString name = m_dm->kerdzebi->asString(QStringLiteral("Dasaxeleba"));
+    if (ComboBox6->findText(name, Qt::MatchExactly) >= 0)
+        return;
+    // Adding to an empty list would select the new entry and replace what is typed.
+    const QSignalBlocker quiet(ComboBox6);
+    const int cursor = ComboBox6->lineEdit()->cursorPosition();
+    ComboBox6->addItem(name);
+    ComboBox6->setEditText(typed);
+    ComboBox6->lineEdit()->setCursorPosition(cursor);
 }
 
 void SalesReport::SpeedButton6Click()
