@@ -75,4 +75,12 @@ inline QString gridText(const QTableView* grid, bool sorted)
     return rows.join(u'\n');
 }
 
+// Expected lines in the order gridText sorts them.
+inline QString sortedLines(const QString& text)
+{
+    QStringList rows = text.split(u'\n', Qt::SkipEmptyParts);
+    std::sort(rows.begin(), rows.end());
+    return rows.join(u'\n');
+}
+
 }  // namespace ReportFixture
