@@ -111,6 +111,7 @@ void DeletionsReport::Button16Click()
                         {QStringLiteral("SHN"), ifisstring(LabeledEdit6->text())},
                         {QStringLiteral("ST"), DateTimePicker6->date()},
                         {QStringLiteral("EN"), end}});
+    fitColumns(DBGrid9);
 }
 
 void DeletionsReport::SpeedButton5Click()

@@ -148,6 +148,7 @@ void ReceivingReport::Button10Click()
                    {QStringLiteral("EN"), en}});
     m_purchase->setText(sumText(m_dm->migeba_new_sum->value(QStringLiteral("sulasagebi"))));
     m_sale->setText(sumText(m_dm->migeba_new_sum->value(QStringLiteral("sulgasayidi"))));
+    fitColumns(DBGrid6);
 }
 
 void ReceivingReport::SpeedButton7Click()

@@ -233,6 +233,7 @@ void SalesReport::Button7Click()
     m_totals.cash = withService - m_totals.credit;
     m_totals.service = withService - Money::fromDoubleHalfEven(ratedTakings);
     showTotals();
+    fitColumns(DBGrid2);
 }
 
 void SalesReport::showTotals()

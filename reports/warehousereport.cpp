@@ -112,6 +112,7 @@ void WarehouseReport::Button12Click()
     m_dm->kerdzebi2->reopen({{QStringLiteral("das"), LabeledEdit3->text() + QStringLiteral("%")},
                              {QStringLiteral("tp"), ifisstring(ComboBox7->currentText())},
                              {QStringLiteral("mom"), ifisstring(ComboBox1->currentText())}});
+    fitColumns(DBGrid7);
 }
 
 void WarehouseReport::postPending()
