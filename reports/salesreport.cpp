@@ -8,7 +8,7 @@
 #include "data/tdm.h"
 #include "reports/columnwidths.h"
 #include "reports/exportpicture.h"
-#include "reports/ordercredit.h"
+#include "reports/salessearch.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -33,11 +33,6 @@ const QString ServiceCaption = QStringLiteral("=");
 QString amountText(const QVariant& v)
 {
     return v.isNull() ? QString() : Formats::shortest(Money::fromDoubleHalfEven(v.toDouble()));
-}
-
-Money moneyOf(const QVariant& v)
-{
-    return v.isNull() ? Money() : Money::fromDoubleHalfEven(v.toDouble());
 }
 
 // An editable box whose list was just filled shows nothing: blank means all.
@@ -188,50 +183,14 @@ void SalesReport::showToday()
 
 void SalesReport::Button7Click()
 {
-    const QString usr = ifisstring(LabeledEdit1->text());
-    const QString of = ifisstring(mycom->currentText());
-    const QString tb = ifisstring(ComboBox2->currentText());
-    const QDate st = DateTimePicker1->date();
-    const QDate en = DateTimePicker2->date();
-    const QString das = ifisstring(ComboBox6->currentText());
-    auto run = [&](NamedQuery* q) {
-        q->reopen({{QStringLiteral("USR"), usr},
-                   {QStringLiteral("OF"), of},
-                   {QStringLiteral("TB"), tb},
-                   {QStringLiteral("ST"), st},
-                   {QStringLiteral("EN"), en},
-                   {QStringLiteral("das"), das}});
-    };
-    run(m_dm->History_shekvetebi);
-    run(m_dm->sul_his_shek);
-    run(m_dm->magidebis_raod);
-
-    // The credit of every listed order at once, each order with its whole debt.
-    NamedQuery* orders = m_dm->magidebis_raod;
-    QVector<qint64> numbers;
-    numbers.reserve(orders->rowCount());
-    const int usernum = orders->fieldIndex(QStringLiteral("USERNUM"));
-    for (int r = 0; r < orders->rowCount(); ++r)
-        numbers << orders->valueAt(r, usernum).toLongLong();
-    OrderCredit credit(m_dm->query(QStringLiteral("klientis_nisiebi")));
-    credit.reload();
-
-    // The service is what the lines with a rate were charged on top of their
-    // price; lines of open tables (no rate yet) are left out of both sides.
-    NamedQuery* lines = m_dm->History_shekvetebi;
-    const int gfasi = lines->fieldIndex(QStringLiteral("GFASI"));
-    const int raodenoba = lines->fieldIndex(QStringLiteral("Raodenoba"));
-    const int rate = lines->fieldIndex(QStringLiteral("momsaxureoba"));
-    double ratedTakings = 0;
-    for (int r = 0; r < lines->rowCount(); ++r)
-        if (!lines->valueAt(r, rate).isNull())
-            ratedTakings += lines->valueAt(r, gfasi).toDouble() * lines->valueAt(r, raodenoba).toDouble();
-
-    const Money withService = moneyOf(m_dm->sul_his_shek->value(QStringLiteral("SULGFASI")));
-    m_totals.orders = orders->rowCount();
-    m_totals.credit = credit.total(numbers);
-    m_totals.cash = withService - m_totals.credit;
-    m_totals.service = withService - Money::fromDoubleHalfEven(ratedTakings);
+    SalesSearch::Filter filter;
+    filter.usr = ifisstring(LabeledEdit1->text());
+    filter.of = ifisstring(mycom->currentText());
+    filter.tb = ifisstring(ComboBox2->currentText());
+    filter.st = DateTimePicker1->date();
+    filter.en = DateTimePicker2->date();
+    filter.das = ifisstring(ComboBox6->currentText());
+    m_totals = SalesSearch(m_dm).run(filter);
     showTotals();
     fitColumns(DBGrid2);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/money.h"
+#include "reports/salessearch.h"
 
 #include <QWidget>
 
@@ -44,20 +44,13 @@ public:
     void showToday();
 
     // What the summary shows after a search.
-    struct Totals
-    {
-        int orders = 0;
-        Money credit;
-        Money cash;
-        Money service;
-    };
-    const Totals& totals() const { return m_totals; }
+    const SalesSearch::Totals& totals() const { return m_totals; }
 
 private:
     void showTotals();
 
     TDM* m_dm;
-    Totals m_totals;
+    SalesSearch::Totals m_totals;
     QLabel* m_sulRaodenoba;
     QLabel* m_sulAfasi;
     QLabel* m_sulGfasi;
