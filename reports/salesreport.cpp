@@ -197,12 +197,11 @@ void SalesReport::Button7Click()
 
 void SalesReport::showTotals()
 {
-    NamedQuery* sums = m_dm->sul_his_shek;
-    const QVariant quantity = sums->value(QStringLiteral("SULRAODENOBA"));
+    const QVariant& quantity = m_totals.quantity;
     m_sulRaodenoba->setText(quantity.isNull() ? QString() : Formats::general(quantity.toDouble()));
-    m_sulAfasi->setText(amountText(sums->value(QStringLiteral("SULAFASI"))));
-    m_sulGfasi->setText(amountText(sums->value(QStringLiteral("SULGFASI"))));
-    m_sulGf->setText(amountText(sums->value(QStringLiteral("SULGF"))));
+    m_sulAfasi->setText(amountText(m_totals.cost));
+    m_sulGfasi->setText(amountText(m_totals.withService));
+    m_sulGf->setText(amountText(m_totals.takings));
     m_orderCount->setText(OrderCountCaption + QString::number(m_totals.orders));
     m_credit->setText(CreditCaption + Formats::shortest(m_totals.credit));
     m_cash->setText(CashCaption + Formats::shortest(m_totals.cash));

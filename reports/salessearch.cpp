@@ -2,6 +2,7 @@
 #include "data/tdm.h"
 #include "reports/ordercredit.h"
 
+#include <QSet>
 #include <QVector>
 
 namespace {
@@ -15,44 +16,82 @@ Money moneyOf(const QVariant& v)
 
 SalesSearch::Totals SalesSearch::run(const Filter& f)
 {
-    auto reopen = [&f](NamedQuery* q) {
-        q->reopen({{QStringLiteral("USR"), f.usr},
-                   {QStringLiteral("OF"), f.of},
-                   {QStringLiteral("TB"), f.tb},
-                   {QStringLiteral("ST"), f.st},
-                   {QStringLiteral("EN"), f.en},
-                   {QStringLiteral("das"), f.das}});
+    auto setFilter = [&f](NamedQuery* q) {
+        q->setParam(QStringLiteral("USR"), f.usr);
+        q->setParam(QStringLiteral("OF"), f.of);
+        q->setParam(QStringLiteral("TB"), f.tb);
+        q->setParam(QStringLiteral("ST"), f.st);
+        q->setParam(QStringLiteral("EN"), f.en);
+        q->setParam(QStringLiteral("das"), f.das);
     };
-    reopen(m_dm->History_shekvetebi);
-    reopen(m_dm->sul_his_shek);
-    reopen(m_dm->magidebis_raod);
-
-    // The credit of every listed order at once, each order with its whole debt.
-    NamedQuery* orders = m_dm->magidebis_raod;
-    QVector<qint64> numbers;
-    numbers.reserve(orders->rowCount());
-    const int usernum = orders->fieldIndex(QStringLiteral("USERNUM"));
-    for (int r = 0; r < orders->rowCount(); ++r)
-        numbers << orders->valueAt(r, usernum).toLongLong();
-    OrderCredit credit(m_dm->query(QStringLiteral("klientis_nisiebi")));
-    credit.reload();
-
-    // The service is what the lines with a rate were charged on top of their
-    // price; lines of open tables (no rate yet) are left out of both sides.
+    for (NamedQuery* q : {m_dm->sul_his_shek, m_dm->magidebis_raod}) {
+        q->close();
+        setFilter(q);
+    }
     NamedQuery* lines = m_dm->History_shekvetebi;
+    lines->close();
+    setFilter(lines);
+    lines->open();
+
+    // The sums as the engine forms them: each product in the same order of
+    // operations, a line with an empty input left out of that sum, and no
+    // value at all when no line counts.
+    const int usernum = lines->fieldIndex(QStringLiteral("USERNUM"));
+    const int afasi = lines->fieldIndex(QStringLiteral("AFASI"));
     const int gfasi = lines->fieldIndex(QStringLiteral("GFASI"));
     const int raodenoba = lines->fieldIndex(QStringLiteral("Raodenoba"));
     const int rate = lines->fieldIndex(QStringLiteral("momsaxureoba"));
+    struct Sum
+    {
+        double value = 0;
+        bool any = false;
+        void add(double v) { value += v; any = true; }
+        QVariant result() const { return any ? QVariant(value) : QVariant(); }
+    } quantity, cost, withService, takings;
+    // The service is what the lines with a rate were charged on top of their
+    // price; lines of open tables (no rate yet) are left out of both sides.
     double ratedTakings = 0;
-    for (int r = 0; r < lines->rowCount(); ++r)
-        if (!lines->valueAt(r, rate).isNull())
-            ratedTakings += lines->valueAt(r, gfasi).toDouble() * lines->valueAt(r, raodenoba).toDouble();
+    QVector<qint64> numbers;
+    QSet<qint64> seen;
+    for (int r = 0; r < lines->rowCount(); ++r) {
+        const QVariant q = lines->valueAt(r, raodenoba);
+        const QVariant a = lines->valueAt(r, afasi);
+        const QVariant g = lines->valueAt(r, gfasi);
+        const QVariant m = lines->valueAt(r, rate);
+        if (!q.isNull()) {
+            const double qd = q.toDouble();
+            quantity.add(qd);
+            if (!a.isNull())
+                cost.add(a.toDouble() * qd);
+            if (!g.isNull()) {
+                const double gq = g.toDouble() * qd;
+                takings.add(gq);
+                if (!m.isNull()) {
+                    withService.add(gq + gq / 100 * m.toDouble());
+                    ratedTakings += gq;
+                }
+            }
+        }
+        const qint64 order = lines->valueAt(r, usernum).toLongLong();
+        if (!seen.contains(order)) {
+            seen.insert(order);
+            numbers << order;
+        }
+    }
 
-    const Money withService = moneyOf(m_dm->sul_his_shek->value(QStringLiteral("SULGFASI")));
+    // The credit of every listed order at once, each order with its whole debt.
+    OrderCredit credit(m_dm->query(QStringLiteral("klientis_nisiebi")));
+    credit.reload();
+
     Totals t;
-    t.orders = orders->rowCount();
+    t.quantity = quantity.result();
+    t.cost = cost.result();
+    t.withService = withService.result();
+    t.takings = takings.result();
+    t.orders = int(numbers.size());
     t.credit = credit.total(numbers);
-    t.cash = withService - t.credit;
-    t.service = withService - Money::fromDoubleHalfEven(ratedTakings);
+    const Money sold = moneyOf(t.withService);
+    t.cash = sold - t.credit;
+    t.service = sold - Money::fromDoubleHalfEven(ratedTakings);
     return t;
 }

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QVariant>
 
 class TDM;
 
@@ -22,9 +23,14 @@ public:
         QDate st;
         QDate en;
     };
-    // What the summary shows besides the sums of sul_his_shek.
+    // What the summary shows. The four sums are sul_his_shek's, null when no
+    // line has a value, derived from the listed lines themselves.
     struct Totals
     {
+        QVariant quantity;     // SULRAODENOBA
+        QVariant cost;         // SULAFASI
+        QVariant withService;  // SULGFASI: lines of open tables (no rate) add nothing
+        QVariant takings;      // SULGF
         int orders = 0;
         Money credit;   // each listed order once, with its whole client debt
         Money cash;     // SULGFASI less the credit
@@ -33,8 +39,11 @@ public:
 
     explicit SalesSearch(TDM* dm) : m_dm(dm) {}
 
-    // Reopens History_shekvetebi, sul_his_shek and magidebis_raod with the
-    // filter, then reads the credit of all listed orders at once.
+    // Reopens History_shekvetebi with the filter and derives the sums and the
+    // distinct orders from its rows, in one scan of the period instead of three;
+    // sul_his_shek and magidebis_raod are left closed with the same filter, so
+    // whoever opens them reads the same figures. Then reads the credit of all
+    // listed orders at once.
     Totals run(const Filter& filter);
 
 private:

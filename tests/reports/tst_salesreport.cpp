@@ -164,6 +164,22 @@ private Q_SLOTS:
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
         QCOMPARE(ReportFixture::gridText(report()->DBGrid2, true), ReportFixture::sortedLines(grid));
         QCOMPARE(this->summary(), summary);
+
+        // The sums taken from the listed lines are the ones the engine gives.
+        const SalesSearch::Totals& t = report()->totals();
+        NamedQuery* sums = forms().DM->sul_his_shek;
+        QVERIFY(!sums->isOpen());
+        sums->open();
+        const std::pair<const char*, QVariant> derived[] = {
+            {"SULRAODENOBA", t.quantity}, {"SULAFASI", t.cost}, {"SULGFASI", t.withService}, {"SULGF", t.takings}};
+        for (const auto& [field, value] : derived) {
+            const QVariant engine = sums->value(QLatin1String(field));
+            QVERIFY2(engine.isNull() == value.isNull(), field);
+            QVERIFY2(Money::fromDoubleHalfEven(engine.toDouble()) == Money::fromDoubleHalfEven(value.toDouble()), field);
+            QCOMPARE(engine.toDouble(), value.toDouble());
+        }
+        forms().DM->magidebis_raod->open();
+        QCOMPARE(forms().DM->magidebis_raod->rowCount(), t.orders);
     }
 
     void theResultStaysUntilTheNextSearch()
