@@ -7,6 +7,13 @@
 
 namespace {
 
+// A number of a snapshot cell: a float column holds doubles, read without the
+// general conversion, which is most of the time of a long period.
+inline double number(const QVariant& v)
+{
+    return v.metaType().id() == QMetaType::Double ? *static_cast<const double*>(v.constData()) : v.toDouble();
+}
+
 Money moneyOf(const QVariant& v)
 {
     return v.isNull() ? Money() : Money::fromDoubleHalfEven(v.toDouble());
@@ -59,21 +66,22 @@ SalesSearch::Totals SalesSearch::run(const Filter& f)
         const QVariant g = lines->valueAt(r, gfasi);
         const QVariant m = lines->valueAt(r, rate);
         if (!q.isNull()) {
-            const double qd = q.toDouble();
+            const double qd = number(q);
             quantity.add(qd);
             if (!a.isNull())
-                cost.add(a.toDouble() * qd);
+                cost.add(number(a) * qd);
             if (!g.isNull()) {
-                const double gq = g.toDouble() * qd;
+                const double gq = number(g) * qd;
                 takings.add(gq);
                 if (!m.isNull()) {
-                    withService.add(gq + gq / 100 * m.toDouble());
+                    withService.add(gq + gq / 100 * number(m));
                     ratedTakings += gq;
                 }
             }
         }
+        // An order's lines mostly follow each other: only a new number is looked up.
         const qint64 order = lines->valueAt(r, usernum).toLongLong();
-        if (!seen.contains(order)) {
+        if ((numbers.isEmpty() || numbers.constLast() != order) && !seen.contains(order)) {
             seen.insert(order);
             numbers << order;
         }
