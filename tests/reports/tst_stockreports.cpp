@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QSqlQuery>
 #include <QTest>
 #include <QToolButton>
 
@@ -184,6 +185,39 @@ private Q_SLOTS:
         QCOMPARE(ReportFixture::gridText(warehouseTab()->DBGrid7, true), ReportFixture::sortedLines(grid));
         QTest::mouseClick(warehouseTab()->Button12, Qt::LeftButton);
         QCOMPARE(ReportFixture::gridText(warehouseTab()->DBGrid7, true), ReportFixture::sortedLines(grid));
+    }
+
+    void warehousePostsAPendingEdit_data()
+    {
+        QTest::addColumn<bool>("byEnter");
+        QTest::newRow("Enter in the grid") << true;
+        QTest::newRow("leaving the grid") << false;
+    }
+
+    // An item row being edited elsewhere (the receiving tab shares the query) is
+    // written when the warehouse grid loses the focus or takes an Enter.
+    void warehousePostsAPendingEdit()
+    {
+        QFETCH(bool, byEnter);
+        showReport(2);
+        NamedQuery* items = forms().DM->kerdzebi2;
+        items->first();
+        const QString name = items->asString(QStringLiteral("Dasaxeleba"));
+        items->edit();
+        items->setField(QStringLiteral("raodenoba"), 77.0);
+        warehouseTab()->DBGrid7->setFocus();
+        if (byEnter)
+            QTest::keyClick(warehouseTab()->DBGrid7, Qt::Key_Return);
+        else
+            warehouseTab()->DBGrid7Exit();
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
+        QCOMPARE(items->state(), NamedQuery::State::Browse);
+        QSqlDatabase station = m_db->openStation(QStringLiteral("station_check"));
+        QSqlQuery q(station);
+        q.prepare(QStringLiteral("select raodenoba from kerdzebi where Dasaxeleba = ?"));
+        q.addBindValue(name);
+        QVERIFY(q.exec() && q.next());
+        QCOMPARE(q.value(0).toDouble(), 77.0);
     }
 
     void deletionsPreparation()
