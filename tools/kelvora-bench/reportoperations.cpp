@@ -65,17 +65,29 @@ qint64 readPostgres(PGconn* c, const SqlText::Bound& sql)
             params.push_back(held.back().constData());
         }
     }
-    PGresult* r = PQexecParams(c, text.constData(), int(params.size()), nullptr, params.data(), nullptr, nullptr, 0);
-    const std::unique_ptr<PGresult, void (*)(PGresult*)> clear(r, PQclear);
-    if (PQresultStatus(r) != PGRES_TUPLES_OK)
-        throw DbError(QString::fromUtf8(PQresultErrorMessage(r)).trimmed());
-    const int rows = PQntuples(r);
-    const int n = PQnfields(r);
+    // Row by row, as the data layer reads, so that the whole result is never
+    // held at once.
+    if (!PQsendQueryParams(c, text.constData(), int(params.size()), nullptr, params.data(), nullptr, nullptr, 0))
+        throw DbError(QString::fromUtf8(PQerrorMessage(c)).trimmed());
+    PQsetSingleRowMode(c);
+    qint64 rows = 0;
+    QString error;
     volatile qint64 sink = 0;
-    for (int row = 0; row < rows; ++row)
-        for (int i = 0; i < n; ++i)
-            if (!PQgetisnull(r, row, i))
-                sink = sink + PQgetlength(r, row, i) + *PQgetvalue(r, row, i);
+    while (PGresult* r = PQgetResult(c)) {
+        const std::unique_ptr<PGresult, void (*)(PGresult*)> clear(r, PQclear);
+        const ExecStatusType status = PQresultStatus(r);
+        if (status == PGRES_SINGLE_TUPLE) {
+            const int n = PQnfields(r);
+            for (int i = 0; i < n; ++i)
+                if (!PQgetisnull(r, 0, i))
+                    sink = sink + PQgetlength(r, 0, i) + *PQgetvalue(r, 0, i);
+            ++rows;
+        } else if (status != PGRES_TUPLES_OK && error.isEmpty()) {
+            error = QString::fromUtf8(PQresultErrorMessage(r)).trimmed();
+        }
+    }
+    if (!error.isEmpty())
+        throw DbError(error);
     return rows;
 }
 
