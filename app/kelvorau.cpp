@@ -17,8 +17,10 @@
 #include "orders/raodenobau.h"
 #include "orders/shekveta.h"
 #include "orders/tanxis_gadaxda_winaswar.h"
+#include "reports/deletionsreport.h"
+#include "reports/receivingreport.h"
 #include "reports/salesreport.h"
-#include "reports/stockreports.h"
+#include "reports/warehousereport.h"
 #include "stock/credittab.h"
 #include "stock/receivingtab.h"
 
@@ -134,10 +136,10 @@ void TKelvora::buildTabs(TDM* dm)
     floorPlan = fill(TabSheet1, new FloorPlan(dm, TabSheet1));
     receiving = fill(TabSheet5, new ReceivingTab(dm, TabSheet5));
     sales = fill(TabSheet4, new SalesReport(dm, TabSheet4));
-    receivingReport = fill(TabSheet6, new ReportTab(dm, "Button11", TabSheet6));
-    warehouseReport = fill(TabSheet7, new ReportTab(dm, "Button13", TabSheet7));
+    receivingReport = fill(TabSheet6, new ReceivingReport(dm, TabSheet6));
+    warehouseReport = fill(TabSheet7, new WarehouseReport(dm, TabSheet7));
     credit = fill(TabSheet8, new CreditTab(dm, TabSheet8));
-    deletionsReport = fill(TabSheet9, new ReportTab(dm, "Button17", TabSheet9));
+    deletionsReport = fill(TabSheet9, new DeletionsReport(dm, TabSheet9));
     parameters = fill(TabSheet3, new ParametersTab(dm, TabSheet3));
     cook = fill(TabSheet10, new CookTab(dm, TabSheet10));
     waiter = fill(TabSheet11, new WaiterTab(dm, TabSheet11));
@@ -197,19 +199,10 @@ void TKelvora::Button3Click()
 
     // 2. Waiters: the active ones for new orders, all of them for the sales filter.
     order->loadWaiters();
-    sales->mycom->clear();
-    const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
-    for (int r = 0; r < m_dm->oficianti->rowCount(); ++r)
-        sales->mycom->addItem(m_dm->oficianti->valueAt(r, name).toString());
+    sales->fillWaiters();
 
     // 3. Tables for the sales filter; the dish filter starts empty.
-    sales->ComboBox2->clear();
-    sales->ComboBox6->clear();
-    m_dm->Tables->close();
-    m_dm->Tables->open();
-    const int num = m_dm->Tables->fieldIndex(QStringLiteral("TableNum"));
-    for (int r = 0; r < m_dm->Tables->rowCount(); ++r)
-        sales->ComboBox2->addItem(m_dm->Tables->valueAt(r, num).toString());
+    sales->fillTables();
 }
 
 void TKelvora::PageControl1Change()
@@ -224,11 +217,7 @@ void TKelvora::PageControl1Change()
             const QSignalBlocker quiet(PageControl2);
             PageControl2->setCurrentIndex(0);
         }
-        sales->DateTimePicker1->setDate(Clock::today());
-        sales->DateTimePicker2->setDate(Clock::today());
-        const int w = sales->DBGrid2->width();
-        const int wide = (w - 750) / 2;
-        setWidths(sales->DBGrid2, {100, wide, wide, 100, 100, 100, 100, 100, 100});
+        sales->showToday();
         break;
     }
     case 3:
@@ -250,8 +239,8 @@ void TKelvora::PageControl1Change()
 void TKelvora::PageControl2Change()
 {
     switch (PageControl2->currentIndex()) {
-    case 1: receivingReport->loadButton->click(); break;
-    case 2: warehouseReport->loadButton->click(); break;
+    case 1: receivingReport->Button11Click(); break;
+    case 2: warehouseReport->Button13Click(); break;
     case 3: guarded([this] { credit->Button15Click(); }); break;
     default: break;
     }

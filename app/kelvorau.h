@@ -4,14 +4,16 @@
 
 class CookTab;
 class CreditTab;
+class DeletionsReport;
 class FloorPlan;
 class ParametersTab;
 class QTabWidget;
 class QTimer;
+class ReceivingReport;
 class ReceivingTab;
-class ReportTab;
 class SalesReport;
 class TDM;
+class WarehouseReport;
 class WaiterTab;
 
 // The main window: the tabs at the bottom, the load routine of each tab, and the
@@ -45,10 +47,10 @@ public:
     FloorPlan* floorPlan = nullptr;
     ReceivingTab* receiving = nullptr;
     SalesReport* sales = nullptr;
-    ReportTab* receivingReport = nullptr;
-    ReportTab* warehouseReport = nullptr;
+    ReceivingReport* receivingReport = nullptr;
+    WarehouseReport* warehouseReport = nullptr;
     CreditTab* credit = nullptr;
-    ReportTab* deletionsReport = nullptr;
+    DeletionsReport* deletionsReport = nullptr;
     ParametersTab* parameters = nullptr;
     CookTab* cook = nullptr;
     WaiterTab* waiter = nullptr;

@@ -64,6 +64,10 @@ const std::vector<CatalogueEntry>& catalogue()
          "select (sum(nisia))as Expr1000, sum((shettanxa))as Expr1001, (sum(nisia)- sum(shettanxa))as Expr1002 from nisiebi  where FN like :FN and USERNUM like :US and whois like :who"},
         {"nisiebis_datvla", CatalogueEntry::Query, "",
          "select nisia  from nisiebi where USERNUM like :USR"},
+        // The sales report's credit: every client credit row at once, by ID, so
+        // that each order's first row is found without a query per order.
+        {"klientis_nisiebi", CatalogueEntry::Query, "",
+         "select ID, USERNUM, nisia from nisiebi where whois = 'კლიენტი' order by ID"},
         {"dELS", CatalogueEntry::Query, "DELS",
          "select * from DELS WHERE MAGIDA LIKE :MGD AND  SHEKVETISN LIKE :SHN AND TARIGI >= :ST  AND TARIGI<=:EN"},
         {"COMkerdzebi", CatalogueEntry::Statement, "",

@@ -1,20 +1,49 @@
 #include "reports/salesreport.h"
 #include "app/shell/dbgrid.h"
 #include "app/shell/shared.h"
-#include "reports/excellgo.h"
 #include "app/shell/ui.h"
+#include "reports/excellgo.h"
 #include "data/clock.h"
 #include "data/datamodule.h"
+#include "data/formats.h"
+#include "reports/columnwidths.h"
+#include "reports/exportpicture.h"
+#include "reports/salessearch.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+namespace {
+
+const QString OrderCountCaption = QStringLiteral("მაგიდის რაოდენ:");
+const QString CreditCaption = QStringLiteral("კონსიგნაცია:");
+const QString CashCaption = QStringLiteral("cash:");
+const QString ServiceCaption = QStringLiteral("=");
+
+// A sum of the totals row: blank when the period has no lines.
+QString amountText(const QVariant& v)
+{
+    return v.isNull() ? QString() : Formats::shortest(Money::fromDoubleHalfEven(v.toDouble()));
+}
+
+// An editable box whose list was just filled shows nothing: blank means all.
+void showBlank(QComboBox* box)
+{
+    const QSignalBlocker quiet(box);
+    box->setCurrentIndex(-1);
+    box->setEditText(QString());
+}
+
+}  // namespace
 
 SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
 {
@@ -34,6 +63,10 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
     ComboBox2->setEditable(true);
     ComboBox6 = named(new QComboBox(group), "ComboBox6");
     ComboBox6->setEditable(true);
+    for (QComboBox* box : {mycom, ComboBox2, ComboBox6}) {
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setMinimumContentsLength(10);
+    }
     DateTimePicker1 = named(new QDateEdit(Clock::today(), group), "DateTimePicker1");
     DateTimePicker2 = named(new QDateEdit(Clock::today(), group), "DateTimePicker2");
     for (QDateEdit* d : {DateTimePicker1, DateTimePicker2}) {
@@ -42,15 +75,17 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
     }
     Button7 = named(new QPushButton(QStringLiteral("ძებნა"), group), "Button7");
     SpeedButton6 = named(new QToolButton(group), "SpeedButton6");
+    SpeedButton6->setIcon(exportPicture());
+    SpeedButton6->setIconSize(QSize(32, 32));
     labelled(QStringLiteral("შეკვეთის №"), LabeledEdit1);
     labelled(QStringLiteral("ოფიციანტი"), mycom);
     labelled(QStringLiteral("მაგიდის №"), ComboBox2);
     labelled(QStringLiteral("დასახელება"), ComboBox6);
-    filters->addWidget(DateTimePicker1);
-    filters->addWidget(DateTimePicker2);
-    filters->addWidget(Button7);
+    filters->addWidget(DateTimePicker1, 0, Qt::AlignBottom);
+    filters->addWidget(DateTimePicker2, 0, Qt::AlignBottom);
+    filters->addWidget(Button7, 0, Qt::AlignBottom);
     filters->addStretch(1);
-    filters->addWidget(SpeedButton6);
+    filters->addWidget(SpeedButton6, 0, Qt::AlignBottom);
     layout->addWidget(group);
 
     DBGrid2 = named(new DBGrid(this), "DBGrid2");
@@ -65,7 +100,130 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
                    {QStringLiteral("sulfasi"), QStringLiteral("სულ ფასი")},
                    {QStringLiteral("Tarigi"), QStringLiteral("თარიღი")}});
     layout->addWidget(DBGrid2, 1);
+
+    // The summary in two rows: quantities and cost with the credit at the right;
+    // the order count and takings with the cash at the right.
+    auto value = [this](const char* name) {
+        auto* l = named(new QLabel(this), name);
+        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+        return l;
+    };
+    m_sulRaodenoba = value("SULRAODENOBA");
+    m_sulAfasi = value("SULAFASI");
+    m_sulGfasi = value("SULGFASI");
+    m_sulGf = value("SULGF");
+    m_sulGf->setToolTip(QStringLiteral("რეალიზებული თანხა მომსახურეობის გამოკლებით"));
+    m_orderCount = value("orderCountLabel");
+    m_credit = value("creditLabel");
+    m_cash = value("cashLabel");
+    m_service = value("serviceLabel");
+    auto* first = new QHBoxLayout();
+    first->addWidget(new QLabel(QStringLiteral("სულ რაოდენობა:"), this));
+    first->addWidget(m_sulRaodenoba);
+    first->addSpacing(24);
+    first->addWidget(new QLabel(QStringLiteral("სულ თვითღირებულება:"), this));
+    first->addWidget(m_sulAfasi);
+    first->addStretch(1);
+    first->addWidget(m_credit);
+    auto* second = new QHBoxLayout();
+    second->addWidget(m_orderCount);
+    second->addSpacing(24);
+    second->addWidget(new QLabel(QStringLiteral("სულ რეალიზებული:"), this));
+    second->addWidget(m_sulGfasi);
+    second->addSpacing(16);
+    second->addWidget(m_sulGf);
+    second->addSpacing(16);
+    second->addWidget(m_service);
+    second->addStretch(1);
+    second->addWidget(m_cash);
+    layout->addLayout(first);
+    layout->addLayout(second);
+
+    // Before the first search.
+    m_orderCount->setText(OrderCountCaption);
+    m_service->setText(QStringLiteral("0"));
+
+    connectHandler(Button7, &QPushButton::clicked, this, &SalesReport::Button7Click);
+    connectHandler(ComboBox6, &QComboBox::editTextChanged, this, &SalesReport::ComboBox6Change);
     connectHandler(SpeedButton6, &QToolButton::clicked, this, &SalesReport::SpeedButton6Click);
+}
+
+void SalesReport::fillWaiters()
+{
+    mycom->clear();
+    NamedQuery* q = m_dm->oficianti;
+    const int name = q->fieldIndex(QStringLiteral("Oficianti"));
+    for (int r = 0; r < q->rowCount(); ++r)
+        mycom->addItem(q->valueAt(r, name).toString());
+    showBlank(mycom);
+}
+
+void SalesReport::fillTables()
+{
+    ComboBox2->clear();
+    ComboBox6->clear();
+    m_dm->Tables->reopen();
+    const int num = m_dm->Tables->fieldIndex(QStringLiteral("TableNum"));
+    for (int r = 0; r < m_dm->Tables->rowCount(); ++r)
+        ComboBox2->addItem(m_dm->Tables->valueAt(r, num).toString());
+    showBlank(ComboBox2);
+    showBlank(ComboBox6);
+}
+
+void SalesReport::showToday()
+{
+    DateTimePicker1->setDate(Clock::today());
+    DateTimePicker2->setDate(Clock::today());
+    const int wide = (DBGrid2->width() - 750) / 2;
+    setColumnWidths(DBGrid2, {100, wide, wide, 100, 100, 100, 100, 100, 100});
+}
+
+void SalesReport::Button7Click()
+{
+    SalesSearch::Filter filter;
+    filter.usr = ifisstring(LabeledEdit1->text());
+    filter.of = ifisstring(mycom->currentText());
+    filter.tb = ifisstring(ComboBox2->currentText());
+    filter.st = DateTimePicker1->date();
+    filter.en = DateTimePicker2->date();
+    filter.das = ifisstring(ComboBox6->currentText());
+    m_totals = SalesSearch(m_dm).run(filter);
+    showTotals();
+    fitColumns(DBGrid2);
+}
+
+void SalesReport::showTotals()
+{
+    const QVariant& quantity = m_totals.quantity;
+    m_sulRaodenoba->setText(quantity.isNull() ? QString() : Formats::general(quantity.toDouble()));
+    m_sulAfasi->setText(amountText(m_totals.cost));
+    m_sulGfasi->setText(amountText(m_totals.withService));
+    m_sulGf->setText(amountText(m_totals.takings));
+    m_orderCount->setText(OrderCountCaption + QString::number(m_totals.orders));
+    m_credit->setText(CreditCaption + Formats::shortest(m_totals.credit));
+    m_cash->setText(CashCaption + Formats::shortest(m_totals.cash));
+    m_service->setText(ServiceCaption + Formats::shortest(m_totals.service));
+}
+
+void SalesReport::ComboBox6Change()
+{
+    const QString typed = ComboBox6->currentText();
+    m_dm->kerdzebi->reopen({{QStringLiteral("das"), typed + QStringLiteral("%")}, {QStringLiteral("tp"), "%"}});
+    if (m_dm->kerdzebi->isEmpty())
+        return;
+    m_dm->kerdzebi->first();
+    const QString name = m_dm->kerdzebi->asString(QStringLiteral("Dasaxeleba"));
+    if (ComboBox6->findText(name, Qt::MatchExactly) >= 0)
+        return;
+    // Adding to an empty list would select the new entry and replace what is typed.
+    const QSignalBlocker quiet(ComboBox6);
+    const int cursor = ComboBox6->lineEdit()->cursorPosition();
+    ComboBox6->addItem(name);
+    ComboBox6->setEditText(typed);
+    ComboBox6->lineEdit()->setCursorPosition(cursor);
 }
 
 void SalesReport::SpeedButton6Click()

@@ -143,6 +143,7 @@ const QueryCase QueryCases[] = {
     {"nisia_grid, clients", "nisia_grid", "FN=%|US=%|who=კლიენტი", 1},
     {"sum_nisia", "sum_nisia", "FN=%|US=%|who=%", 1},
     {"nisiebis_datvla, order 6", "nisiebis_datvla", "USR=6", 1},
+    {"klientis_nisiebi, the client rows only", "klientis_nisiebi", "", 1},
     {"dELS, the day and the next", "dELS", "MGD=%|SHN=%|ST=2024-06-08|EN=2024-06-09", 1},
     {"dELS, table and order", "dELS", "MGD=5|SHN=7|ST=2024-06-01|EN=2024-06-30", 1},
     {"dELS, other table", "dELS", "MGD=15|SHN=%|ST=2024-06-01|EN=2024-06-30", 0},

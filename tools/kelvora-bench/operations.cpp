@@ -1,4 +1,5 @@
 #include "tools/kelvora-bench/operations.h"
+#include "tools/kelvora-bench/reportoperations.h"
 #include "tools/kelvora-bench/stockoperations.h"
 #include "app/shell/shared.h"
 #include "data/connection.h"
@@ -24,59 +25,10 @@ QVariant scalar(const QString& sql)
     return q.next() ? q.value(0) : QVariant();
 }
 
-// The catalogue's text with each ":name" turned into "?", and the names in order.
-// Done here rather than by the data layer, so that the bare engine keeps getting
-// the catalogue's text whatever the data layer makes of it.
-QString positionalText(const QString& sql, QStringList* names)
-{
-    QString out;
-    bool inString = false;
-    for (qsizetype i = 0; i < sql.size(); ++i) {
-        const QChar c = sql[i];
-        if (c == u'\'')
-            inString = !inString;
-        const bool starts = !inString && c == u':' && i + 1 < sql.size()
-                            && (sql[i + 1].isLetter() || sql[i + 1] == u'_') && (i == 0 || sql[i - 1] != u':');
-        if (!starts) {
-            out += c;
-            continue;
-        }
-        qsizetype j = i + 1;
-        while (j < sql.size() && (sql[j].isLetterOrNumber() || sql[j] == u'_'))
-            ++j;
-        *names << sql.mid(i + 1, j - i - 1);
-        out += u'?';
-        i = j - 1;
-    }
-    return out;
-}
-
-// The bare engine: the query's SQL text with the parameter values the query
-// holds now, bound as the data layer binds them (an empty value as a null text).
+// The bare engine: its own C API running the very text the data layer sends.
 qint64 bareRead(const NamedQuery* query)
 {
-    QStringList names;
-    const QString text = positionalText(query->sql(), &names);
-    QSqlQuery q(Connection::database());
-    q.setForwardOnly(true);
-    if (!q.prepare(text))
-        throw DbError(q.lastError().text());
-    for (const QString& name : names) {
-        const QString v = query->param(name);
-        q.addBindValue(v.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v));
-    }
-    if (!q.exec())
-        throw DbError(q.lastError().text());
-    const int columns = q.record().count();
-    qint64 rows = 0;
-    while (q.next()) {
-        for (int i = 0; i < columns; ++i)
-            q.value(i);
-        ++rows;
-    }
-    if (q.lastError().isValid())
-        throw DbError(q.lastError().text());
-    return rows;
+    return nativeBareRead(query);
 }
 
 void setSalesFilter(BenchContext& c, const QDate& first, const QDate& last)
@@ -388,9 +340,10 @@ const std::vector<Operation>& operations()
         {"waiter", "waiter screen list: Opicianti for one waiter, any table", waiterList, bareWaiterList, 5.0,
          std::nullopt, 1.5, 50},
     };
-    // The receiving and credit tabs' operations live in a file of their own.
+    // The receiving and credit tabs' operations live in a file of their own, and so do the reports'.
     for (const Operation& op : stockOperations())
         list.push_back(op);
+    appendReportOperations(list);
     return list;
     }();
     return all;

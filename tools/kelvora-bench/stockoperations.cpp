@@ -1,85 +1,18 @@
 #include "tools/kelvora-bench/stockoperations.h"
+#include "tools/kelvora-bench/reportoperations.h"
 #include "data/connection.h"
 #include "data/dberror.h"
-#include "data/sqltext.h"
 #include "data/datamodule.h"
 #include "stock/receiving.h"
 
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <libpq-fe.h>
-#include <memory>
-#include <sqlite3.h>
 
 namespace {
 
 const QString All = QStringLiteral("%");
 const QString BenchDocument = QStringLiteral("bench-1");
 
-// The engine's own client library running what the data layer sends for the
-// query's values now: the same text (with its "like '%'" simplification) and
-// the same bound values, every value of every row read as text.
-qint64 bareNative(const NamedQuery* query)
-{
-    const SqlText& sql = query->sqlText();
-    QSqlDatabase db = Connection::database();
-    const QVariant handle = db.driver()->handle();
-    qint64 rows = 0;
-    if (Connection::engineOf(db) == Engine::SQLite) {
-        sqlite3* h = *static_cast<sqlite3* const*>(handle.data());
-        const SqlText::Bound b = sql.bound(SqlText::Marks::Question, true);
-        const QByteArray text = b.text.toUtf8();
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK)
-            throw DbError(QString::fromUtf8(sqlite3_errmsg(h)));
-        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(st, sqlite3_finalize);
-        std::vector<QByteArray> values;
-        for (int i = 0; i < b.values.size(); ++i) {
-            if (b.values[i].isNull()) {
-                sqlite3_bind_null(st, i + 1);
-                continue;
-            }
-            values.push_back(b.values[i].toString().toUtf8());
-            sqlite3_bind_text(st, i + 1, values.back().constData(), int(values.back().size()), SQLITE_TRANSIENT);
-        }
-        const int n = sqlite3_column_count(st);
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-            for (int i = 0; i < n; ++i)
-                sqlite3_column_text(st, i);
-            ++rows;
-        }
-        if (rc != SQLITE_DONE)
-            throw DbError(QString::fromUtf8(sqlite3_errmsg(h)));
-        return rows;
-    }
-    PGconn* c = *static_cast<PGconn* const*>(handle.data());
-    const SqlText::Bound b = sql.bound(SqlText::Marks::Numbered, true);
-    const QByteArray text = b.text.toUtf8();
-    std::vector<QByteArray> values;
-    std::vector<const char*> params;
-    values.reserve(std::size_t(b.values.size()));
-    for (const QVariant& v : b.values) {
-        if (v.isNull()) {
-            params.push_back(nullptr);
-            continue;
-        }
-        values.push_back(v.toString().toUtf8());
-        params.push_back(values.back().constData());
-    }
-    PGresult* r = PQexecParams(c, text.constData(), int(params.size()), nullptr, params.data(), nullptr, nullptr, 0);
-    const std::unique_ptr<PGresult, void (*)(PGresult*)> clear(r, PQclear);
-    if (PQresultStatus(r) != PGRES_TUPLES_OK)
-        throw DbError(QString::fromUtf8(PQresultErrorMessage(r)).trimmed());
-    const int n = PQnfields(r);
-    for (int t = 0; t < PQntuples(r); ++t) {
-        for (int i = 0; i < n; ++i)
-            PQgetvalue(r, t, i);
-        ++rows;
-    }
-    return rows;
-}
 
 QVariant scalar(const QString& sql)
 {
@@ -120,7 +53,7 @@ qint64 reloadDocument(BenchContext& c)
 qint64 bareReloadDocument(BenchContext& c)
 {
     setDocument(c);
-    return bareNative(c.dm->migeba_old) + bareNative(c.dm->sul_migeba);
+    return nativeBareRead(c.dm->migeba_old) + nativeBareRead(c.dm->sul_migeba);
 }
 
 // The item search as typing a first letter leaves it: names beginning with it,
@@ -144,7 +77,7 @@ qint64 searchItems(BenchContext& c)
 qint64 bareSearchItems(BenchContext& c)
 {
     setItems(c);
-    return bareNative(c.dm->kerdzebi2);
+    return nativeBareRead(c.dm->kerdzebi2);
 }
 
 // The credit tab's search with both filters blank, on the suppliers' side.
@@ -164,7 +97,7 @@ qint64 bareSearchCredit(BenchContext& c)
         q->setParam(QStringLiteral("US"), All);
         q->setParam(QStringLiteral("who"), Receiving::SupplierSide);
     }
-    return bareNative(c.dm->nisia_grid) + bareNative(c.dm->sum_nisia);
+    return nativeBareRead(c.dm->nisia_grid) + nativeBareRead(c.dm->sum_nisia);
 }
 
 // What recording changes, to be put back afterwards.

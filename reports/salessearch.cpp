@@ -1,0 +1,105 @@
+#include "reports/salessearch.h"
+#include "data/datamodule.h"
+#include "reports/ordercredit.h"
+
+#include <QSet>
+#include <QVector>
+
+namespace {
+
+// A number of a snapshot cell: a float column holds doubles, read without the
+// general conversion, which is most of the time of a long period.
+inline double number(const QVariant& v)
+{
+    return v.metaType().id() == QMetaType::Double ? *static_cast<const double*>(v.constData()) : v.toDouble();
+}
+
+Money moneyOf(const QVariant& v)
+{
+    return v.isNull() ? Money() : Money::fromDoubleHalfEven(v.toDouble());
+}
+
+}  // namespace
+
+SalesSearch::Totals SalesSearch::run(const Filter& f)
+{
+    auto setFilter = [&f](NamedQuery* q) {
+        q->setParam(QStringLiteral("USR"), f.usr);
+        q->setParam(QStringLiteral("OF"), f.of);
+        q->setParam(QStringLiteral("TB"), f.tb);
+        q->setParam(QStringLiteral("ST"), f.st);
+        q->setParam(QStringLiteral("EN"), f.en);
+        q->setParam(QStringLiteral("das"), f.das);
+    };
+    for (NamedQuery* q : {m_dm->sul_his_shek, m_dm->magidebis_raod}) {
+        q->close();
+        setFilter(q);
+    }
+    NamedQuery* lines = m_dm->History_shekvetebi;
+    lines->close();
+    setFilter(lines);
+    lines->open();
+
+    // The sums as the engine forms them: each product in the same order of
+    // operations, a line with an empty input left out of that sum, and no
+    // value at all when no line counts.
+    const int usernum = lines->fieldIndex(QStringLiteral("USERNUM"));
+    const int afasi = lines->fieldIndex(QStringLiteral("AFASI"));
+    const int gfasi = lines->fieldIndex(QStringLiteral("GFASI"));
+    const int raodenoba = lines->fieldIndex(QStringLiteral("Raodenoba"));
+    const int rate = lines->fieldIndex(QStringLiteral("momsaxureoba"));
+    struct Sum
+    {
+        double value = 0;
+        bool any = false;
+        void add(double v) { value += v; any = true; }
+        QVariant result() const { return any ? QVariant(value) : QVariant(); }
+    } quantity, cost, withService, takings;
+    // The service is what the lines with a rate were charged on top of their
+    // price; lines of open tables (no rate yet) are left out of both sides.
+    double ratedTakings = 0;
+    QVector<qint64> numbers;
+    QSet<qint64> seen;
+    for (int r = 0; r < lines->rowCount(); ++r) {
+        const QVariant q = lines->valueAt(r, raodenoba);
+        const QVariant a = lines->valueAt(r, afasi);
+        const QVariant g = lines->valueAt(r, gfasi);
+        const QVariant m = lines->valueAt(r, rate);
+        if (!q.isNull()) {
+            const double qd = number(q);
+            quantity.add(qd);
+            if (!a.isNull())
+                cost.add(number(a) * qd);
+            if (!g.isNull()) {
+                const double gq = number(g) * qd;
+                takings.add(gq);
+                if (!m.isNull()) {
+                    withService.add(gq + gq / 100 * number(m));
+                    ratedTakings += gq;
+                }
+            }
+        }
+        // An order's lines mostly follow each other: only a new number is looked up.
+        const qint64 order = lines->valueAt(r, usernum).toLongLong();
+        if ((numbers.isEmpty() || numbers.constLast() != order) && !seen.contains(order)) {
+            seen.insert(order);
+            numbers << order;
+        }
+    }
+
+    // The credit of every listed order at once, each order with its whole debt.
+    OrderCredit credit(m_dm->query(QStringLiteral("klientis_nisiebi")));
+    credit.reload();
+
+    Totals t;
+    t.quantity = quantity.result();
+    t.cost = cost.result();
+    t.withService = withService.result();
+    t.takings = takings.result();
+    t.orders = int(numbers.size());
+    t.credit = credit.total(numbers);
+    const Money sold = moneyOf(t.withService);
+    t.cash = sold - t.credit;
+    t.service = sold - Money::fromDoubleHalfEven(ratedTakings);
+    return t;
+}
