@@ -54,16 +54,6 @@ T* fill(QWidget* sheet, T* content)
     return content;
 }
 
-void setWidths(QTableView* grid, std::initializer_list<int> widths)
-{
-    int c = 0;
-    for (int w : widths) {
-        if (c < grid->horizontalHeader()->count() && w >= 0)
-            grid->horizontalHeader()->resizeSection(c, w);
-        ++c;
-    }
-}
-
 }  // namespace
 
 TKelvora::TKelvora()
