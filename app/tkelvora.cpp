@@ -31,6 +31,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -195,8 +196,14 @@ void TKelvora::Button3Click()
     m_dm->GROUP_TYPE->open();
     order->TabControl1->addTab(QStringLiteral("ყველა"));
     const int tipi = m_dm->GROUP_TYPE->fieldIndex(QStringLiteral("tipi"));
+    // PostgreSQL returns the groups in no set order: sort them by their
+    // characters' codes, the order SQLite gives, so every station shows the same.
+    QStringList types;
     for (int r = 0; r < m_dm->GROUP_TYPE->rowCount(); ++r)
-        order->TabControl1->addTab(m_dm->GROUP_TYPE->valueAt(r, tipi).toString());
+        types << m_dm->GROUP_TYPE->valueAt(r, tipi).toString();
+    std::sort(types.begin(), types.end());
+    for (const QString& type : std::as_const(types))
+        order->TabControl1->addTab(type);
 
     // 2. Waiters: the active ones for new orders, all of them for the sales filter.
     m_dm->oficianti->close();

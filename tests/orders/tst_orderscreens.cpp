@@ -1,0 +1,106 @@
+// How the order window and its dialogs look and answer the keys, in the
+// program's theme, on both engines.
+
+#include "app/shell/forms.h"
+#include "app/shell/messages.h"
+#include "app/shell/theme.h"
+#include "app/tkelvora.h"
+#include "data/formats.h"
+#include "orders/tkonsignacia.h"
+#include "orders/ttanxis_gadaxda.h"
+#include "orders/tshekvetebi.h"
+#include "tests/support/orderwindow.h"
+#include "tests/support/screens.h"
+#include "tests/support/testdb.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <algorithm>
+
+using Screens::whenModal;
+
+namespace {
+
+// Types written in an order of their own, so that neither the order of writing
+// nor an engine's grouping gives the sorted order by chance.
+const QStringList Types = {
+    QStringLiteral("ცხელი კერძები"), QStringLiteral("ბავშვის მენიუ"), QStringLiteral("სასმელები"),
+    QStringLiteral("ხინკალი"),       QStringLiteral("დესერტები"),     QStringLiteral("ყავა და ჩაი"),
+    QStringLiteral("მწვადი"),        QStringLiteral("ღვინო"),         QStringLiteral("ცომეული"),
+    QStringLiteral("ავტორის კერძი"), QStringLiteral("სალათები"),      QStringLiteral("ფირმის სპეციალობა"),
+    QStringLiteral("ზღვის პროდუქტები"), QStringLiteral("ლუდი"),       QStringLiteral("ჰამბურგერი"),
+};
+
+}  // namespace
+
+class tst_orderscreens : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestDb> m_db;
+    std::unique_ptr<TKelvora> m_main;
+    QSqlDatabase m_station;
+
+    Tshekvetebi* order() const { return forms().shekvetebi; }
+    void openTable(int table, const std::function<void()>& inside) { OrderWindow::openTable(m_main.get(), table, inside); }
+
+private Q_SLOTS:
+    void initTestCase_data() { TestDb::addEngineRows(); }
+
+    void initTestCase() { QVERIFY(applyTheme(*qApp)); }
+
+    void init()
+    {
+        Messages::intercept([](const QString&) { return true; });
+        Formats::setDecimalSeparator(u'.');
+        m_db = std::make_unique<TestDb>(TestDb::currentEngine());
+        m_station = m_db->openStation(QStringLiteral("station_check"));
+        TestDb::exec(m_station, QStringLiteral("insert into OFICIANTI (Oficianti, mdgomareoba) values "
+                                               "('ნინო', 'აქტიური'), ('ლევან', 'აქტიური')"));
+        int n = 0;
+        for (const QString& type : Types)
+            TestDb::exec(m_station, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, asagebi, gasayidi, raodenoba) "
+                                                   "values ('კერძი %1', '%2', 1, 2, 10)")
+                                        .arg(++n)
+                                        .arg(type));
+        // Table 4 is busy with order 42 of Nino.
+        TestDb::exec(m_station, QStringLiteral("insert into busytable (TableNum, Busy, USERNUM, OFICIANT) "
+                                               "values (4, 1, 42, 'ნინო')"));
+        TestDb::exec(m_station, QStringLiteral("insert into Shekvetebi (Kerdzi_N, Kerdzi_DAS, GFASI, Raodenoba, "
+                                               "OFFICIANT, TableNum, USERNUM, STATUSI, povari, Tarigi) values "
+                                               "(1, 'კერძი 1', 2, 1, 'ნინო', 4, 42, 0, 0, '2026-05-02')"));
+        m_main = OrderWindow::showMainWindow();
+        QVERIFY(m_main->isVisible());
+    }
+
+    void cleanup()
+    {
+        m_main.reset();
+        m_station = QSqlDatabase();
+        m_db.reset();
+        Messages::stopIntercepting();
+        Formats::setDecimalSeparator(QChar());
+    }
+
+    // Every station shows the type tabs in one order, whatever the engine.
+    void typeTabsSortedOnBothEngines()
+    {
+        QStringList expected = Types;
+        std::sort(expected.begin(), expected.end());
+        expected.prepend(QStringLiteral("ყველა"));
+        openTable(1, [&] {
+            QStringList tabs;
+            for (int i = 0; i < order()->TabControl1->count(); ++i)
+                tabs << order()->TabControl1->tabText(i);
+            QCOMPARE(tabs, expected);
+        });
+    }
+};
+
+QTEST_MAIN(tst_orderscreens)
+#include "tst_orderscreens.moc"
