@@ -100,6 +100,27 @@ private Q_SLOTS:
             QCOMPARE(tabs, expected);
         });
     }
+
+    void enterSavesThePrepayment()
+    {
+        openTable(4, [&] {
+            whenModal([] {
+                TTANXIS_GADAXDA* d = forms().TANXIS_GADAXDA;
+                d->Edit1->selectAll();
+                QTest::keyClicks(d->Edit1, QStringLiteral("35.5"));
+                QTest::keyClick(d->Edit1, Qt::Key_Return);
+                const bool stayedOpen = d->isVisible();
+                if (stayedOpen)
+                    d->reject();
+                QVERIFY2(!stayedOpen, "Enter did not save");
+            });
+            QTest::mouseClick(order()->Button2, Qt::LeftButton);
+            QCOMPARE(order()->DBText2->text(), QStringLiteral("35.5"));
+        });
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select GadaxdiliTanxa from busytable where TableNum = 4"))
+                     .toDouble(),
+                 35.5);
+    }
 };
 
 QTEST_MAIN(tst_orderscreens)
