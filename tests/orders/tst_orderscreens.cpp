@@ -36,6 +36,12 @@ const QStringList Types = {
     QStringLiteral("ზღვის პროდუქტები"), QStringLiteral("ლუდი"),       QStringLiteral("ჰამბურგერი"),
 };
 
+// The colour of a widget's rendered pixel.
+QColor pixel(QWidget* w, QPoint at)
+{
+    return w->grab().toImage().pixelColor(at);
+}
+
 }  // namespace
 
 class tst_orderscreens : public QObject
@@ -120,6 +126,23 @@ private Q_SLOTS:
         QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select GadaxdiliTanxa from busytable where TableNum = 4"))
                      .toDouble(),
                  35.5);
+    }
+
+    // The waiter of a busy table is locked, and the box shows it.
+    void lockedWaiterBoxLooksLocked()
+    {
+        QColor free;
+        openTable(1, [&] {
+            QVERIFY(order()->ComboBox1->isEnabled());
+            free = pixel(order()->ComboBox1, QPoint(4, order()->ComboBox1->height() / 2));
+        });
+        openTable(4, [&] {
+            QVERIFY(!order()->ComboBox1->isEnabled());
+            const QColor locked = pixel(order()->ComboBox1, QPoint(4, order()->ComboBox1->height() / 2));
+            QCOMPARE(free, QColor(Qt::white));
+            QVERIFY2(locked != free, qPrintable(locked.name()));
+            QVERIFY2(locked.lightness() < 240, qPrintable(locked.name()));
+        });
     }
 };
 
