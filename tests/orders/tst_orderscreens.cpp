@@ -144,6 +144,19 @@ private Q_SLOTS:
             QVERIFY2(locked.lightness() < 240, qPrintable(locked.name()));
         });
     }
+
+    // The credit dialog has no title bar; its edge sets it off from the window behind.
+    void creditDialogHasAnEdge()
+    {
+        Tkonsignacia* d = forms().konsignacia;
+        QVERIFY(d->windowFlags() & Qt::FramelessWindowHint);
+        const QImage image = d->grab().toImage();
+        const QColor edge(0x0F, 0x55, 0x2E);
+        for (const QPoint at : {QPoint(1, 1), QPoint(image.width() - 2, image.height() / 2),
+                                QPoint(image.width() / 2, image.height() - 2)})
+            QVERIFY2(image.pixelColor(at) == edge, qPrintable(image.pixelColor(at).name()));
+        QVERIFY(image.pixelColor(image.width() / 2, 8) != edge);
+    }
 };
 
 QTEST_MAIN(tst_orderscreens)
