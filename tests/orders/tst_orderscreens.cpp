@@ -13,6 +13,7 @@
 #include "tests/support/screens.h"
 #include "tests/support/testdb.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -67,7 +68,8 @@ private Q_SLOTS:
         m_db = std::make_unique<TestDb>(TestDb::currentEngine());
         m_station = m_db->openStation(QStringLiteral("station_check"));
         TestDb::exec(m_station, QStringLiteral("insert into OFICIANTI (Oficianti, mdgomareoba) values "
-                                               "('ნინო', 'აქტიური'), ('ლევან', 'აქტიური')"));
+                                               "('ნინო', 'აქტიური'), ('ლევან', 'აქტიური'), "
+                                               "('ალექსანდრე ჯაფარიძე-მესხიშვილი', 'აქტიური')"));
         int n = 0;
         for (const QString& type : Types)
             TestDb::exec(m_station, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, asagebi, gasayidi, raodenoba) "
@@ -126,6 +128,27 @@ private Q_SLOTS:
         QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select GadaxdiliTanxa from busytable where TableNum = 4"))
                      .toDouble(),
                  35.5);
+    }
+
+    // The waiters' drop-down: rows high enough to read and hit, whole names.
+    void waiterListReadable()
+    {
+        openTable(1, [&] {
+            QComboBox* box = order()->ComboBox1;
+            QCOMPARE(box->count(), 3);
+            box->showPopup();
+            QAbstractItemView* list = box->view();
+            QTRY_VERIFY(list->isVisible());
+            int widest = 0;
+            for (int r = 0; r < box->count(); ++r) {
+                const QRect row = list->visualRect(box->model()->index(r, 0));
+                QVERIFY2(row.height() >= 28, qPrintable(QString::number(row.height())));
+                widest = std::max(widest, list->fontMetrics().horizontalAdvance(box->itemText(r)));
+            }
+            QVERIFY2(list->viewport()->width() >= widest,
+                     qPrintable(QStringLiteral("%1 < %2").arg(list->viewport()->width()).arg(widest)));
+            box->hidePopup();
+        });
     }
 
     // The waiter of a busy table is locked, and the box shows it.
