@@ -45,6 +45,11 @@ pids+=($!)
 site="$work/site"
 "$build/tools/kelvora-db" init --dir "$site" --tables 16 >/dev/null
 "$build/tools/kelvora-db" demo --dir "$site" >/dev/null
+# Tables 3 and 7 busy, so both table pictures show (needs the sqlite3 shell).
+if command -v sqlite3 >/dev/null; then
+  sqlite3 "$site/kelvora.db" "insert into busytable (TableNum, Busy, USERNUM, OFICIANT) values
+    (3, 1, 1, 'ანა მაისურაძე'), (7, 1, 2, 'ანა მაისურაძე')"
+fi
 
 # The program reads kavshiri.udl from its working folder.
 (cd "$site" && exec "$build/kelvora") >"$work/kelvora.log" 2>&1 &
