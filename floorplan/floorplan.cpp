@@ -7,12 +7,15 @@
 #include "orders/shekveta.h"
 
 #include <QComboBox>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -33,16 +36,23 @@ QPixmap tablePicture(bool busy)
     p.drawRect(QRectF(17, 63, 6, 28));
     p.drawRect(QRectF(76, 63, 6, 28));
     if (busy) {
-        // A bottle and a glass standing on it.
-        p.setBrush(QColor(20, 20, 20));
-        p.drawRoundedRect(QRectF(30, 22, 13, 30), 3, 3);
-        p.drawRect(QRectF(34, 8, 5, 16));
-        p.setBrush(QColor(230, 230, 230));
-        p.drawRect(QRectF(33, 6, 7, 3));
-        p.setBrush(QColor(200, 230, 255, 200));
+        // A bottle and a glass standing on it, large and bright on the right
+        // half, so a busy table shows from across the room; the left half above
+        // the table stays free for the number.
+        p.setBrush(QColor(196, 28, 44));
+        p.drawRoundedRect(QRectF(60, 18, 16, 34), 4, 4);
+        p.drawRect(QRectF(65, 4, 6, 16));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(60, 28, 16, 11));
+        p.drawRect(QRectF(64, 2, 8, 3));
+        p.setBrush(QColor(215, 238, 255));
         QPolygonF glass;
-        glass << QPointF(56, 32) << QPointF(68, 32) << QPointF(66, 52) << QPointF(58, 52);
+        glass << QPointF(79, 24) << QPointF(94, 24) << QPointF(91, 52) << QPointF(82, 52);
         p.drawPolygon(glass);
+        p.setBrush(QColor(196, 28, 44));
+        QPolygonF wine;
+        wine << QPointF(80.2, 35) << QPointF(92.8, 35) << QPointF(91, 52) << QPointF(82, 52);
+        p.drawPolygon(wine);
     }
     return pm;
 }
@@ -230,14 +240,19 @@ QPixmap FloorPlan::numberedPicture(int table, bool busy, const QFont& font)
 {
     QPixmap pm = busy ? busyTablePicture() : freeTablePicture();
     QPainter p(&pm);
-    p.setFont(font);
     p.setPen(Qt::black);
     p.setBackgroundMode(Qt::OpaqueMode);
     p.setBackground(Qt::white);
+    // The number in the free space above the table top, left of the bottle;
+    // a long number gets a smaller font rather than covering the bottle.
     const QString text = QString::number(table);
-    const QRect box = p.fontMetrics().boundingRect(text);
-    p.fillRect(QRect(25, 55, box.width() + 2, p.fontMetrics().height()), Qt::white);
-    p.drawText(QRect(25, 55, box.width() + 2, p.fontMetrics().height()), Qt::AlignLeft | Qt::AlignTop, text);
+    QFont fitted = font;
+    while (QFontMetrics(fitted).horizontalAdvance(text) + 6 > 54 && QFontInfo(fitted).pixelSize() > 12)
+        fitted.setPixelSize(QFontInfo(fitted).pixelSize() - 1);
+    p.setFont(fitted);
+    const QRect box(4, 4, p.fontMetrics().horizontalAdvance(text) + 6, std::min(p.fontMetrics().height(), 44));
+    p.fillRect(box, Qt::white);
+    p.drawText(box, Qt::AlignCenter, text);
     p.end();
     return pm;
 }

@@ -3,10 +3,12 @@
 #include "data/formats.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 Tkonsignacia::Tkonsignacia(QWidget* parent) : QDialog(parent)
 {
@@ -15,7 +17,14 @@ Tkonsignacia::Tkonsignacia(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setFixedSize(463, 240);
     setFont(tahoma(19));
-    auto* layout = new QGridLayout(this);
+    // Without a title bar the dialog draws its own edge, so it stands out from
+    // the order window behind it.
+    auto* edge = new QVBoxLayout(this);
+    edge->setContentsMargins(0, 0, 0, 0);
+    auto* frame = named(new QFrame(this), "Frame1");
+    frame->setStyleSheet(QStringLiteral("#Frame1 { border: 3px solid #0F552E; }"));
+    edge->addWidget(frame);
+    auto* layout = new QGridLayout(frame);
     layout->addWidget(new QLabel(QStringLiteral("შეკვეთის №"), this), 0, 0);
     layout->addWidget(new QLabel(QStringLiteral("თანხა"), this), 0, 1);
     layout->addWidget(new QLabel(QStringLiteral("მომსახურეობა"), this), 0, 2);

@@ -20,8 +20,10 @@
 #include "data/datamodule.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QComboBox>
@@ -33,9 +35,11 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 
 Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
@@ -72,6 +76,20 @@ Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
     ComboBox1 = named(new QComboBox(Panel3), "ComboBox1");
     ComboBox1->setEditable(true);
     ComboBox1->setMinimumWidth(220);
+    // The waiters' list is read at arm's length in a hurry: a large font, tall
+    // rows and whole names, the list as wide as its longest name.
+    ComboBox1->setFont(tahoma(19));
+    ComboBox1->setItemDelegate(new QStyledItemDelegate(ComboBox1));
+    ComboBox1->view()->setStyleSheet(QStringLiteral("QAbstractItemView::item { min-height: 34px; }"));
+    ComboBox1->view()->setTextElideMode(Qt::ElideNone);
+    const auto fitWaiterList = [this] {
+        int widest = 0;
+        for (int i = 0; i < ComboBox1->count(); ++i)
+            widest = std::max(widest, ComboBox1->view()->fontMetrics().horizontalAdvance(ComboBox1->itemText(i)));
+        ComboBox1->view()->setMinimumWidth(widest + 40);
+    };
+    connect(ComboBox1->model(), &QAbstractItemModel::rowsInserted, this, fitWaiterList);
+    connect(ComboBox1->model(), &QAbstractItemModel::modelReset, this, fitWaiterList);
     Label2 = named(new QLabel(QStringLiteral("დასახელება"), Panel3), "Label2");
     Edit1 = named(new QLineEdit(Panel3), "Edit1");
     filters->addWidget(ComboBox1);
@@ -332,8 +350,14 @@ void Tshekvetebi::loadTypeTabs()
     m_dm->GROUP_TYPE->reopen();
     TabControl1->addTab(QStringLiteral("ყველა"));
     const int tipi = m_dm->GROUP_TYPE->fieldIndex(QStringLiteral("tipi"));
+    // PostgreSQL returns the groups in no set order: sort them by their
+    // characters' codes, the order SQLite gives, so every station shows the same.
+    QStringList types;
     for (int r = 0; r < m_dm->GROUP_TYPE->rowCount(); ++r)
-        TabControl1->addTab(m_dm->GROUP_TYPE->valueAt(r, tipi).toString());
+        types << m_dm->GROUP_TYPE->valueAt(r, tipi).toString();
+    std::sort(types.begin(), types.end());
+    for (const QString& type : std::as_const(types))
+        TabControl1->addTab(type);
 }
 
 void Tshekvetebi::loadWaiters()

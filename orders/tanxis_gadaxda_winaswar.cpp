@@ -31,6 +31,8 @@ TTANXIS_GADAXDA::TTANXIS_GADAXDA(TDM* dm, QWidget* parent) : QDialog(parent), m_
 
     Edit1KeyPress();
     connectHandler(Button1, &QPushButton::clicked, this, &TTANXIS_GADAXDA::Button1Click);
+    // Enter in the amount saves it, as the button does.
+    connectHandler(Edit1, &QLineEdit::returnPressed, this, &TTANXIS_GADAXDA::Button1Click);
 }
 
 void TTANXIS_GADAXDA::showEvent(QShowEvent* event)

@@ -11,10 +11,13 @@ KELVORA_BUILD_PACKAGES=(
   fonts-noto-core cmake ninja-build g++
   libreoffice-calc libreoffice-dev libreoffice-dev-common
 )
-# Tests: a throwaway PostgreSQL server and an X server for screen tests.
+# Tests: a throwaway PostgreSQL server and an X server for screen tests; the
+# package test makes the Debian package (dpkg-dev for its dependencies,
+# fakeroot) and checks it with lintian and desktop-file-validate.
 KELVORA_TEST_PACKAGES=(
   "${KELVORA_BUILD_PACKAGES[@]}"
   postgresql xvfb xauth clang-format
+  dpkg-dev fakeroot lintian desktop-file-utils
 )
 
 # Installs those of the given packages that are not installed yet.

@@ -1,6 +1,8 @@
 #include "app/shell/numerickeyfilter.h"
 #include "data/formats.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -28,8 +30,22 @@ bool NumericKeyFilter::eventFilter(QObject* watched, QEvent* event)
     auto* box = qobject_cast<QLineEdit*>(watched);
     if (!box)
         return false;
-    if (key->matches(QKeySequence::Paste))
+    // Selecting, copying and undoing type nothing: the box handles them.
+    for (QKeySequence::StandardKey k : {QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut,
+                                        QKeySequence::Undo, QKeySequence::Redo})
+        if (key->matches(k))
+            return false;
+    if (key->matches(QKeySequence::Paste)) {
+        // Pasted text goes in only when every character of it may be typed.
+        QString pasted = QGuiApplication::clipboard()->text();
+        for (QChar& c : pasted) {
+            c = c == QChar(8) ? QChar() : filter(c);
+            if (c.isNull())
+                return true;
+        }
+        box->insert(pasted);
         return true;
+    }
     const QString text = key->text();
     if (text.isEmpty() || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
         || key->key() == Qt::Key_Escape || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab

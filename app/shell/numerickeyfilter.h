@@ -7,7 +7,8 @@ class QLineEdit;
 // The key rule of the quantity, quantity-change, prepayment, receiving quantity
 // and price boxes: "." and "," become the system's decimal separator, and only
 // digits, Backspace and that separator pass. Keys that type nothing (Enter,
-// arrows, Delete) go on as usual; pasting is refused like any other character.
+// arrows, Delete) and selecting, copying and cutting go on as usual; pasted text
+// goes in only when all of it passes, its "." and "," become the separator.
 class NumericKeyFilter : public QObject
 {
     Q_OBJECT

@@ -44,6 +44,9 @@ bool applyTheme(QApplication& app)
         "  border-right: 1px solid #2E8B55; padding: 3px; }"
         "QLineEdit, QComboBox, QDateEdit { border: 1px solid #1E7B45; padding: 2px;"
         "  background: white; color: #1B1B1B; }"
+        // A locked box must not look like one that can be changed.
+        "QLineEdit:disabled, QComboBox:disabled, QDateEdit:disabled { background: #E1E6E2;"
+        "  color: #5F6B63; border-color: #A9BCAE; }"
         "QTableView { gridline-color: #C8D8CC; selection-background-color: #0F552E; }"
         "QScrollArea { border: none; }"));
     return true;

@@ -16,6 +16,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <atomic>
+#include <sqlite3.h>
+#include <thread>
 
 #ifndef KELVORA_DB_TOOL
 #error "KELVORA_DB_TOOL must name the kelvora-db executable"
@@ -455,7 +459,6 @@ private Q_SLOTS:
             << sqlite << QStringList{init, e, dir, site, QStringLiteral("--force")}
             << QStringList{QStringLiteral("site/"), QStringLiteral("site/kelvora.db/"),
                            QStringLiteral("site/kelvora.db/keep")};
-        QTest::newRow("sqlite/no engine") << sqlite << QStringList{init, dir, site} << QStringList();
         QTest::newRow("sqlite/unknown engine")
             << sqlite << QStringList{init, QStringLiteral("--engine"), QStringLiteral("access"), dir, site}
             << QStringList();
@@ -487,6 +490,20 @@ private Q_SLOTS:
         QTest::newRow("demo/init option")
             << sqlite << QStringList{QStringLiteral("demo"), dir, site, QStringLiteral("--tables"), QStringLiteral("5")}
             << QStringList();
+        QTest::newRow("demo/backup option")
+            << sqlite << QStringList{QStringLiteral("demo"), dir, site, QStringLiteral("--to"), QStringLiteral("{tmp}/c.db")}
+            << QStringList();
+        QTest::newRow("init/backup option")
+            << sqlite << QStringList{init, e, dir, site, QStringLiteral("--to"), QStringLiteral("{tmp}/c.db")}
+            << QStringList();
+        QTest::newRow("check/no data link file") << sqlite << QStringList{QStringLiteral("check"), dir, site}
+                                                 << QStringList{QStringLiteral("site/")};
+        QTest::newRow("check/init option")
+            << sqlite << QStringList{QStringLiteral("check"), dir, site, QStringLiteral("--tables"), QStringLiteral("5")}
+            << QStringList();
+        QTest::newRow("backup/no data link file")
+            << sqlite << QStringList{QStringLiteral("backup"), dir, site, QStringLiteral("--to"), QStringLiteral("{tmp}/c.db")}
+            << QStringList{QStringLiteral("site/")};
         QTest::newRow("no command") << sqlite << QStringList{dir, site} << QStringList();
         QTest::newRow("unknown command") << sqlite << QStringList{QStringLiteral("create"), e, dir, site}
                                          << QStringList();
@@ -594,7 +611,8 @@ private Q_SLOTS:
                                            "and asagebi < gasayidi and raodenoba > 0"))
                      .toInt(),
                  items);
-        QCOMPARE(scalar(db, QStringLiteral("select Tables from Parametres")).toInt(), DemoData::Tables);
+        // The floor keeps the tables init was given.
+        QCOMPARE(scalar(db, QStringLiteral("select Tables from Parametres")).toInt(), 3);
 
         QSqlQuery q(db);
         QVERIFY(q.exec(QStringLiteral("select mdgomareoba, count(*) from OFICIANTI group by mdgomareoba")));
@@ -646,7 +664,8 @@ private Q_SLOTS:
         QTemporaryDir tmp;
         const QString dir = tmp.filePath(QStringLiteral("site"));
         const QStringList demo{QStringLiteral("demo"), QStringLiteral("--dir"), dir};
-        Run r = runTool(QStringList{QStringLiteral("init"), QStringLiteral("--dir"), dir}
+        Run r = runTool(QStringList{QStringLiteral("init"), QStringLiteral("--dir"), dir, QStringLiteral("--tables"),
+                                    QStringLiteral("16")}
                         + engineArgs(Engine(engine), newDatabaseName()));
         QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
         r = runTool(demo);
@@ -678,6 +697,222 @@ private Q_SLOTS:
         QCOMPARE(count("Shekvetebi"), 0);
         QCOMPARE(count("Parametres"), 1);
         QCOMPARE(scalar(db, QStringLiteral("select inctb from Parametres")).toInt(), 0);
+        QCOMPARE(scalar(db, QStringLiteral("select Tables from Parametres")).toInt(), 16);
+    }
+
+    // A newcomer's first two commands, with no options at all, in an empty folder.
+    void initAndCheckWithoutOptions()
+    {
+        QTemporaryDir tmp;
+        Run r = runTool({QStringLiteral("init")}, tmp.path());
+        QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+        const DataLink link = DataLink::read(udlIn(tmp.path()));
+        QCOMPARE(link.provider, DataLink::Provider::SQLite);
+        QCOMPARE(link.dataSource, tmp.filePath(QStringLiteral("kelvora.db")));
+
+        r = runTool({QStringLiteral("check")}, tmp.path());
+        QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+        QCOMPARE(r.out, QStringLiteral("reachable: SQLite %1, %2, 0 orders (0 lines)\n")
+                            .arg(QString::fromLatin1(sqlite3_libversion()), tmp.filePath(QStringLiteral("kelvora.db"))));
+        QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
+    }
+
+    void check_data()
+    {
+        QTest::addColumn<int>("engine");
+        addEngines("orders counted");
+    }
+
+    // check answers as the program sees the database: engine, the server's own
+    // version, the orders (order numbers) and their lines.
+    void check()
+    {
+        QFETCH(int, engine);
+        const Engine e = Engine(engine);
+        QTemporaryDir tmp;
+        const QString database = newDatabaseName();
+        Run r = runTool(QStringList{QStringLiteral("init")} + engineArgs(e, database), tmp.path());
+        QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+        {
+            QSqlDatabase db = openFromUdl(tmp.path());
+            exec(db, QStringLiteral("insert into Shekvetebi (Kerdzi_N, Raodenoba, USERNUM) values (1, 2, 7)"));
+            exec(db, QStringLiteral("insert into Shekvetebi (Kerdzi_N, Raodenoba, USERNUM) values (2, 1, 7)"));
+            exec(db, QStringLiteral("insert into Shekvetebi (Kerdzi_N, Raodenoba, USERNUM) values (1, 1, 8)"));
+            const QString version = scalar(db, e == Engine::SQLite ? QStringLiteral("select sqlite_version()")
+                                                                   : QStringLiteral("show server_version"))
+                                        .toString();
+            const QString where = e == Engine::SQLite ? tmp.filePath(QStringLiteral("kelvora.db"))
+                                                      : QStringLiteral("%1 on %2:%3").arg(database, m_pgHost).arg(m_pgPort);
+            r = runTool({QStringLiteral("check"), QStringLiteral("--dir"), tmp.path()});
+            QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+            QCOMPARE(r.out, QStringLiteral("reachable: %1 %2, %3, 2 orders (3 lines)\n")
+                                .arg(e == Engine::SQLite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL"),
+                                     version, where));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(Check);
+
+        // The database gone: one line on stderr, exit 1, and no empty file made in its place.
+        if (e == Engine::SQLite) {
+            QVERIFY(QFile::remove(tmp.filePath(QStringLiteral("kelvora.db"))));
+        } else {
+            DataLink link = DataLink::read(udlIn(tmp.path()));
+            link.port = 1;  // nothing listens there
+            QFile f(udlIn(tmp.path()));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(link.toText().toUtf8());
+        }
+        r = runTool({QStringLiteral("check")}, tmp.path());
+        QVERIFY2(refusedCleanly(r), qPrintable(describe(r)));
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.startsWith(QLatin1String("kelvora-db: not reachable: ")), qPrintable(r.err));
+        QCOMPARE(r.err.count(u'\n'), 1);
+        QVERIFY(r.out.isEmpty());
+        if (e == Engine::SQLite)
+            QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("kelvora.db"))));
+    }
+
+    // A database without the program's tables is reachable but not usable.
+    void checkForeignDatabase()
+    {
+        QTemporaryDir tmp;
+        DataLink link;
+        link.dataSource = tmp.filePath(QStringLiteral("other.db"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Check);
+            db.setDatabaseName(link.dataSource);
+            QVERIFY(db.open());
+            exec(db, QStringLiteral("create table t (x integer)"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(Check);
+        QFile f(udlIn(tmp.path()));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(link.toText().toUtf8());
+        f.close();
+        const Run r = runTool({QStringLiteral("check")}, tmp.path());
+        QVERIFY2(refusedCleanly(r), qPrintable(describe(r)));
+        QVERIFY2(r.err.contains(QLatin1String("no Kelvora tables")), qPrintable(r.err));
+        QCOMPARE(r.err.count(u'\n'), 1);
+    }
+
+    // The online backup while another station keeps writing: the copy is one
+    // consistent moment, passes the engine's check and opens as the program opens
+    // its database, holding every row written before the backup began.
+    void backupWhileWriting()
+    {
+        QTemporaryDir tmp;
+        const QString site = tmp.filePath(QStringLiteral("site"));
+        Run r = runTool({QStringLiteral("init"), QStringLiteral("--dir"), site});
+        QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+        r = runTool({QStringLiteral("demo"), QStringLiteral("--dir"), site});
+        QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+        const QString file = QDir(site).filePath(QStringLiteral("kelvora.db"));
+
+        // The other station: order lines in transactions of their own, as fast as it can.
+        std::atomic<bool> stop = false;
+        std::atomic<int> written = 0;
+        std::atomic<bool> writerFailed = false;
+        std::thread writer([&] {
+            sqlite3* db = nullptr;
+            if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr)
+                != SQLITE_OK) {
+                writerFailed = true;
+                sqlite3_close(db);
+                return;
+            }
+            sqlite3_busy_timeout(db, 5000);
+            while (!stop) {
+                if (sqlite3_exec(db, "insert into Shekvetebi (Kerdzi_N, Raodenoba, USERNUM) values (1, 1, 900)",
+                                 nullptr, nullptr, nullptr)
+                    != SQLITE_OK) {
+                    writerFailed = true;
+                    break;
+                }
+                ++written;
+            }
+            sqlite3_close(db);
+        });
+        while (written < 50 && !writerFailed)
+            QThread::msleep(5);
+        const int before = written;
+        const QString copy = tmp.filePath(QStringLiteral("copy.db"));
+        r = runTool({QStringLiteral("backup"), QStringLiteral("--dir"), site, QStringLiteral("--to"), copy});
+        const int after = written;
+        // The station goes on writing after the backup.
+        while (written < after + 20 && !writerFailed)
+            QThread::msleep(5);
+        stop = true;
+        writer.join();
+        QVERIFY(!writerFailed);
+        QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+        QVERIFY2(listing(tmp.path()).filter(QStringLiteral(".part")).isEmpty(),
+                 qPrintable(listing(tmp.path()).join(u' ')));
+
+        // Restored: the copy as the database of a new site, opened through its kavshiri.udl.
+        const QString restored = tmp.filePath(QStringLiteral("restored"));
+        QVERIFY(QDir().mkpath(restored));
+        QVERIFY(QFile::copy(copy, QDir(restored).filePath(QStringLiteral("kelvora.db"))));
+        DataLink link;
+        link.dataSource = QDir(restored).filePath(QStringLiteral("kelvora.db"));
+        {
+            QFile f(udlIn(restored));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(link.toText().toUtf8());
+        }
+        Connection::setDataLinkPath(udlIn(restored));
+        QSqlDatabase db = Connection::database();
+        QCOMPARE(scalar(db, QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+        const int lines = scalar(db, QStringLiteral("select count(*) from Shekvetebi where USERNUM = 900")).toInt();
+        QVERIFY2(lines >= before && lines <= after, qPrintable(QStringLiteral("%1 <= %2 <= %3").arg(before).arg(lines).arg(after)));
+        TDM dm;
+        dm.kerdzebi->setParam(QStringLiteral("das"), QStringLiteral("%"));
+        dm.kerdzebi->setParam(QStringLiteral("tp"), QStringLiteral("%"));
+        dm.kerdzebi->open();
+        QVERIFY(dm.kerdzebi->rowCount() >= 30);
+        dm.setting->open();
+        QCOMPARE(dm.setting->rowCount(), 1);
+    }
+
+    void backupRefuses_data()
+    {
+        QTest::addColumn<int>("engine");
+        QTest::addColumn<QString>("target");  // "{tmp}": the test's folder
+        QTest::addColumn<QString>("says");
+        QTest::newRow("sqlite/copy exists") << int(Engine::SQLite) << QStringLiteral("{tmp}/old.db")
+                                            << QStringLiteral("--force");
+        QTest::newRow("sqlite/the database itself") << int(Engine::SQLite) << QStringLiteral("{tmp}/site/kelvora.db")
+                                                    << QStringLiteral("the database itself");
+        QTest::newRow("sqlite/folder missing") << int(Engine::SQLite) << QStringLiteral("{tmp}/no/copy.db")
+                                               << QStringLiteral("does not exist");
+        QTest::newRow("postgres/pg_dump") << int(Engine::PostgreSQL) << QStringLiteral("{tmp}/copy.db")
+                                          << QStringLiteral("pg_dump");
+    }
+
+    void backupRefuses()
+    {
+        QFETCH(int, engine);
+        QFETCH(QString, target);
+        QFETCH(QString, says);
+        QTemporaryDir tmp;
+        const QString site = tmp.filePath(QStringLiteral("site"));
+        Run r = runTool(QStringList{QStringLiteral("init"), QStringLiteral("--dir"), site}
+                        + engineArgs(Engine(engine), newDatabaseName()));
+        QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+        {
+            QFile old(tmp.filePath(QStringLiteral("old.db")));
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("an older copy");
+        }
+        const QStringList before = listing(tmp.path());
+        target.replace(QLatin1String("{tmp}"), tmp.path());
+        r = runTool({QStringLiteral("backup"), QStringLiteral("--dir"), site, QStringLiteral("--to"), target});
+        QVERIFY2(refusedCleanly(r), qPrintable(describe(r)));
+        QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        QCOMPARE(listing(tmp.path()), before);
+        QFile old(tmp.filePath(QStringLiteral("old.db")));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("an older copy"));
     }
 };
 

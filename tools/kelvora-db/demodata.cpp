@@ -1,5 +1,5 @@
 #include "demodata.h"
-#include "toolerror.h"
+#include "tools/shared/toolerror.h"
 
 #include "data/connection.h"
 #include "data/dberror.h"
@@ -140,11 +140,13 @@ QString DemoData::fill(TDM& dm, bool replace)
         }
     }
 
-    dm.setting->edit();
-    dm.setting->setField(QStringLiteral("Tables"), Tables);
-    if (replace)
+    // The floor keeps the number of tables init was given.
+    const qint64 tables = dm.setting->asInteger(QStringLiteral("Tables"));
+    if (replace) {
+        dm.setting->edit();
         dm.setting->setField(QStringLiteral("inctb"), 0);
-    dm.setting->post();
+        dm.setting->post();
+    }
     dm.setting->close();
 
     NamedQuery* menu = dm.kerdzebi;
@@ -198,5 +200,5 @@ QString DemoData::fill(TDM& dm, bool replace)
         .arg(types.size())
         .arg(waiters().size())
         .arg(cooks.size())
-        .arg(Tables);
+        .arg(tables);
 }

@@ -5,8 +5,8 @@
 
 class TDM;
 
-// A ready demo restaurant: a Georgian menu in several types, waiters, the kitchen
-// routing and the number of tables. The routing shows every case the order window
+// A ready demo restaurant: a Georgian menu in several types, waiters and the
+// kitchen routing, on the floor of the tables the database already has. The routing shows every case the order window
 // meets: types with exactly one cook (their dishes go to that cook's screen), a
 // type with two cooks and the drinks, which no cook prepares (both stay off the
 // kitchen screens).
@@ -16,7 +16,6 @@ namespace DemoData {
 inline constexpr char DrinksType[] = "სასმელები";
 inline constexpr char ActiveWaiter[] = "აქტიური";   // OFICIANTI.mdgomareoba
 inline constexpr char PassiveWaiter[] = "პასიური";
-constexpr int Tables = 12;
 
 struct Item
 {

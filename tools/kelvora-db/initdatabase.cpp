@@ -1,5 +1,5 @@
 #include "initdatabase.h"
-#include "toolerror.h"
+#include "tools/shared/toolerror.h"
 
 #include "data/connection.h"
 #include "data/dberror.h"

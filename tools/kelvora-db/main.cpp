@@ -1,11 +1,18 @@
-// kelvora-db: makes a database for the program and fills a demo restaurant.
+// kelvora-db: makes a database for the program, fills a demo restaurant, checks
+// and backs up the database of a kavshiri.udl.
 //
-//   kelvora-db init --engine sqlite|postgres [options]   new database + kavshiri.udl
-//   kelvora-db demo [--dir FOLDER] [--force]             demo menu, waiters, cooks
+//   kelvora-db init [--engine sqlite|postgres] [options]  new database + kavshiri.udl
+//   kelvora-db demo [--dir FOLDER] [--force]              demo menu, waiters, cooks
+//   kelvora-db check [--dir FOLDER]                       reachable? engine, version, orders
+//   kelvora-db backup [--dir FOLDER] [--to FILE]          online copy of an SQLite database
 
+#include "backupdatabase.h"
+#include "checkdatabase.h"
 #include "demodata.h"
 #include "initdatabase.h"
-#include "toolerror.h"
+
+#include "tools/shared/commandline.h"
+#include "tools/shared/toolerror.h"
 
 #include "data/connection.h"
 #include "data/dberror.h"
@@ -13,38 +20,23 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <cstdio>
 
 namespace {
 
-constexpr int ExitFailure = 1;
-constexpr int ExitUsage = 2;
+using CommandLine::absolute;
+using CommandLine::optionName;
 
 const QString DefaultEstablishment = QStringLiteral("კელვორა");
 constexpr int MaxTables = 500;
 constexpr int MaxText = 50;       // Parametres.dawesebuleba
 constexpr int MaxPath = 255;      // Parametres.COMMAND, ANSWER
 
-void printErr(const QString& text)
-{
-    std::fprintf(stderr, "kelvora-db: %s\n", text.toLocal8Bit().constData());
-}
-
-void printOut(const QString& text)
-{
-    std::fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
-}
-
-class UsageError : public ToolError
-{
-    using ToolError::ToolError;
-};
-
 struct Options
 {
-    QCommandLineOption engine{QStringLiteral("engine"), QStringLiteral("init: sqlite or postgres."),
+    QCommandLineOption engine{QStringLiteral("engine"), QStringLiteral("init: sqlite (default) or postgres."),
                               QStringLiteral("ENGINE")};
     QCommandLineOption file{QStringLiteral("file"),
                             QStringLiteral("init, sqlite: the database file (default FOLDER/kelvora.db)."),
@@ -85,20 +77,20 @@ struct Options
                               QStringLiteral("PATH")};
     QCommandLineOption force{QStringLiteral("force"),
                              QStringLiteral("init: replace an existing database and kavshiri.udl. "
-                                            "demo: empty every table but the settings first.")};
+                                            "demo: empty every table but the settings first. "
+                                            "backup: replace an existing copy.")};
+    QCommandLineOption to{QStringLiteral("to"),
+                          QStringLiteral("backup: the copy to write (default kelvora-DATE-TIME.db in the "
+                                         "current folder)."),
+                          QStringLiteral("PATH")};
 
     void addTo(QCommandLineParser& p)
     {
         for (QCommandLineOption* o : {&engine, &file, &host, &port, &database, &user, &password, &dir, &tables,
-                                      &service, &establishment, &command, &answer, &force})
+                                      &service, &establishment, &command, &answer, &force, &to})
             p.addOption(*o);
     }
 };
-
-QString absolute(const QString& path)
-{
-    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
-}
 
 QString folderOf(const QCommandLineParser& p, const Options& o)
 {
@@ -110,26 +102,12 @@ QString folderOf(const QCommandLineParser& p, const Options& o)
     return absolute(dir);
 }
 
-int intValue(const QCommandLineParser& p, const QCommandLineOption& o, int low, int high)
-{
-    bool ok = false;
-    const int v = p.value(o).trimmed().toInt(&ok);
-    if (!ok || v < low || v > high)
-        throw UsageError(QStringLiteral("--%1 \"%2\": expected a whole number from %3 to %4")
-                             .arg(o.names().constFirst(), p.value(o))
-                             .arg(low)
-                             .arg(high));
-    return v;
-}
-
 QString pathValue(const QCommandLineParser& p, const QCommandLineOption& o, const QString& fallback)
 {
-    const QString v = p.isSet(o) ? absolute(p.value(o)) : fallback;
-    if (p.isSet(o) && p.value(o).trimmed().isEmpty())
-        throw UsageError(QStringLiteral("--%1 needs a path").arg(o.names().constFirst()));
+    const QString v = p.isSet(o) ? CommandLine::pathOption(p, o) : fallback;
     if (v.size() > MaxPath)
-        throw UsageError(QStringLiteral("--%1: the path is longer than %2 characters")
-                             .arg(o.names().constFirst())
+        throw UsageError(QStringLiteral("%1: the path is longer than %2 characters")
+                             .arg(optionName(o))
                              .arg(MaxPath));
     return v;
 }
@@ -140,13 +118,12 @@ InitOptions initOptions(const QCommandLineParser& p, const Options& o)
     io.folder = folderOf(p, o);
     io.force = p.isSet(o.force);
 
-    const QString engine = p.value(o.engine).trimmed().toLower();
-    if (!p.isSet(o.engine))
-        throw UsageError(QStringLiteral("init needs --engine sqlite or --engine postgres"));
+    // A newcomer's first run, with no options, makes an SQLite database here.
+    const QString engine = p.isSet(o.engine) ? p.value(o.engine).trimmed().toLower() : QStringLiteral("sqlite");
     if (engine == QLatin1String("sqlite")) {
         for (const QCommandLineOption* pg : {&o.host, &o.port, &o.database, &o.user, &o.password})
             if (p.isSet(*pg))
-                throw UsageError(QStringLiteral("--%1 is for --engine postgres").arg(pg->names().constFirst()));
+                throw UsageError(QStringLiteral("%1 is for --engine postgres").arg(optionName(*pg)));
         io.link.provider = DataLink::Provider::SQLite;
         if (p.isSet(o.file) && p.value(o.file).trimmed().isEmpty())
             throw UsageError(QStringLiteral("--file needs a path"));
@@ -159,7 +136,7 @@ InitOptions initOptions(const QCommandLineParser& p, const Options& o)
         io.link.host = p.isSet(o.host) ? p.value(o.host).trimmed() : QStringLiteral("127.0.0.1");
         if (io.link.host.isEmpty())
             throw UsageError(QStringLiteral("--host needs a server name"));
-        io.link.port = p.isSet(o.port) ? intValue(p, o.port, 1, 65535) : 5432;
+        io.link.port = p.isSet(o.port) ? CommandLine::intOption(p, o.port, 1, 65535) : 5432;
         io.link.database = p.isSet(o.database) ? p.value(o.database) : QStringLiteral("kelvora");
         io.link.user = p.isSet(o.user) ? p.value(o.user) : QStringLiteral("postgres");
         io.link.password = p.value(o.password);
@@ -174,7 +151,7 @@ InitOptions initOptions(const QCommandLineParser& p, const Options& o)
         throw UsageError(QStringLiteral("the database file's path cannot hold a line break"));
 
     Setup::Settings& s = io.settings;
-    s.tables = p.isSet(o.tables) ? intValue(p, o.tables, 1, MaxTables) : 12;
+    s.tables = p.isSet(o.tables) ? CommandLine::intOption(p, o.tables, 1, MaxTables) : 12;
     s.servicePercent = 10;
     if (p.isSet(o.service)) {
         bool ok = false;
@@ -195,18 +172,33 @@ InitOptions initOptions(const QCommandLineParser& p, const Options& o)
     return io;
 }
 
-QString runDemo(const QCommandLineParser& p, const Options& o)
+// Refuses the options `command` does not take.
+void refuseOptions(const QCommandLineParser& p, const QString& command,
+                   std::initializer_list<const QCommandLineOption*> others, const QString& owner)
 {
-    for (const QCommandLineOption* opt : {&o.engine, &o.file, &o.host, &o.port, &o.database, &o.user, &o.password,
-                                          &o.tables, &o.service, &o.establishment, &o.command, &o.answer})
+    for (const QCommandLineOption* opt : others)
         if (p.isSet(*opt))
-            throw UsageError(QStringLiteral("--%1 is an option of init, not of demo").arg(opt->names().constFirst()));
-    const QString folder = folderOf(p, o);
-    const QString udl = QDir(folder).filePath(QString::fromLatin1(DataLink::FileName));
+            throw UsageError(QStringLiteral("%1 is an option of %2, not of %3").arg(optionName(*opt), owner, command));
+}
+
+QString udlOf(const QCommandLineParser& p, const Options& o)
+{
+    const QString udl = QDir(folderOf(p, o)).filePath(QString::fromLatin1(DataLink::FileName));
     if (!QFileInfo::exists(udl))
         throw ToolError(QStringLiteral("%1 not found: make the database with kelvora-db init first")
                             .arg(QDir::toNativeSeparators(udl)));
-    Connection::setDataLinkPath(udl);
+    return udl;
+}
+
+QString runDemo(const QCommandLineParser& p, const Options& o)
+{
+    const QString demo = QStringLiteral("demo");
+    refuseOptions(p, demo,
+                  {&o.engine, &o.file, &o.host, &o.port, &o.database, &o.user, &o.password, &o.tables, &o.service,
+                   &o.establishment, &o.command, &o.answer},
+                  QStringLiteral("init"));
+    refuseOptions(p, demo, {&o.to}, QStringLiteral("backup"));
+    Connection::setDataLinkPath(udlOf(p, o));
     QString done;
     {
         TDM dm;
@@ -214,6 +206,39 @@ QString runDemo(const QCommandLineParser& p, const Options& o)
     }
     Connection::close();
     return done;
+}
+
+// check and backup take only the folder (and backup its target).
+void refuseForLink(const QCommandLineParser& p, const Options& o, const QString& command)
+{
+    refuseOptions(p, command,
+                  {&o.engine, &o.file, &o.host, &o.port, &o.database, &o.user, &o.password, &o.tables, &o.service,
+                   &o.establishment, &o.command, &o.answer},
+                  QStringLiteral("init"));
+}
+
+int runCheck(const QCommandLineParser& p, const Options& o)
+{
+    const QString check = QStringLiteral("check");
+    refuseForLink(p, o, check);
+    refuseOptions(p, check, {&o.force, &o.to}, QStringLiteral("init, demo or backup"));
+    const CheckResult r = checkDatabase(udlOf(p, o));
+    if (r.reachable)
+        CommandLine::printOut(r.line);
+    else
+        CommandLine::printErr(r.line);
+    return r.reachable ? 0 : CommandLine::ExitFailure;
+}
+
+QString runBackup(const QCommandLineParser& p, const Options& o)
+{
+    refuseForLink(p, o, QStringLiteral("backup"));
+    const QString udl = udlOf(p, o);
+    const QString to = p.isSet(o.to) ? CommandLine::pathOption(p, o.to)
+                                     : absolute(QStringLiteral("kelvora-%1.db")
+                                                    .arg(QDateTime::currentDateTime().toString(
+                                                        QStringLiteral("yyyyMMdd-HHmmss"))));
+    return backupDatabase(DataLink::read(udl), to, p.isSet(o.force));
 }
 
 }  // namespace
@@ -225,43 +250,37 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Makes a database for Kelvora and fills a demo restaurant.\n\n"
-        "  init   a new database (tables and the settings row) and kavshiri.udl in FOLDER\n"
-        "  demo   a demo menu, waiters and cooks in the database of FOLDER/kavshiri.udl"));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init or demo"));
-    const QCommandLineOption help = parser.addHelpOption();
+        "Makes a database for Kelvora, fills a demo restaurant, checks and backs up a database.\n\n"
+        "  init    a new database (tables and the settings row) and kavshiri.udl in FOLDER;\n"
+        "          with no options an SQLite database kelvora.db in the current folder\n"
+        "  demo    a demo menu, waiters and cooks in the database of FOLDER/kavshiri.udl\n"
+        "  check   opens FOLDER/kavshiri.udl as the program does and says in one line whether\n"
+        "          the database is reachable, its engine and version and how many orders it holds\n"
+        "  backup  a consistent copy of the SQLite database of FOLDER/kavshiri.udl, safe while\n"
+        "          stations work (for PostgreSQL use pg_dump)"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, demo, check or backup"));
+    parser.addHelpOption();
     Options options;
     options.addTo(parser);
 
-    if (!parser.parse(QCoreApplication::arguments())) {
-        printErr(parser.errorText());
-        return ExitUsage;
-    }
-    if (parser.isSet(help)) {
-        printOut(parser.helpText());
-        return 0;
-    }
-
-    try {
+    return CommandLine::run(parser, [&] {
         const QStringList args = parser.positionalArguments();
         if (args.size() != 1)
-            throw UsageError(QStringLiteral("expected one command, init or demo (see --help)"));
-        if (args.first() == QLatin1String("init")) {
-            printOut(initDatabase(initOptions(parser, options)));
-        } else if (args.first() == QLatin1String("demo")) {
-            printOut(runDemo(parser, options));
+            throw UsageError(QStringLiteral("expected one command, init, demo, check or backup (see --help)"));
+        const QString& command = args.first();
+        if (command == QLatin1String("init")) {
+            refuseOptions(parser, command, {&options.to}, QStringLiteral("backup"));
+            CommandLine::printOut(initDatabase(initOptions(parser, options)));
+        } else if (command == QLatin1String("demo")) {
+            CommandLine::printOut(runDemo(parser, options));
+        } else if (command == QLatin1String("check")) {
+            return runCheck(parser, options);
+        } else if (command == QLatin1String("backup")) {
+            CommandLine::printOut(runBackup(parser, options));
         } else {
-            throw UsageError(QStringLiteral("unknown command \"%1\": expected init or demo").arg(args.first()));
+            throw UsageError(
+                QStringLiteral("unknown command \"%1\": expected init, demo, check or backup").arg(command));
         }
-    } catch (const UsageError& e) {
-        printErr(e.text());
-        return ExitUsage;
-    } catch (const ToolError& e) {
-        printErr(e.text());
-        return ExitFailure;
-    } catch (const DbError& e) {
-        printErr(e.text());
-        return ExitFailure;
-    }
-    return 0;
+        return 0;
+    });
 }

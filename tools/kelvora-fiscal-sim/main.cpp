@@ -6,6 +6,9 @@
 
 #include "fiscaldriver.h"
 
+#include "tools/shared/commandline.h"
+#include "tools/shared/toolerror.h"
+
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/datamodule.h"
@@ -16,12 +19,9 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <csignal>
-#include <cstdio>
 
 namespace {
 
-constexpr int ExitFailure = 1;
-constexpr int ExitUsage = 2;
 constexpr int MaxDelay = 600000;
 
 volatile std::sig_atomic_t g_stop = 0;
@@ -30,21 +30,6 @@ extern "C" void requestStop(int)
 {
     g_stop = 1;
 }
-
-void printErr(const QString& text)
-{
-    std::fprintf(stderr, "kelvora-fiscal-sim: %s\n", text.toLocal8Bit().constData());
-}
-
-class UsageError
-{
-public:
-    explicit UsageError(QString text) : m_text(std::move(text)) {}
-    const QString& text() const { return m_text; }
-
-private:
-    QString m_text;
-};
 
 struct Options
 {
@@ -85,18 +70,7 @@ struct Options
     }
 };
 
-QString absolute(const QString& path)
-{
-    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
-}
-
-QString pathOption(const QCommandLineParser& p, const QCommandLineOption& o)
-{
-    const QString v = p.value(o);
-    if (v.trimmed().isEmpty())
-        throw UsageError(QStringLiteral("--%1 needs a path").arg(o.names().constFirst()));
-    return absolute(v);
-}
+using CommandLine::pathOption;
 
 void pathsFromDatabase(const QString& udl, FiscalDriver::Settings& s)
 {
@@ -182,45 +156,28 @@ int main(int argc, char* argv[])
         "writes an answer file whose characters 14 and 15 hold the result code, for example\n"
         "  FISCAL;RESULT00;RECEIPT 000001;SUM 12.50\n"
         "Ends on SIGTERM or SIGINT, or after one exchange with --once."));
-    const QCommandLineOption help = parser.addHelpOption();
+    parser.addHelpOption();
     Options options;
     options.addTo(parser);
 
-    if (!parser.parse(QCoreApplication::arguments())) {
-        printErr(parser.errorText());
-        return ExitUsage;
-    }
-    if (parser.isSet(help)) {
-        std::fprintf(stdout, "%s\n", parser.helpText().toLocal8Bit().constData());
-        return 0;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        printErr(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst()));
-        return ExitUsage;
-    }
+    return CommandLine::run(parser, [&] {
+        if (!parser.positionalArguments().isEmpty())
+            throw UsageError(
+                QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().constFirst()));
+        const FiscalDriver::Settings settings = settingsFrom(parser, options);
 
-    FiscalDriver::Settings settings;
-    try {
-        settings = settingsFrom(parser, options);
-    } catch (const UsageError& e) {
-        printErr(e.text());
-        return ExitUsage;
-    } catch (const DbError& e) {
-        printErr(e.text());
-        return ExitFailure;
-    }
+        std::signal(SIGTERM, requestStop);
+        std::signal(SIGINT, requestStop);
+        QTimer stopCheck;
+        QObject::connect(&stopCheck, &QTimer::timeout, &app, [] {
+            if (g_stop)
+                QCoreApplication::exit(0);
+        });
+        stopCheck.start(FiscalDriver::PollInterval);
 
-    std::signal(SIGTERM, requestStop);
-    std::signal(SIGINT, requestStop);
-    QTimer stopCheck;
-    QObject::connect(&stopCheck, &QTimer::timeout, &app, [] {
-        if (g_stop)
-            QCoreApplication::exit(0);
+        FiscalDriver driver(settings);
+        QObject::connect(&driver, &FiscalDriver::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
+        driver.start();
+        return app.exec();
     });
-    stopCheck.start(FiscalDriver::PollInterval);
-
-    FiscalDriver driver(settings);
-    QObject::connect(&driver, &FiscalDriver::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
-    driver.start();
-    return app.exec();
 }

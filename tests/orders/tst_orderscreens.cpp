@@ -1,0 +1,186 @@
+// How the order window and its dialogs look and answer the keys, in the
+// program's theme, on both engines.
+
+#include "app/shell/forms.h"
+#include "app/shell/messages.h"
+#include "app/shell/theme.h"
+#include "app/kelvorau.h"
+#include "data/formats.h"
+#include "orders/konsignaciapas.h"
+#include "orders/tanxis_gadaxda_winaswar.h"
+#include "orders/shekveta.h"
+#include "tests/support/orderwindow.h"
+#include "tests/support/screens.h"
+#include "tests/support/testdb.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <algorithm>
+
+using Screens::whenModal;
+
+namespace {
+
+// Types written in an order of their own, so that neither the order of writing
+// nor an engine's grouping gives the sorted order by chance.
+const QStringList Types = {
+    QStringLiteral("ცხელი კერძები"), QStringLiteral("ბავშვის მენიუ"), QStringLiteral("სასმელები"),
+    QStringLiteral("ხინკალი"),       QStringLiteral("დესერტები"),     QStringLiteral("ყავა და ჩაი"),
+    QStringLiteral("მწვადი"),        QStringLiteral("ღვინო"),         QStringLiteral("ცომეული"),
+    QStringLiteral("ავტორის კერძი"), QStringLiteral("სალათები"),      QStringLiteral("ფირმის სპეციალობა"),
+    QStringLiteral("ზღვის პროდუქტები"), QStringLiteral("ლუდი"),       QStringLiteral("ჰამბურგერი"),
+};
+
+// The colour of a widget's rendered pixel.
+QColor pixel(QWidget* w, QPoint at)
+{
+    return w->grab().toImage().pixelColor(at);
+}
+
+}  // namespace
+
+class tst_orderscreens : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestDb> m_db;
+    std::unique_ptr<TKelvora> m_main;
+    QSqlDatabase m_station;
+
+    Tshekvetebi* order() const { return forms().shekvetebi; }
+    void openTable(int table, const std::function<void()>& inside) { OrderWindow::openTable(m_main.get(), table, inside); }
+
+private Q_SLOTS:
+    void initTestCase_data() { TestDb::addEngineRows(); }
+
+    void initTestCase() { QVERIFY(applyTheme(*qApp)); }
+
+    void init()
+    {
+        Messages::intercept([](const QString&) { return true; });
+        Formats::setDecimalSeparator(u'.');
+        m_db = std::make_unique<TestDb>(TestDb::currentEngine());
+        m_station = m_db->openStation(QStringLiteral("station_check"));
+        TestDb::exec(m_station, QStringLiteral("insert into OFICIANTI (Oficianti, mdgomareoba) values "
+                                               "('ნინო', 'აქტიური'), ('ლევან', 'აქტიური'), "
+                                               "('ალექსანდრე ჯაფარიძე-მესხიშვილი', 'აქტიური')"));
+        int n = 0;
+        for (const QString& type : Types)
+            TestDb::exec(m_station, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, asagebi, gasayidi, raodenoba) "
+                                                   "values ('კერძი %1', '%2', 1, 2, 10)")
+                                        .arg(++n)
+                                        .arg(type));
+        // Table 4 is busy with order 42 of Nino.
+        TestDb::exec(m_station, QStringLiteral("insert into busytable (TableNum, Busy, USERNUM, OFICIANT) "
+                                               "values (4, 1, 42, 'ნინო')"));
+        TestDb::exec(m_station, QStringLiteral("insert into Shekvetebi (Kerdzi_N, Kerdzi_DAS, GFASI, Raodenoba, "
+                                               "OFFICIANT, TableNum, USERNUM, STATUSI, povari, Tarigi) values "
+                                               "(1, 'კერძი 1', 2, 1, 'ნინო', 4, 42, 0, 0, '2026-05-02')"));
+        m_main = OrderWindow::showMainWindow();
+        QVERIFY(m_main->isVisible());
+    }
+
+    void cleanup()
+    {
+        m_main.reset();
+        m_station = QSqlDatabase();
+        m_db.reset();
+        Messages::stopIntercepting();
+        Formats::setDecimalSeparator(QChar());
+    }
+
+    // Every station shows the type tabs in one order, whatever the engine.
+    void typeTabsSortedOnBothEngines()
+    {
+        QStringList expected = Types;
+        std::sort(expected.begin(), expected.end());
+        expected.prepend(QStringLiteral("ყველა"));
+        openTable(1, [&] {
+            QStringList tabs;
+            for (int i = 0; i < order()->TabControl1->count(); ++i)
+                tabs << order()->TabControl1->tabText(i);
+            QCOMPARE(tabs, expected);
+        });
+    }
+
+    void enterSavesThePrepayment()
+    {
+        openTable(4, [&] {
+            whenModal([] {
+                TTANXIS_GADAXDA* d = forms().TANXIS_GADAXDA;
+                d->Edit1->selectAll();
+                QTest::keyClicks(d->Edit1, QStringLiteral("35.5"));
+                QTest::keyClick(d->Edit1, Qt::Key_Return);
+                const bool stayedOpen = d->isVisible();
+                if (stayedOpen)
+                    d->reject();
+                QVERIFY2(!stayedOpen, "Enter did not save");
+            });
+            QTest::mouseClick(order()->Button2, Qt::LeftButton);
+            QCOMPARE(order()->DBText2->text(), QStringLiteral("35.5"));
+        });
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select GadaxdiliTanxa from busytable where TableNum = 4"))
+                     .toDouble(),
+                 35.5);
+    }
+
+    // The waiters' drop-down: rows high enough to read and hit, whole names.
+    void waiterListReadable()
+    {
+        openTable(1, [&] {
+            QComboBox* box = order()->ComboBox1;
+            QCOMPARE(box->count(), 3);
+            box->showPopup();
+            QAbstractItemView* list = box->view();
+            QTRY_VERIFY(list->isVisible());
+            int widest = 0;
+            for (int r = 0; r < box->count(); ++r) {
+                const QRect row = list->visualRect(box->model()->index(r, 0));
+                QVERIFY2(row.height() >= 28, qPrintable(QString::number(row.height())));
+                widest = std::max(widest, list->fontMetrics().horizontalAdvance(box->itemText(r)));
+            }
+            QVERIFY2(list->viewport()->width() >= widest,
+                     qPrintable(QStringLiteral("%1 < %2").arg(list->viewport()->width()).arg(widest)));
+            box->hidePopup();
+        });
+    }
+
+    // The waiter of a busy table is locked, and the box shows it.
+    void lockedWaiterBoxLooksLocked()
+    {
+        QColor free;
+        openTable(1, [&] {
+            QVERIFY(order()->ComboBox1->isEnabled());
+            free = pixel(order()->ComboBox1, QPoint(4, order()->ComboBox1->height() / 2));
+        });
+        openTable(4, [&] {
+            QVERIFY(!order()->ComboBox1->isEnabled());
+            const QColor locked = pixel(order()->ComboBox1, QPoint(4, order()->ComboBox1->height() / 2));
+            QCOMPARE(free, QColor(Qt::white));
+            QVERIFY2(locked != free, qPrintable(locked.name()));
+            QVERIFY2(locked.lightness() < 240, qPrintable(locked.name()));
+        });
+    }
+
+    // The credit dialog has no title bar; its edge sets it off from the window behind.
+    void creditDialogHasAnEdge()
+    {
+        Tkonsignacia* d = forms().konsignacia;
+        QVERIFY(d->windowFlags() & Qt::FramelessWindowHint);
+        const QImage image = d->grab().toImage();
+        const QColor edge(0x0F, 0x55, 0x2E);
+        for (const QPoint at : {QPoint(1, 1), QPoint(image.width() - 2, image.height() / 2),
+                                QPoint(image.width() / 2, image.height() - 2)})
+            QVERIFY2(image.pixelColor(at) == edge, qPrintable(image.pixelColor(at).name()));
+        QVERIFY(image.pixelColor(image.width() / 2, 8) != edge);
+    }
+};
+
+QTEST_MAIN(tst_orderscreens)
+#include "tst_orderscreens.moc"
