@@ -4,6 +4,7 @@
 #include "app/shell/dbgrid.h"
 #include "app/shell/forms.h"
 #include "app/shell/shared.h"
+#include "app/shell/tabrows.h"
 #include "app/shell/ui.h"
 #include "data/clock.h"
 #include "data/datamodule.h"
@@ -67,7 +68,12 @@ TKelvora::TKelvora()
     PageControl1->setTabPosition(QTabWidget::South);
     PageControl1->tabBar()->setFont(timesBold(21));
     PageControl1->tabBar()->setExpanding(false);
-    setCentralWidget(PageControl1);
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(PageControl1, 1);
+    setCentralWidget(central);
     TabSheet1 = sheet(PageControl1, "TabSheet1", QStringLiteral("შეკვეთა"));
     TabSheet5 = sheet(PageControl1, "TabSheet5", QStringLiteral("მიღება"));
     tabsheet2 = sheet(PageControl1, "tabsheet2", QStringLiteral("რეპორტები"));
@@ -83,6 +89,9 @@ TKelvora::TKelvora()
     TabSheet7 = sheet(PageControl2, "TabSheet7", QStringLiteral("საწყობი"));
     TabSheet8 = sheet(PageControl2, "TabSheet8", QStringLiteral("კონსიგნაცია"));
     TabSheet9 = sheet(PageControl2, "TabSheet9", QStringLiteral("წაშლები"));
+    // Both rows of tabs wrap on a narrow window instead of scrolling.
+    column->addWidget(new TabRows(PageControl1, timesBold(21), central));
+    tabsheet2->layout()->addWidget(new TabRows(PageControl2, font(), tabsheet2));
 
     // Running from start-up; what a tick does belongs to the cook tab.
     Timer1 = new QTimer(this);
