@@ -146,6 +146,14 @@ double TDM::servicePercent() const
     return setting->asFloat(QStringLiteral("momsaxureoba"));
 }
 
+void TDM::addToStock(qint64 item, Money amount)
+{
+    NamedStatement* stock = statement(QStringLiteral("kerdzebi_nashtis_cvlileba"));
+    stock->setParam(QStringLiteral("Q"), amount.toSqlText());
+    stock->setParam(QStringLiteral("ID"), QString::number(item));
+    stock->execute();
+}
+
 Money TDM::totalWithService(double sum, double percent)
 {
     return Money::fromDoubleHalfEven(sum / 100.0 * percent + sum);

@@ -100,6 +100,11 @@ public:
     void History_shekvetebiBeforeOpen();
     void shekvetebi_sDataChange();
 
+    // Adds `amount` to the item's stock as stored now (negative for a sale), by
+    // relative update, so that two stations changing one item at once both count;
+    // nothing for a removed item. Runs inside the caller's transaction.
+    void addToStock(qint64 item, Money amount);
+
     // The order total with the service charge: S / 100 * P + S, four decimals,
     // halves to even (sum_shekvetebi.sum_PR).
     static Money totalWithService(double sum, double percent);
