@@ -279,7 +279,7 @@ void ParametersTab::SpeedButton13Click()
     {
         // Under the lock of order numbering, so that no order is drawn half-way.
         Transaction tx;
-        tx.lockAll(QStringLiteral("Parametres"));
+        tx.lockOrderNumbering();
         s->reopen();
         s->edit();
         try {

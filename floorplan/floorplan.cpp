@@ -128,7 +128,7 @@ void FloorPlan::Button1Click()
     // on an empty table list never both add the same table.
     {
         Transaction tx;
-        tx.lockRow(QStringLiteral("Parametres"), m_dm->setting->asInteger(QStringLiteral("ID")));
+        tx.lockOrderNumbering();
         NamedQuery* all = m_dm->Tables;
         all->reopen();
         QSet<qint64> present;

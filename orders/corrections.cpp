@@ -54,7 +54,7 @@ bool Corrections::deleteLine(TDM& dm, const QString& tableText)
     bool freed = false;
     try {
         Transaction tx;
-        tx.lockAll(QStringLiteral("Parametres"));
+        tx.lockOrderNumbering();
         logRow(dm, item, name, quantity, tableText, order, RaqnaDeleted);
         dm.addToStock(item, Money::fromDoubleHalfEven(quantity));
         lines->remove();
@@ -128,7 +128,7 @@ void Corrections::moveOrder(TDM& dm, const QString& oldTableText, qint64 orderNu
     try {
         Transaction tx;
         // The same lock as opening an order: no station opens the target meanwhile.
-        tx.lockAll(QStringLiteral("Parametres"));
+        tx.lockOrderNumbering();
         table->reopen({{QStringLiteral("TB"), targetTable}});
         if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) == 1)
             throw InputError(QStringLiteral("მაგიდა № %1 უკვე დაკავებულია! შეკვეთა არ გადავიდა.").arg(targetTable));

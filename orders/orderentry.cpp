@@ -61,7 +61,7 @@ OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const 
         Transaction tx;
         // The settings row is the lock of order numbering: every station opening or
         // adding to an order waits here, then reads the counter and the table afresh.
-        tx.lockAll(QStringLiteral("Parametres"));
+        tx.lockOrderNumbering();
         occupancy->reopen({{QStringLiteral("TB"), tableText}});
         setting->reopen();
 
