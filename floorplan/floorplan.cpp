@@ -49,19 +49,6 @@ QPixmap tablePicture(bool busy)
 
 }  // namespace
 
-TablePicture::TablePicture(QWidget* parent) : QLabel(parent)
-{
-    setCursor(Qt::PointingHandCursor);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
-
-void TablePicture::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        Q_EMIT clicked();
-    QLabel::mouseReleaseEvent(event);
-}
-
 QPixmap FloorPlan::freeTablePicture()
 {
     static const QPixmap pm = tablePicture(false);
