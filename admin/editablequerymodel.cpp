@@ -1,7 +1,7 @@
 #include "admin/editablequerymodel.h"
 #include "app/shell/shared.h"
+#include "app/shell/postorreread.h"
 #include "data/datasource.h"
-#include "data/dberror.h"
 #include "data/namedquery.h"
 
 EditableQueryModel::EditableQueryModel(DataSource* source, QVector<Column> columns, QObject* parent)
@@ -63,12 +63,7 @@ void EditableQueryModel::saveRow()
     const bool editing = q->state() == NamedQuery::State::Edit || q->state() == NamedQuery::State::Insert;
     if (!editing || !q->isModified())
         return;
-    try {
-        q->post();
-    } catch (const DbError&) {
-        dropFailedRow();
-        throw;
-    }
+    postOrReread(q, [this] { dropFailedRow(); });
 }
 
 void EditableQueryModel::dropFailedRow()

@@ -11,6 +11,7 @@
 #include "app/shell/numerickeyfilter.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "app/shell/postorreread.h"
 #include "data/formats.h"
 #include "data/datamodule.h"
 #include "data/transaction.h"
@@ -229,15 +230,10 @@ void ParametersTab::Button4Click()
         q->open();
     m_waiters->model()->saveRow();
     q->insert();
-    try {
-        q->setField(QStringLiteral("Oficianti"), name);
-        q->setField(QStringLiteral("mdgomareoba"), AdminRules::ActiveState);
-        q->post();
-    } catch (...) {
-        // The row was not written: read the list again rather than keep it half-made.
-        q->reopen();
-        throw;
-    }
+    q->setField(QStringLiteral("Oficianti"), name);
+    q->setField(QStringLiteral("mdgomareoba"), AdminRules::ActiveState);
+    // A refused row is not kept half-made: the list is read again.
+    postOrReread(q, [q] { q->reopen(); });
     Messages::show(name + AdminRules::ActivatedSuffix, this);
     q->reopen();
     Edit1->clear();
@@ -260,16 +256,13 @@ void ParametersTab::Button5Click()
     if (!s->isOpen())
         s->open();
     s->edit();
-    try {
-        s->setField(QStringLiteral("Tables"), tables);
-        s->setField(QStringLiteral("momsaxureoba"), percent);
-        s->post();
-    } catch (...) {
-        // Nobody may read the unsaved values as the settings: read the row again.
+    s->setField(QStringLiteral("Tables"), tables);
+    s->setField(QStringLiteral("momsaxureoba"), percent);
+    // Nobody may read unsaved values as the settings: a refused row is read again.
+    postOrReread(s, [s] {
         s->cancel();
         s->reopen();
-        throw;
-    }
+    });
     Messages::show(AdminRules::SavedText, this);
 }
 
@@ -279,7 +272,7 @@ void ParametersTab::SpeedButton13Click()
     {
         // Under the lock of order numbering, so that no order is drawn half-way.
         Transaction tx;
-        tx.lockAll(QStringLiteral("Parametres"));
+        tx.lockOrderNumbering();
         s->reopen();
         s->edit();
         try {
@@ -343,17 +336,12 @@ void ParametersTab::Button9Click()
         return;
     }
     q->insert();
-    try {
-        q->setField(QStringLiteral("Dasaxeleba"), name);
-        q->setField(QStringLiteral("tipi"), type);
-        q->setField(QStringLiteral("gasayidi"), price);
-        q->setField(QStringLiteral("momwodebeli"), AdminRules::NoSupplier);
-        q->post();
-    } catch (...) {
-        // No half-made row may wait in the grid to be saved later.
-        q->reopen();
-        throw;
-    }
+    q->setField(QStringLiteral("Dasaxeleba"), name);
+    q->setField(QStringLiteral("tipi"), type);
+    q->setField(QStringLiteral("gasayidi"), price);
+    q->setField(QStringLiteral("momwodebeli"), AdminRules::NoSupplier);
+    // No half-made row may wait in the grid to be saved later.
+    postOrReread(q, [q] { q->reopen(); });
     Edit9->clear();
     Edit10->clear();
     ComboBox4->setEditText(QString());

@@ -1,5 +1,6 @@
 #include "billing/billprintout.h"
 #include "office/spreadsheet.h"
+#include "data/datamodule.h"
 #include "data/formats.h"
 #include "data/money.h"
 
@@ -43,7 +44,7 @@ BillPrintout::Totals BillPrintout::totals(const Order& order)
     Totals t;
     for (const Line& line : order.lines)
         t.sum += line.sulfasi;
-    t.service = order.serviceApplied ? order.servicePercent * (t.sum / 100) : 0;
+    t.service = order.serviceApplied ? TDM::serviceCharge(t.sum, order.servicePercent) : 0;
     t.total = t.sum + t.service;
     return t;
 }

@@ -132,11 +132,7 @@ QWidget* FiscalExchange::indicatorWindow() const
 {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return nullptr;
-    QWidget* window = m_window;
-    if (!window)
-        window = QApplication::activeModalWidget();
-    if (!window)
-        window = QApplication::activeWindow();
+    QWidget* window = m_window ? m_window.data() : WaitIndicator::frontWindow();
     return window && window->isVisible() ? window : nullptr;
 }
 

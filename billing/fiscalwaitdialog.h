@@ -1,16 +1,15 @@
 #pragma once
 
-#include <QDialog>
+#include "app/shell/waitindicator.h"
+
 #include <chrono>
 
 class QLabel;
 class QProgressBar;
 
-// The small window shown while the fiscal printer driver's answer is awaited:
-// application-modal, so nothing else can be clicked meanwhile, with the seconds
-// left. It has no buttons and cannot be closed by the user; the exchange removes
-// it when the wait ends.
-class FiscalWaitDialog : public QDialog
+// The wait indicator shown while the fiscal printer driver's answer is awaited,
+// with the seconds left. The exchange removes it when the wait ends.
+class FiscalWaitDialog : public WaitIndicator
 {
     Q_OBJECT
 
@@ -25,10 +24,4 @@ public:
 
     QLabel* Label1;
     QProgressBar* ProgressBar1;
-
-public Q_SLOTS:
-    void reject() override;  // Escape does not end the wait
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 };

@@ -146,9 +146,27 @@ double TDM::servicePercent() const
     return setting->asFloat(QStringLiteral("momsaxureoba"));
 }
 
+void TDM::addToStock(qint64 item, Money amount)
+{
+    NamedStatement* stock = statement(QStringLiteral("kerdzebi_nashtis_cvlileba"));
+    stock->setParam(QStringLiteral("Q"), amount.toSqlText());
+    stock->setParam(QStringLiteral("ID"), QString::number(item));
+    stock->execute();
+}
+
+double TDM::serviceCharge(double sum, double percent)
+{
+    return sum / 100.0 * percent;
+}
+
+double TDM::withServiceCharge(double sum, double percent)
+{
+    return serviceCharge(sum, percent) + sum;
+}
+
 Money TDM::totalWithService(double sum, double percent)
 {
-    return Money::fromDoubleHalfEven(sum / 100.0 * percent + sum);
+    return Money::fromDoubleHalfEven(withServiceCharge(sum, percent));
 }
 
 void TDM::addComputedFields()
@@ -169,8 +187,7 @@ void TDM::addComputedFields()
             // The line total is rounded to four decimals before its own service is
             // added; the sum is rounded once more only to fit four decimals.
             const double c = Money::fromDoubleHalfEven(fieldAt(q, row, "Raodenoba") * fieldAt(q, row, "GFASI")).toDouble();
-            const double m = fieldAt(q, row, "momsaxureoba");
-            return QVariant::fromValue(Money::fromDoubleHalfEven(c + c / 100.0 * m));
+            return QVariant::fromValue(totalWithService(c, fieldAt(q, row, "momsaxureoba")));
         },
         D::Money);
     History_shekvetebi->addComputedField(

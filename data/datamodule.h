@@ -100,6 +100,15 @@ public:
     void History_shekvetebiBeforeOpen();
     void shekvetebi_sDataChange();
 
+    // Adds `amount` to the item's stock as stored now (negative for a sale), by
+    // relative update, so that two stations changing one item at once both count;
+    // nothing for a removed item. Runs inside the caller's transaction.
+    void addToStock(qint64 item, Money amount);
+
+    // The service charge of P percent on the sum S: S / 100 * P, unrounded.
+    static double serviceCharge(double sum, double percent);
+    // The sum with its service charge: S / 100 * P + S, unrounded.
+    static double withServiceCharge(double sum, double percent);
     // The order total with the service charge: S / 100 * P + S, four decimals,
     // halves to even (sum_shekvetebi.sum_PR).
     static Money totalWithService(double sum, double percent);

@@ -97,3 +97,8 @@ void Transaction::lockAll(const QString& table)
     if (!q.exec(QStringLiteral("select ID from %1 for update").arg(table)))
         throw DbError(q.lastError().text());
 }
+
+void Transaction::lockOrderNumbering()
+{
+    lockAll(QStringLiteral("Parametres"));
+}

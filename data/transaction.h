@@ -30,6 +30,10 @@ public:
     // Locks every row of `table` (the one settings row serves as the lock of
     // order numbering).
     void lockAll(const QString& table);
+    // Takes the lock of order numbering: the settings row (Parametres), which
+    // every station drawing or moving an order number waits for. SQLite holds
+    // it already, from BEGIN IMMEDIATE; PostgreSQL takes it by SELECT ... FOR UPDATE.
+    void lockOrderNumbering();
     // Locks the rows of `table` whose integer `column` equals `value`.
     void lockWhere(const QString& table, const QString& column, qint64 value);
 

@@ -59,19 +59,6 @@ QPixmap tablePicture(bool busy)
 
 }  // namespace
 
-TablePicture::TablePicture(QWidget* parent) : QLabel(parent)
-{
-    setCursor(Qt::PointingHandCursor);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
-}
-
-void TablePicture::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        Q_EMIT clicked();
-    QLabel::mouseReleaseEvent(event);
-}
-
 QPixmap FloorPlan::freeTablePicture()
 {
     static const QPixmap pm = tablePicture(false);
@@ -138,7 +125,7 @@ void FloorPlan::Button1Click()
     // on an empty table list never both add the same table.
     {
         Transaction tx;
-        tx.lockRow(QStringLiteral("Parametres"), m_dm->setting->asInteger(QStringLiteral("ID")));
+        tx.lockOrderNumbering();
         NamedQuery* all = m_dm->Tables;
         all->reopen();
         QSet<qint64> present;

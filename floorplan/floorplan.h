@@ -1,5 +1,7 @@
 #pragma once
 
+#include "floorplan/tablepicture.h"
+
 #include <QLabel>
 #include <QPixmap>
 #include <QSet>
@@ -9,22 +11,6 @@ class QPushButton;
 class QScrollArea;
 class QToolButton;
 class TDM;
-
-// A table picture on the floor plan: its name is "img" + the table number and
-// its hint the number as text.
-class TablePicture : public QLabel
-{
-    Q_OBJECT
-
-public:
-    explicit TablePicture(QWidget* parent = nullptr);
-
-Q_SIGNALS:
-    void clicked();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
-};
 
 // The order tab: one picture per table, free or busy, laid out in rows in a
 // scrollable area; a click on a picture opens the order window for that table.

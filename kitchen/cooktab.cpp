@@ -3,8 +3,8 @@
 #include "app/shell/linestates.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "app/shell/postorreread.h"
 #include "data/clock.h"
-#include "data/dberror.h"
 #include "data/datamodule.h"
 
 #include <QComboBox>
@@ -242,16 +242,13 @@ void CookTab::Splitter2Moved()
 
 void CookTab::postAndReread(NamedQuery* list)
 {
-    try {
-        list->post();
-    } catch (const DbError&) {
-        // Another station changed the line since it was read (a waiter closed it,
-        // another cook took it): nothing is overwritten; show the lines as they are now.
+    // Another station may have changed the line since it was read (a waiter closed
+    // it, another cook took it): nothing is overwritten; show the lines as they are now.
+    postOrReread(list, [&] {
         list->cancel();
         m_dm->Povari_left->reopen();
         m_dm->povari_right->reopen();
-        throw;
-    }
+    });
     m_dm->Povari_left->reopen();
     m_dm->povari_right->reopen();
 }

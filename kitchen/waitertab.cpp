@@ -3,8 +3,8 @@
 #include "app/shell/linestates.h"
 #include "app/shell/shared.h"
 #include "kitchen/cooktab.h"
-#include "data/dberror.h"
 #include "app/shell/ui.h"
+#include "app/shell/postorreread.h"
 #include "data/datamodule.h"
 
 #include <QComboBox>
@@ -116,13 +116,10 @@ void WaiterTab::DBGrid12CellClick(int column)
         return;
     list->edit();
     list->setField(QStringLiteral("STATUSI"), LineState::ClosedByWaiter);
-    try {
-        list->post();
-    } catch (const DbError&) {
-        // A cook changed the line meanwhile: keep the cook's state and show the list as it is now.
+    // A cook may have changed the line meanwhile: keep the cook's state and show the list as it is now.
+    postOrReread(list, [list] {
         list->cancel();
         list->reopen();
-        throw;
-    }
+    });
     // The list is not re-read: the row stays where it is, now sky blue.
 }

@@ -1,9 +1,9 @@
 #include "office/officethread.h"
+#include "app/shell/waitindicator.h"
 
 #include <QApplication>
 #include <QEventLoop>
 #include <QPointer>
-#include <QProgressDialog>
 #include <QThread>
 #include <QTimer>
 #include <condition_variable>
@@ -160,23 +160,15 @@ void OfficeThread::waitPainting(const std::shared_ptr<Task>& task)
     task->loop = &loop;
 
     // The wait indicator, over the window in front, while the office is starting.
-    std::unique_ptr<QProgressDialog> indicator;
+    std::unique_ptr<WaitIndicator> indicator;
     const bool windows = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
     auto follow = [&] {
         if (!windows)
             return;
         if (m_starting && !indicator) {
-            QWidget* over = QApplication::activeModalWidget();
-            if (!over)
-                over = QApplication::activeWindow();
-            indicator = std::make_unique<QProgressDialog>(StartingText, QString(), 0, 0, over);
-            indicator->setObjectName(QStringLiteral("OfficeStarting"));
-            indicator->setWindowTitle(QApplication::applicationDisplayName());
-            indicator->setWindowModality(Qt::ApplicationModal);
-            indicator->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-            indicator->setMinimumDuration(0);
-            indicator->setAutoClose(false);
-            indicator->setAutoReset(false);
+            indicator = std::make_unique<WaitIndicator>(QStringLiteral("OfficeStarting"),
+                                                        QApplication::applicationDisplayName(), StartingText, 0,
+                                                        WaitIndicator::frontWindow());
             indicator->show();
         } else if (!m_starting && indicator) {
             indicator.reset();

@@ -30,15 +30,6 @@ void logRow(TDM& dm, qint64 item, const QString& name, double quantity, const QS
     log->post();
 }
 
-// Adds `amount` to the item's stock as stored now; nothing for a removed item.
-void addToStock(TDM& dm, qint64 item, Money amount)
-{
-    NamedStatement* stock = dm.statement(QStringLiteral("kerdzebi_nashtis_cvlileba"));
-    stock->setParam(QStringLiteral("Q"), amount.toSqlText());
-    stock->setParam(QStringLiteral("ID"), QString::number(item));
-    stock->execute();
-}
-
 // After a rollback: show what the database holds, not what was undone.
 void reread(TDM& dm)
 {
@@ -63,9 +54,9 @@ bool Corrections::deleteLine(TDM& dm, const QString& tableText)
     bool freed = false;
     try {
         Transaction tx;
-        tx.lockAll(QStringLiteral("Parametres"));
+        tx.lockOrderNumbering();
         logRow(dm, item, name, quantity, tableText, order, RaqnaDeleted);
-        addToStock(dm, item, Money::fromDoubleHalfEven(quantity));
+        dm.addToStock(item, Money::fromDoubleHalfEven(quantity));
         lines->remove();
         // Whether it was the last line is asked of the database: another station
         // may have added a dish to this order since the window read it.
@@ -108,7 +99,7 @@ void Corrections::changeQuantity(TDM& dm, const QString& tableText, const QStrin
         lines->edit();
         lines->setField(QStringLiteral("Raodenoba"), newQuantity.toDouble());
         lines->post();
-        addToStock(dm, item, oldQuantity - newQuantity);
+        dm.addToStock(item, oldQuantity - newQuantity);
         tx.commit();
     } catch (...) {
         reread(dm);
@@ -137,7 +128,7 @@ void Corrections::moveOrder(TDM& dm, const QString& oldTableText, qint64 orderNu
     try {
         Transaction tx;
         // The same lock as opening an order: no station opens the target meanwhile.
-        tx.lockAll(QStringLiteral("Parametres"));
+        tx.lockOrderNumbering();
         table->reopen({{QStringLiteral("TB"), targetTable}});
         if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) == 1)
             throw InputError(QStringLiteral("მაგიდა № %1 უკვე დაკავებულია! შეკვეთა არ გადავიდა.").arg(targetTable));

@@ -61,7 +61,7 @@ OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const 
         Transaction tx;
         // The settings row is the lock of order numbering: every station opening or
         // adding to an order waits here, then reads the counter and the table afresh.
-        tx.lockAll(QStringLiteral("Parametres"));
+        tx.lockOrderNumbering();
         occupancy->reopen({{QStringLiteral("TB"), tableText}});
         setting->reopen();
 
@@ -106,10 +106,7 @@ OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const 
         lines->post();
 
         // The stock drops by the quantity, relative to what is stored now.
-        NamedStatement* stock = dm.statement(QStringLiteral("kerdzebi_nashtis_cvlileba"));
-        stock->setParam(QStringLiteral("Q"), (-*stockQuantity).toSqlText());
-        stock->setParam(QStringLiteral("ID"), QString::number(itemId));
-        stock->execute();
+        dm.addToStock(itemId, -*stockQuantity);
         tx.commit();
     } catch (...) {
         // Nothing was written: read the counter, the table and the lines again so

@@ -1,4 +1,5 @@
 #include "reports/excellgo.h"
+#include "app/shell/waitindicator.h"
 #include "office/cellref.h"
 #include "office/spreadsheet.h"
 #include "data/namedquery.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProgressDialog>
 #include <memory>
 
 namespace {
@@ -35,16 +35,9 @@ public:
             if (m_clock.elapsed() < ProgressAfterMs ||
                 !qobject_cast<QApplication*>(QCoreApplication::instance()))
                 return;
-            QWidget* over = QApplication::activeModalWidget();
-            if (!over)
-                over = QApplication::activeWindow();
-            m_dialog = std::make_unique<QProgressDialog>(ExportingText, QString(), 0, m_rows, over);
-            m_dialog->setObjectName(QStringLiteral("ExportProgress"));
-            m_dialog->setWindowTitle(QApplication::applicationDisplayName());
-            m_dialog->setWindowModality(Qt::ApplicationModal);
-            m_dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-            m_dialog->setMinimumDuration(0);
-            m_dialog->setAutoClose(false);
+            m_dialog = std::make_unique<WaitIndicator>(QStringLiteral("ExportProgress"),
+                                                       QApplication::applicationDisplayName(), ExportingText, m_rows,
+                                                       WaitIndicator::frontWindow());
             m_dialog->show();
         }
         m_dialog->setValue(done);
@@ -53,7 +46,7 @@ public:
 private:
     int m_rows;
     QElapsedTimer m_clock;
-    std::unique_ptr<QProgressDialog> m_dialog;
+    std::unique_ptr<WaitIndicator> m_dialog;
 };
 
 }  // namespace

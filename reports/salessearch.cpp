@@ -74,7 +74,7 @@ SalesSearch::Totals SalesSearch::run(const Filter& f)
                 const double gq = number(g) * qd;
                 takings.add(gq);
                 if (!m.isNull()) {
-                    withService.add(gq + gq / 100 * number(m));
+                    withService.add(TDM::withServiceCharge(gq, number(m)));
                     ratedTakings += gq;
                 }
             }

@@ -5,9 +5,9 @@
 #include "app/shell/messages.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
+#include "app/shell/postorreread.h"
 #include "reports/excellgo.h"
 #include "data/datasource.h"
-#include "data/dberror.h"
 #include "data/formats.h"
 #include "data/datamodule.h"
 #include "stock/receiving.h"
@@ -250,15 +250,12 @@ bool CreditTab::savePaidAmount()
     ledger->moveTo(row);
     ledger->edit();
     ledger->setField(QStringLiteral("shettanxa"), amount->toDouble());
-    try {
-        ledger->post();
-    } catch (const DbError&) {
-        // Another station paid or deleted this debt meanwhile: show what it wrote.
+    // Another station may have paid or deleted this debt meanwhile: show what it wrote.
+    postOrReread(ledger, [&] {
         ledger->cancel();
         ledger->refresh();
         m_dm->sum_nisia->reopen();
-        throw;
-    }
+    });
     return true;
 }
 

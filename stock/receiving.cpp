@@ -40,14 +40,6 @@ Money number(const QString& text)
     return *value;
 }
 
-void addToStock(TDM& dm, qint64 item, Money amount)
-{
-    NamedStatement* stock = dm.statement(QStringLiteral("kerdzebi_nashtis_cvlileba"));
-    stock->setParam(QStringLiteral("Q"), amount.toSqlText());
-    stock->setParam(QStringLiteral("ID"), QString::number(item));
-    stock->execute();
-}
-
 NamedQuery* openLedger(TDM& dm, const QString& supplier, const QString& document, const QDate& day)
 {
     dm.Nisia->reopen({{QStringLiteral("FN"), supplier},
@@ -137,7 +129,7 @@ void Receiving::record(TDM& dm, const ReceivedLine& in)
         lines->setField(QStringLiteral("tarigi"), short_dat(in.day.startOfDay()));
         lines->post();
 
-        addToStock(dm, in.item, quantity);
+        dm.addToStock(in.item, quantity);
         item->edit();
         item->setField(QStringLiteral("asagebi"), purchase.toDouble());
         item->setField(QStringLiteral("gasayidi"), sale.toDouble());
@@ -202,7 +194,7 @@ void Receiving::deleteCurrentLine(TDM& dm, const QDate& day)
     try {
         Transaction tx;
         tx.lockRow(QStringLiteral("kerdzebi"), item);
-        addToStock(dm, item, -quantity);
+        dm.addToStock(item, -quantity);
         lines->remove();
         NamedQuery* ledger = openLedger(dm, supplier, document, day);
         sums->reopen({{names[0], QStringLiteral("%")}, {names[1], supplier}, {names[2], document}, {names[3], day}});

@@ -49,7 +49,7 @@ private Q_SLOTS:
         TDM dm;
         {
             Transaction tx;
-            tx.lockAll(QStringLiteral("Parametres"));
+            tx.lockOrderNumbering();
             QCOMPARE(OrderEntry::nextOrderNumber(dm, counter), qint64(expected));
         }
         station = QSqlDatabase();
