@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TDel::TDel(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+TDel::TDel(TDM* dm, QWidget* parent)
+    : QDialog(parent), m_dm(dm)
 {
     setObjectName(QStringLiteral("Del"));
     setWindowTitle(QStringLiteral("წაშლა"));

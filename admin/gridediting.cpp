@@ -9,7 +9,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-GridEditing::GridEditing(DBGrid* grid, EditableQueryModel* model) : QObject(grid), m_grid(grid), m_model(model)
+GridEditing::GridEditing(DBGrid* grid, EditableQueryModel* model)
+    : QObject(grid), m_grid(grid), m_model(model)
 {
     grid->bind(model);
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed

@@ -51,7 +51,8 @@ bool inside(const QWidget* w, const QWidget* container)
 
 }  // namespace
 
-ParametersTab::ParametersTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+ParametersTab::ParametersTab(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     auto* grid = new QGridLayout(this);
     grid->setColumnStretch(0, 64);

@@ -26,24 +26,24 @@ public:
     void load();
 
     QGroupBox* GroupBox1;
-    DBGrid* DBGrid1;        // waiters
-    QLineEdit* Edit1;       // new waiter's name
-    QPushButton* Button4;   // "დამატება"
+    DBGrid* DBGrid1;       // waiters
+    QLineEdit* Edit1;      // new waiter's name
+    QPushButton* Button4;  // "დამატება"
     QGroupBox* GroupBox2;
-    QLineEdit* magraod;     // number of tables
-    QLineEdit* mompr;       // service %
-    QPushButton* Button5;   // "Save"
+    QLineEdit* magraod;    // number of tables
+    QLineEdit* mompr;      // service %
+    QPushButton* Button5;  // "Save"
     QGroupBox* GroupBox4;
-    QLineEdit* Edit12;      // the maintenance key
+    QLineEdit* Edit12;           // the maintenance key
     QToolButton* SpeedButton13;  // "Reset"
     QToolButton* SpeedButton3;   // "SOS"
-    QWidget* Panel4;        // the menu catalogue
+    QWidget* Panel4;             // the menu catalogue
     DBGrid* DBGrid3;
-    QLineEdit* Edit9;       // new item's name
-    QComboBox* ComboBox4;   // new item's type
-    QLineEdit* Edit10;      // new item's price
-    QPushButton* Button9;   // "დამატება"
-    QPushButton* Button6;   // hidden: fills the settings boxes
+    QLineEdit* Edit9;      // new item's name
+    QComboBox* ComboBox4;  // new item's type
+    QLineEdit* Edit10;     // new item's price
+    QPushButton* Button9;  // "დამატება"
+    QPushButton* Button6;  // hidden: fills the settings boxes
 
     void Button6Click();
     void Button4Click();

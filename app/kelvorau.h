@@ -37,11 +37,11 @@ public:
     QWidget* TabSheet10;  // cook
     QWidget* TabSheet11;  // waiter
     QTabWidget* PageControl2;
-    QWidget* TabSheet4;   // sales
-    QWidget* TabSheet6;   // receiving report
-    QWidget* TabSheet7;   // warehouse
-    QWidget* TabSheet8;   // consignment
-    QWidget* TabSheet9;   // deletions
+    QWidget* TabSheet4;  // sales
+    QWidget* TabSheet6;  // receiving report
+    QWidget* TabSheet7;  // warehouse
+    QWidget* TabSheet8;  // consignment
+    QWidget* TabSheet9;  // deletions
     QTimer* Timer1;
 
     FloorPlan* floorPlan = nullptr;

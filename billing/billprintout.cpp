@@ -52,15 +52,12 @@ BillPrintout::Totals BillPrintout::totals(const Order& order)
 QString BillPrintout::formulaJ(int row, const QString& divisor)
 {
     const QString r = QString::number(row);
-    return QStringLiteral("=IF((IF(H") + r + QStringLiteral(">0,E") + r + QStringLiteral("/") + divisor +
-           QStringLiteral(",E") + r + QStringLiteral("))>0,(IF(H") + r + QStringLiteral(">0,E") + r +
-           QStringLiteral("/") + divisor + QStringLiteral(",E") + r + QStringLiteral(")),\"\")");
+    return QStringLiteral("=IF((IF(H") + r + QStringLiteral(">0,E") + r + QStringLiteral("/") + divisor + QStringLiteral(",E") + r + QStringLiteral("))>0,(IF(H") + r + QStringLiteral(">0,E") + r + QStringLiteral("/") + divisor + QStringLiteral(",E") + r + QStringLiteral(")),\"\")");
 }
 
 QString BillPrintout::serviceCaption(const Order& order)
 {
-    return ServiceText + (order.serviceApplied ? Formats::general(order.servicePercent) + QStringLiteral("%")
-                                               : QStringLiteral("0%"));
+    return ServiceText + (order.serviceApplied ? Formats::general(order.servicePercent) + QStringLiteral("%") : QStringLiteral("0%"));
 }
 
 bool BillPrintout::print(Spreadsheet& office, const QString& templatePath, const Order& order,

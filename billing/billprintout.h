@@ -22,12 +22,12 @@ inline const QString ThanksText = QStringLiteral("მადლობთ რო�
 // One line of the order (a row of `shekvet`).
 struct Line
 {
-    qint64 Kerdzi_N = 0;  // menu item number
-    QString Kerdzi_DAS;   // name
+    qint64 Kerdzi_N = 0;   // menu item number
+    QString Kerdzi_DAS;    // name
     double Raodenoba = 0;  // quantity
-    double GFASI = 0;     // sale price
-    double sulfasi = 0;   // line total
-    qint64 USERNUM = 0;   // order number
+    double GFASI = 0;      // sale price
+    double sulfasi = 0;    // line total
+    qint64 USERNUM = 0;    // order number
 };
 
 struct Order
@@ -40,9 +40,9 @@ struct Order
 
 struct Totals
 {
-    double sum = 0;     // S, the lines' totals
+    double sum = 0;      // S, the lines' totals
     double service = 0;  // the service charge on S
-    double total = 0;   // the bill total
+    double total = 0;    // the bill total
 };
 
 // The template beside the program's executable.

@@ -40,11 +40,13 @@ void waitUntil(const QElapsedTimer& clock, qint64 due, bool indicatorShown)
 
 }  // namespace
 
-FiscalExchange::FiscalExchange() : FiscalExchange(Timing{})
+FiscalExchange::FiscalExchange()
+    : FiscalExchange(Timing{})
 {
 }
 
-FiscalExchange::FiscalExchange(Timing timing, Indicator indicator) : m_timing(timing), m_indicator(indicator)
+FiscalExchange::FiscalExchange(Timing timing, Indicator indicator)
+    : m_timing(timing), m_indicator(indicator)
 {
     if (m_timing.checks < 1)
         m_timing.checks = 1;

@@ -38,7 +38,8 @@ public:
     // The wait indicator: a small modal window counting down the seconds left.
     // Automatic shows it when there is a visible window to hold it (the one
     // given to setWindow(), or else the active modal or active window).
-    enum class Indicator { Automatic, Hidden };
+    enum class Indicator { Automatic,
+                           Hidden };
 
     FiscalExchange();  // the driver's timing, as the program uses it
     explicit FiscalExchange(Timing timing, Indicator indicator = Indicator::Automatic);

@@ -7,7 +7,8 @@
 // and its SQL text.
 struct CatalogueEntry
 {
-    enum Kind { Query, Statement };
+    enum Kind { Query,
+                Statement };
     const char* name;
     Kind kind;
     const char* table;

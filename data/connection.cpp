@@ -9,7 +9,7 @@
 namespace {
 QString g_dataLinkPath;
 constexpr int BusyTimeoutMs = 15000;
-}
+}  // namespace
 
 void Connection::setDataLinkPath(const QString& path)
 {

@@ -174,7 +174,9 @@ QString DataLink::toText() const
         line = QStringLiteral("Provider=SQLite;Data Source=%1").arg(quoted(dataSource));
     } else {
         line = QStringLiteral("Provider=PostgreSQL;Host=%1;Port=%2;Database=%3;User ID=%4")
-                   .arg(quoted(host)).arg(port).arg(quoted(database), quoted(user));
+                   .arg(quoted(host))
+                   .arg(port)
+                   .arg(quoted(database), quoted(user));
         if (!password.isEmpty())
             line += QStringLiteral(";Password=%1").arg(quoted(password));
     }

@@ -5,7 +5,8 @@
 // What "kavshiri.udl" says: which engine, and where the database is.
 struct DataLink
 {
-    enum class Provider { SQLite, PostgreSQL };
+    enum class Provider { SQLite,
+                          PostgreSQL };
 
     Provider provider = Provider::SQLite;
     QString dataSource;  // SQLite: the database file, absolute

@@ -23,7 +23,8 @@ NamedQuery::Compute product(const char* a, const char* b)
 
 }  // namespace
 
-TDM::TDM(QObject* parent) : QObject(parent)
+TDM::TDM(QObject* parent)
+    : QObject(parent)
 {
     setObjectName(QStringLiteral("DM"));
     for (const CatalogueEntry& e : catalogue()) {

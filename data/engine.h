@@ -1,3 +1,4 @@
 #pragma once
 
-enum class Engine { SQLite, PostgreSQL };
+enum class Engine { SQLite,
+                    PostgreSQL };

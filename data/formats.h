@@ -29,8 +29,8 @@ QString fixedTwo(double value);
 QString money(double value);
 QString money(Money value);
 
-QString date(const QDateTime& value);      // dd.MM.yyyy
-QString dateTime(const QDateTime& value);  // dd.MM.yyyy HH:mm
+QString date(const QDateTime& value);                 // dd.MM.yyyy
+QString dateTime(const QDateTime& value);             // dd.MM.yyyy HH:mm
 QString dateTimeWithSeconds(const QDateTime& value);  // dd.MM.yyyy HH:mm:ss
 // A day as a query parameter takes it: yyyy-MM-dd.
 QString isoDate(const QDate& value);

@@ -14,7 +14,12 @@ public:
     static constexpr std::int64_t Scale = 10000;
 
     constexpr Money() = default;
-    static constexpr Money fromRaw(std::int64_t raw) { Money m; m.m_raw = raw; return m; }
+    static constexpr Money fromRaw(std::int64_t raw)
+    {
+        Money m;
+        m.m_raw = raw;
+        return m;
+    }
     static Money fromInt(std::int64_t units) { return fromRaw(units * Scale); }
     // The nearest four-decimal amount, halves to even (how a float column is read as money).
     static Money fromDoubleHalfEven(double value);
@@ -37,8 +42,16 @@ public:
     Money operator+(Money o) const { return fromRaw(m_raw + o.m_raw); }
     Money operator-(Money o) const { return fromRaw(m_raw - o.m_raw); }
     Money operator-() const { return fromRaw(-m_raw); }
-    Money& operator+=(Money o) { m_raw += o.m_raw; return *this; }
-    Money& operator-=(Money o) { m_raw -= o.m_raw; return *this; }
+    Money& operator+=(Money o)
+    {
+        m_raw += o.m_raw;
+        return *this;
+    }
+    Money& operator-=(Money o)
+    {
+        m_raw -= o.m_raw;
+        return *this;
+    }
     constexpr auto operator<=>(const Money&) const = default;
 
 private:

@@ -28,8 +28,15 @@ class NamedQuery : public QObject
     Q_OBJECT
 
 public:
-    enum class State { Inactive, Browse, Edit, Insert };
-    enum class Display { Plain, Money, UpToTwoDecimals, Date, DateTime };
+    enum class State { Inactive,
+                       Browse,
+                       Edit,
+                       Insert };
+    enum class Display { Plain,
+                         Money,
+                         UpToTwoDecimals,
+                         Date,
+                         DateTime };
     using Compute = std::function<QVariant(const NamedQuery&, int row)>;
 
     // `table` names the table that edits are written back to; empty for a query
@@ -52,10 +59,14 @@ public:
     // One named parameter of a re-run; the value in the form setParam gives it.
     struct Param
     {
-        Param(const QString& name, const QString& value) : name(name), value(value) {}
-        Param(const QString& name, const char* value) : name(name), value(QString::fromUtf8(value)) {}
-        Param(const QString& name, qint64 value) : name(name), value(QString::number(value)) {}
-        Param(const QString& name, int value) : name(name), value(QString::number(value)) {}
+        Param(const QString& name, const QString& value)
+            : name(name), value(value) {}
+        Param(const QString& name, const char* value)
+            : name(name), value(QString::fromUtf8(value)) {}
+        Param(const QString& name, qint64 value)
+            : name(name), value(QString::number(value)) {}
+        Param(const QString& name, int value)
+            : name(name), value(QString::number(value)) {}
         Param(const QString& name, const QDate& day);
         QString name;
         QString value;
@@ -76,7 +87,7 @@ public:
     int recNo() const { return m_current; }  // -1 when there is no row
     void first();
     void last();
-    void next();   // past the last row sets eof
+    void next();  // past the last row sets eof
     void prior();
     bool eof() const { return m_eof; }
     void moveTo(int row);
@@ -93,11 +104,11 @@ public:
     // throws, and a query without rows reads empty values.
     QVariant value(const QString& field) const;
     bool isNull(const QString& field) const;
-    QString asString(const QString& field) const;     // empty value: ""
-    qint64 asInteger(const QString& field) const;     // empty value: 0
-    double asFloat(const QString& field) const;       // empty value: 0
-    Money asMoney(const QString& field) const;        // empty value: 0
-    QDateTime asDateTime(const QString& field) const; // empty value: the null date-time
+    QString asString(const QString& field) const;      // empty value: ""
+    qint64 asInteger(const QString& field) const;      // empty value: 0
+    double asFloat(const QString& field) const;        // empty value: 0
+    Money asMoney(const QString& field) const;         // empty value: 0
+    QDateTime asDateTime(const QString& field) const;  // empty value: the null date-time
 
     // Values of any row (no current-row move); for grids and computed fields.
     QVariant valueAt(int row, int field) const;

@@ -22,7 +22,6 @@ PGconn* PostgresRowReader::handle(const QSqlDatabase& db)
     return c;
 }
 
-
 namespace {
 
 // PostgreSQL type oids, as Qt's driver types them.
@@ -183,4 +182,3 @@ bool PostgresRowReader::read(QSqlDatabase& db, const SqlText& sqlText, Result* o
     out->rows = rows;
     return true;
 }
-

@@ -37,6 +37,6 @@ private:
 
     DataSource* m_source;
     QVector<Column> m_columns;
-    int m_rows = 0;  // what the view was last told
+    int m_rows = 0;       // what the view was last told
     int m_removing = -1;  // the row between beginRemoveRows and endRemoveRows
 };

@@ -19,7 +19,8 @@ public:
         QVariant newValue;
     };
 
-    explicit RowWriter(const QString& table) : m_table(table) {}
+    explicit RowWriter(const QString& table)
+        : m_table(table) {}
 
     // The table's spelling of a result field, or empty when the field is not
     // one of the table's own columns that may be written.

@@ -15,37 +15,21 @@ const std::vector<Table>& Schema::tables()
 {
     static const std::vector<Table> all = {
         {"busytable",
-         {{"ID", T::AutoNumber}, {"Busy", T::Integer}, {"OFICIANT", T::Text, 50},
-          {"TableNum", T::Integer}, {"USERNUM", T::Integer}, {"GadaxdiliTanxa", T::Money}}},
+         {{"ID", T::AutoNumber}, {"Busy", T::Integer}, {"OFICIANT", T::Text, 50}, {"TableNum", T::Integer}, {"USERNUM", T::Integer}, {"GadaxdiliTanxa", T::Money}}},
         {"Parametres",
-         {{"ID", T::AutoNumber}, {"Tables", T::Integer}, {"inctb", T::Integer},
-          {"momsaxureoba", T::Float}, {"dawesebuleba", T::Text, 50},
-          {"COMMAND", T::Text, 255}, {"ANSWER", T::Text, 255}}},
+         {{"ID", T::AutoNumber}, {"Tables", T::Integer}, {"inctb", T::Integer}, {"momsaxureoba", T::Float}, {"dawesebuleba", T::Text, 50}, {"COMMAND", T::Text, 255}, {"ANSWER", T::Text, 255}}},
         {"kerdzebi",
-         {{"ID", T::AutoNumber}, {"Dasaxeleba", T::Text, 50}, {"asagebi", T::Float},
-          {"gasayidi", T::Float}, {"tipi", T::Text, 50}, {"Field1", T::Text, 50},
-          {"raodenoba", T::Float}, {"momwodebeli", T::Text, 50}, {"prioriteti", T::Integer}}},
+         {{"ID", T::AutoNumber}, {"Dasaxeleba", T::Text, 50}, {"asagebi", T::Float}, {"gasayidi", T::Float}, {"tipi", T::Text, 50}, {"Field1", T::Text, 50}, {"raodenoba", T::Float}, {"momwodebeli", T::Text, 50}, {"prioriteti", T::Integer}}},
         {"OFICIANTI",
          {{"ID", T::AutoNumber}, {"Oficianti", T::Text, 255}, {"mdgomareoba", T::Text, 50}}},
         {"Shekvetebi",
-         {{"ID", T::AutoNumber}, {"Kerdzi_N", T::Integer}, {"Kerdzi_DAS", T::Text, 50},
-          {"AFASI", T::Float}, {"GFASI", T::Float}, {"Raodenoba", T::Float},
-          {"OFFICIANT", T::Text, 50}, {"Tarigi", T::DateTime}, {"STATUSI", T::Integer},
-          {"Starttime", T::DateTime}, {"endtime", T::DateTime}, {"povari", T::Integer},
-          {"TableNum", T::Integer}, {"momsaxureoba", T::Float}, {"USERNUM", T::Integer}}},
+         {{"ID", T::AutoNumber}, {"Kerdzi_N", T::Integer}, {"Kerdzi_DAS", T::Text, 50}, {"AFASI", T::Float}, {"GFASI", T::Float}, {"Raodenoba", T::Float}, {"OFFICIANT", T::Text, 50}, {"Tarigi", T::DateTime}, {"STATUSI", T::Integer}, {"Starttime", T::DateTime}, {"endtime", T::DateTime}, {"povari", T::Integer}, {"TableNum", T::Integer}, {"momsaxureoba", T::Float}, {"USERNUM", T::Integer}}},
         {"migeba",
-         {{"ID", T::AutoNumber}, {"ID_DAS", T::Integer}, {"Dasaxeleba", T::Text, 50},
-          {"asagebi", T::Float}, {"gasayidi", T::Float}, {"raodenoba", T::Float},
-          {"tipi", T::Text, 50}, {"momwSN", T::Text, 50}, {"momwFN", T::Text, 50},
-          {"sab_n", T::Text, 50}, {"tarigi", T::DateTime}}},
+         {{"ID", T::AutoNumber}, {"ID_DAS", T::Integer}, {"Dasaxeleba", T::Text, 50}, {"asagebi", T::Float}, {"gasayidi", T::Float}, {"raodenoba", T::Float}, {"tipi", T::Text, 50}, {"momwSN", T::Text, 50}, {"momwFN", T::Text, 50}, {"sab_n", T::Text, 50}, {"tarigi", T::DateTime}}},
         {"nisiebi",
-         {{"ID", T::AutoNumber}, {"SN", T::Text, 20}, {"FN", T::Text, 255},
-          {"whois", T::Text, 20}, {"nisia", T::Float}, {"shettanxa", T::Float},
-          {"tarigi", T::DateTime}, {"USERNUM", T::Text, 20}}},
+         {{"ID", T::AutoNumber}, {"SN", T::Text, 20}, {"FN", T::Text, 255}, {"whois", T::Text, 20}, {"nisia", T::Float}, {"shettanxa", T::Float}, {"tarigi", T::DateTime}, {"USERNUM", T::Text, 20}}},
         {"DELS",
-         {{"ID", T::AutoNumber}, {"KERid", T::Integer}, {"RAODENOBA", T::Float},
-          {"MAGIDA", T::Integer}, {"SHEKVETISN", T::Integer}, {"TARIGI", T::DateTime},
-          {"RAQNA", T::Text, 255}, {"das", T::Text, 255}}},
+         {{"ID", T::AutoNumber}, {"KERid", T::Integer}, {"RAODENOBA", T::Float}, {"MAGIDA", T::Integer}, {"SHEKVETISN", T::Integer}, {"TARIGI", T::DateTime}, {"RAQNA", T::Text, 255}, {"das", T::Text, 255}}},
         {"uplebebi",
          {{"ID", T::AutoNumber}, {"ganyofileba", T::Text, 100}, {"povari", T::Text, 100}}},
     };
@@ -89,8 +73,7 @@ QString columnSql(const Column& c, Engine engine)
     const bool pg = engine == Engine::PostgreSQL;
     switch (c.type) {
     case T::AutoNumber:
-        return name + (pg ? QStringLiteral(" serial primary key")
-                          : QStringLiteral(" integer primary key autoincrement"));
+        return name + (pg ? QStringLiteral(" serial primary key") : QStringLiteral(" integer primary key autoincrement"));
     case T::Integer:
         return name + QStringLiteral(" integer");
     case T::Float:
@@ -145,8 +128,8 @@ QStringList Schema::createStatements(Engine engine)
         // The queries apply `like` to integer columns ("USERNUM like :USR"); these
         // operators match the number's decimal text, as the queries expect.
         out << QStringLiteral(
-                   "create or replace function int_like_text(integer, text) returns boolean "
-                   "as 'select $1::text like $2' language sql immutable")
+            "create or replace function int_like_text(integer, text) returns boolean "
+            "as 'select $1::text like $2' language sql immutable")
             << QStringLiteral(
                    "create or replace function int_not_like_text(integer, text) returns boolean "
                    "as 'select $1::text not like $2' language sql immutable")

@@ -10,7 +10,12 @@
 // The nine tables of the database and how each engine stores their columns.
 namespace Schema {
 
-enum class ColumnType { AutoNumber, Integer, Float, Money, Text, DateTime };
+enum class ColumnType { AutoNumber,
+                        Integer,
+                        Float,
+                        Money,
+                        Text,
+                        DateTime };
 
 struct Column
 {

@@ -19,9 +19,15 @@
 class SnapshotColumn
 {
 public:
-    enum class Store { Integer, Float, Text, DateTime, Money, Variant };
+    enum class Store { Integer,
+                       Float,
+                       Text,
+                       DateTime,
+                       Money,
+                       Variant };
 
-    explicit SnapshotColumn(Store store = Store::Variant) : m_store(store) {}
+    explicit SnapshotColumn(Store store = Store::Variant)
+        : m_store(store) {}
 
     Store store() const { return m_store; }
     std::size_t size() const { return m_null.size(); }
@@ -31,8 +37,8 @@ public:
     // returns false, storing nothing, when the value does not belong in this
     // store as given; the caller then appends it as a QVariant.
     void appendNull();
-    bool appendInteger(std::int64_t value);  // Integer and Float stores
-    bool appendFloat(double value);          // Float store
+    bool appendInteger(std::int64_t value);         // Integer and Float stores
+    bool appendFloat(double value);                 // Float store
     bool appendUtf8(const char* text, int length);  // Text, DateTime and Money stores
     void set(std::size_t row, const QVariant& value);
     void remove(std::size_t row);

@@ -107,4 +107,3 @@ bool SqliteRowReader::read(QSqlDatabase& db, const SqlText& sqlText, Result* out
     out->rows = rows;
     return true;
 }
-

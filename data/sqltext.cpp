@@ -102,7 +102,8 @@ qsizetype likeFilterStart(bool eligibleStatement, QStringView before, QStringVie
 
 }  // namespace
 
-SqlText::SqlText(const QString& sql) : m_original(sql)
+SqlText::SqlText(const QString& sql)
+    : m_original(sql)
 {
     const qsizetype n = sql.size();
     bool inString = false;

@@ -31,7 +31,8 @@ public:
     // "<column> like :P" whose P is "%" becomes "<column> is not null": the same
     // rows (every non-null value matches "%"), without the engine turning each
     // value into text and matching it. Throws DbError for a date that is no date.
-    enum class Marks { Question, Numbered };
+    enum class Marks { Question,
+                       Numbered };
     struct Bound
     {
         QString text;
@@ -49,8 +50,8 @@ private:
     // Per placeholder: where in the piece before it the "<column> like" starts
     // when that filter may become "is not null", else -1.
     QList<qsizetype> m_likeFrom;
-    QStringList m_order;              // lower-case name of each placeholder, in order
-    QHash<QString, QString> m_spelled; // lower-case -> as written
-    QHash<QString, QString> m_values;  // lower-case -> value
-    QSet<QString> m_dateParams;        // lower-case names compared with a date-time column
+    QStringList m_order;                // lower-case name of each placeholder, in order
+    QHash<QString, QString> m_spelled;  // lower-case -> as written
+    QHash<QString, QString> m_values;   // lower-case -> value
+    QSet<QString> m_dateParams;         // lower-case names compared with a date-time column
 };

@@ -16,9 +16,11 @@ bool knownName(const QString& table, const QString& column)
 }
 }  // namespace
 
-Transaction::Transaction() : Transaction(Connection::database()) {}
+Transaction::Transaction()
+    : Transaction(Connection::database()) {}
 
-Transaction::Transaction(QSqlDatabase db) : m_db(db), m_engine(Connection::engineOf(db))
+Transaction::Transaction(QSqlDatabase db)
+    : m_db(db), m_engine(Connection::engineOf(db))
 {
     if (g_open.contains(m_db.connectionName()))
         throw DbError(QStringLiteral("ტრანზაქცია უკვე დაწყებულია"));

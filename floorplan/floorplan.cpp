@@ -71,7 +71,8 @@ QPixmap FloorPlan::busyTablePicture()
     return pm;
 }
 
-FloorPlan::FloorPlan(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+FloorPlan::FloorPlan(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     setObjectName(QStringLiteral("FloorPlan"));
     auto* layout = new QVBoxLayout(this);

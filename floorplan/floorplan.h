@@ -25,10 +25,10 @@ public:
     QScrollArea* ScrollBox1;
     QWidget* area;  // the scroll area's contents
     TablePicture* img1;
-    QLabel* Label1;         // the number of the last table opened
-    QPushButton* Button1;   // hidden: completes the occupancy rows, builds the pictures
-    QPushButton* Button2;   // "Refresh"
-    QPushButton* Button3;   // hidden: the main window's pick lists
+    QLabel* Label1;             // the number of the last table opened
+    QPushButton* Button1;       // hidden: completes the occupancy rows, builds the pictures
+    QPushButton* Button2;       // "Refresh"
+    QPushButton* Button3;       // hidden: the main window's pick lists
     QToolButton* SpeedButton1;  // holds the busy-table picture
     QToolButton* SpeedButton2;  // holds the free-table picture
 

@@ -2,7 +2,8 @@
 
 #include <QMouseEvent>
 
-TablePicture::TablePicture(QWidget* parent) : QLabel(parent)
+TablePicture::TablePicture(QWidget* parent)
+    : QLabel(parent)
 {
     setCursor(Qt::PointingHandCursor);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);

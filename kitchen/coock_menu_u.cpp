@@ -4,7 +4,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-Tcoock_menu::Tcoock_menu(QWidget* parent) : QDialog(parent)
+Tcoock_menu::Tcoock_menu(QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("coock_menu"));
     setFixedSize(337, 304);

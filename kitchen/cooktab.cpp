@@ -17,7 +17,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-CookTab::CookTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+CookTab::CookTab(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -21,10 +21,10 @@ public:
     explicit CookTab(TDM* dm, QWidget* parent = nullptr);
 
     QWidget* Panel13;
-    QComboBox* ComboBox11;  // the cook
-    QComboBox* ComboBox13;  // department filter of the queue
-    QComboBox* ComboBox12;  // department filter of the work list
-    QPushButton* Button18;  // "Refresh" and the countdown
+    QComboBox* ComboBox11;       // the cook
+    QComboBox* ComboBox13;       // department filter of the queue
+    QComboBox* ComboBox12;       // department filter of the work list
+    QPushButton* Button18;       // "Refresh" and the countdown
     QToolButton* SpeedButton10;  // holds the cook picture
     QToolButton* SpeedButton11;  // holds the finish-flag picture
     QSplitter* Splitter2;

@@ -16,7 +16,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-WaiterTab::WaiterTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+WaiterTab::WaiterTab(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -19,10 +19,10 @@ public:
     explicit WaiterTab(TDM* dm, QWidget* parent = nullptr);
 
     QWidget* Panel16;
-    QComboBox* ComboBox8;   // the waiter
-    QComboBox* ComboBox10;  // the table
+    QComboBox* ComboBox8;        // the waiter
+    QComboBox* ComboBox10;       // the table
     QToolButton* SpeedButton12;  // "ფილტრი"
-    QPushButton* Button19;  // hidden: reloads the waiter selector
+    QPushButton* Button19;       // hidden: reloads the waiter selector
     DBGrid* DBGrid12;
 
     // Reloads the waiter selector from oficianti (the tab's opening).

@@ -17,7 +17,7 @@ struct OfficeThread::Task
 {
     std::function<void()> job;
     std::exception_ptr error;
-    bool done = false;          // under the worker's mutex
+    bool done = false;           // under the worker's mutex
     QEventLoop* loop = nullptr;  // touched on the user-interface thread only
 };
 
@@ -26,7 +26,8 @@ struct OfficeThread::Task
 class OfficeThread::Worker : public QThread
 {
 public:
-    explicit Worker(QObject* notifier) : m_notifier(notifier) { setObjectName(QStringLiteral("office")); }
+    explicit Worker(QObject* notifier)
+        : m_notifier(notifier) { setObjectName(QStringLiteral("office")); }
 
     void post(std::shared_ptr<Task> task)
     {
@@ -108,7 +109,8 @@ private:
     bool m_stopping = false;
 };
 
-OfficeThread::OfficeThread() : m_notifier(std::make_unique<QObject>())
+OfficeThread::OfficeThread()
+    : m_notifier(std::make_unique<QObject>())
 {
     m_worker = std::make_unique<Worker>(m_notifier.get());
     m_worker->start();
@@ -135,8 +137,7 @@ void OfficeThread::run(const std::function<void()>& job, Wait wait)
     m_worker->post(task);
 
     QCoreApplication* app = QCoreApplication::instance();
-    const bool painting = wait == Wait::Painting && app && QThread::currentThread() == app->thread() &&
-                          m_notifier->thread() == app->thread();
+    const bool painting = wait == Wait::Painting && app && QThread::currentThread() == app->thread() && m_notifier->thread() == app->thread();
     if (painting)
         waitPainting(task);
     else

@@ -26,7 +26,8 @@ public:
     OfficeThread(const OfficeThread&) = delete;
     OfficeThread& operator=(const OfficeThread&) = delete;
 
-    enum class Wait { Painting, Blocking };
+    enum class Wait { Painting,
+                      Blocking };
 
     // Runs `job` on the office thread and returns once it has ended, throwing what
     // it threw. Painting waits in a local event loop when called on the

@@ -8,7 +8,8 @@
 class SpreadsheetError : public std::runtime_error
 {
 public:
-    explicit SpreadsheetError(const QString& text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    explicit SpreadsheetError(const QString& text)
+        : std::runtime_error(text.toStdString()), m_text(text) {}
     const QString& text() const { return m_text; }
 
 private:

@@ -123,8 +123,7 @@ void UnoOffice::Private::startOffice()
             // The office's own bootstrap files name the type libraries; set for this
             // process only, not through its environment.
             rtl::Bootstrap::set(OUString("URE_BOOTSTRAP"),
-                                ou(QStringLiteral("vnd.sun.star.pathname:") + OfficeProgram +
-                                   QStringLiteral("/fundamentalrc")));
+                                ou(QStringLiteral("vnd.sun.star.pathname:") + OfficeProgram + QStringLiteral("/fundamentalrc")));
             local = cppu::defaultBootstrap_InitialComponentContext(
                 ou(QUrl::fromLocalFile(OfficeProgram + QStringLiteral("/unorc")).toString()));
         }
@@ -140,8 +139,8 @@ void UnoOffice::Private::startOffice()
     }
     // A pipe (a local socket) is the office's only way in; its name is ours alone.
     pipe = QStringLiteral("kelvora-%1-%2")
-                             .arg(QCoreApplication::applicationPid())
-                             .arg(QRandomGenerator::global()->generate64(), 0, 16);
+               .arg(QCoreApplication::applicationPid())
+               .arg(QRandomGenerator::global()->generate64(), 0, 16);
     const QStringList arguments = {
         QStringLiteral("--headless"),
         QStringLiteral("--invisible"),
@@ -149,8 +148,7 @@ void UnoOffice::Private::startOffice()
         QStringLiteral("--norestore"),
         QStringLiteral("--nodefault"),
         QStringLiteral("--nolockcheck"),
-        QStringLiteral("-env:UserInstallation=") +
-            QUrl::fromLocalFile(profile->path()).toString(QUrl::FullyEncoded),
+        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile->path()).toString(QUrl::FullyEncoded),
         QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe),
     };
     const OUString connectUrl =
@@ -260,7 +258,8 @@ QString UnoOffice::Private::nextPrintFile()
 
 // --- the application ---------------------------------------------------------------
 
-UnoOffice::UnoOffice() : m_d(std::make_unique<Private>()) {}
+UnoOffice::UnoOffice()
+    : m_d(std::make_unique<Private>()) {}
 
 UnoOffice::~UnoOffice() = default;
 

@@ -12,7 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TEditRaoden::TEditRaoden(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+TEditRaoden::TEditRaoden(TDM* dm, QWidget* parent)
+    : QDialog(parent), m_dm(dm)
 {
     setObjectName(QStringLiteral("EditRaoden"));
     setWindowTitle(QStringLiteral("რაოდენობის შეცვლა"));

@@ -10,7 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-Tkonsignacia::Tkonsignacia(QWidget* parent) : QDialog(parent)
+Tkonsignacia::Tkonsignacia(QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("konsignacia"));
     setWindowTitle(QStringLiteral("კონსიგნაცია"));

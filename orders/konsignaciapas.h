@@ -18,9 +18,9 @@ class Tkonsignacia : public QDialog
 public:
     explicit Tkonsignacia(QWidget* parent = nullptr);
 
-    QLabel* Label5;  // the order number
-    QLabel* Label6;  // the amount
-    QLabel* Label7;  // the amount with service
+    QLabel* Label5;        // the order number
+    QLabel* Label6;        // the amount
+    QLabel* Label7;        // the amount with service
     QCheckBox* CheckBox1;  // include the service amount
     QLineEdit* Edit1;      // the client's name
     QPushButton* Button1;

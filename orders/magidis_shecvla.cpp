@@ -12,7 +12,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-Tmagidisshecvla::Tmagidisshecvla(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+Tmagidisshecvla::Tmagidisshecvla(TDM* dm, QWidget* parent)
+    : QDialog(parent), m_dm(dm)
 {
     setObjectName(QStringLiteral("magidisshecvla"));
     setWindowTitle(QStringLiteral("მაგიდის გადაცვლა"));

@@ -16,8 +16,8 @@ class Tmagidisshecvla : public QDialog
 public:
     explicit Tmagidisshecvla(TDM* dm, QWidget* parent = nullptr);
 
-    QLabel* Label4;      // the table now holding the order
-    QLabel* Label5;      // the order number
+    QLabel* Label4;        // the table now holding the order
+    QLabel* Label5;        // the order number
     QComboBox* ComboBox1;  // the free tables
     QPushButton* Button1;
 

@@ -14,7 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TRaodenoba::TRaodenoba(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+TRaodenoba::TRaodenoba(TDM* dm, QWidget* parent)
+    : QDialog(parent), m_dm(dm)
 {
     setObjectName(QStringLiteral("Raodenoba"));
     setWindowTitle(QStringLiteral("რაოდენობა"));

@@ -21,7 +21,7 @@ public:
 
     QLabel* DBText1;  // the dish's name
     QLabel* Label1;
-    QLineEdit* rao;   // the quantity
+    QLineEdit* rao;  // the quantity
     QPushButton* Button1;
 
     void FormShow();

@@ -41,8 +41,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-
-Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent)
+    : QDialog(parent), m_dm(dm)
 {
     setObjectName(QStringLiteral("shekvetebi"));
     setWindowTitle(QStringLiteral("შეკვეთა"));

@@ -32,27 +32,27 @@ public:
     explicit Tshekvetebi(TDM* dm, QWidget* parent = nullptr);
 
     // Controls other windows read and write, by their names.
-    QLabel* Label1;         // the table number
-    QTabBar* TabControl1;   // "ყველა" and the menu types
-    QWidget* Panel2;        // the menu side
+    QLabel* Label1;        // the table number
+    QTabBar* TabControl1;  // "ყველა" and the menu types
+    QWidget* Panel2;       // the menu side
     QWidget* Panel3;
-    QComboBox* ComboBox1;   // the waiter of the order
+    QComboBox* ComboBox1;  // the waiter of the order
     QLabel* Label2;
-    QLineEdit* Edit1;       // name filter of the menu
-    DBGrid* DBGrid1;        // the menu
+    QLineEdit* Edit1;  // name filter of the menu
+    DBGrid* DBGrid1;   // the menu
     QSplitter* Splitter1;
     QWidget* Panel6;
-    QCheckBox* CheckBox2;   // apply the service charge
-    QCheckBox* CheckBox1;   // put the bill on a client's credit
+    QCheckBox* CheckBox2;       // apply the service charge
+    QCheckBox* CheckBox1;       // put the bill on a client's credit
     QToolButton* SpeedButton2;  // bill printout
     QToolButton* SpeedButton3;
-    DBGrid* DBGrid2;        // the order's lines
+    DBGrid* DBGrid2;  // the order's lines
     QWidget* Panel7;
-    QLabel* DBText1;        // the plain sum
-    QLabel* Label3;         // the total line
-    QLabel* DBText2;        // the prepaid amount, in blue
-    QPushButton* Button2;   // "გადახდა"
-    QPushButton* Button1;   // "სუფრის ალაგება"
+    QLabel* DBText1;       // the plain sum
+    QLabel* Label3;        // the total line
+    QLabel* DBText2;       // the prepaid amount, in blue
+    QPushButton* Button2;  // "გადახდა"
+    QPushButton* Button1;  // "სუფრის ალაგება"
     QStatusBar* StatusBar1;
     QToolButton* SpeedButton1;  // holds the delete mark
 
@@ -73,8 +73,8 @@ public:
     // The delete mark in the fourth column.
     void DBGrid2DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
     void Label1DblClick();
-    void Button1Click();  // clearing the table
-    void Button2Click();  // the prepayment dialog
+    void Button1Click();       // clearing the table
+    void Button2Click();       // the prepayment dialog
     void SpeedButton2Click();  // the bill and its fiscal receipt
     // Closes the order's lines with state 100 and the service rate.
     void sufris_alageba_shekvetebis_gasuftaveba(const QString& user, double momsaxureoba);

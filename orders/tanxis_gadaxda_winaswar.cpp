@@ -12,7 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TTANXIS_GADAXDA::TTANXIS_GADAXDA(TDM* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+TTANXIS_GADAXDA::TTANXIS_GADAXDA(TDM* dm, QWidget* parent)
+    : QDialog(parent), m_dm(dm)
 {
     setObjectName(QStringLiteral("TANXIS_GADAXDA"));
     setWindowTitle(QStringLiteral("თანხა"));

@@ -19,7 +19,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-DeletionsReport::DeletionsReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+DeletionsReport::DeletionsReport(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(QStringLiteral("რეალიზაციის ფილტრი"), this);

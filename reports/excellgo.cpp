@@ -19,21 +19,21 @@ const QString ExportingText = QStringLiteral("ცხრილში გადა
 constexpr int BlockRows = 1000;
 // An export that has run this long shows its progress.
 constexpr qint64 ProgressAfterMs = 1000;
-constexpr int FirstColumn = 1;    // B
-constexpr int TitleRow = 2;       // row 3
+constexpr int FirstColumn = 1;     // B
+constexpr int TitleRow = 2;        // row 3
 constexpr int FirstRecordRow = 3;  // row 4
 
 // The progress window of a long export, shown once the export has run a second.
 class Progress
 {
 public:
-    explicit Progress(int rows) : m_rows(rows) { m_clock.start(); }
+    explicit Progress(int rows)
+        : m_rows(rows) { m_clock.start(); }
 
     void set(int done)
     {
         if (!m_dialog) {
-            if (m_clock.elapsed() < ProgressAfterMs ||
-                !qobject_cast<QApplication*>(QCoreApplication::instance()))
+            if (m_clock.elapsed() < ProgressAfterMs || !qobject_cast<QApplication*>(QCoreApplication::instance()))
                 return;
             m_dialog = std::make_unique<WaitIndicator>(QStringLiteral("ExportProgress"),
                                                        QApplication::applicationDisplayName(), ExportingText, m_rows,

@@ -3,7 +3,8 @@
 
 #include <QSet>
 
-OrderCredit::OrderCredit(NamedQuery* clientCredits) : m_query(clientCredits) {}
+OrderCredit::OrderCredit(NamedQuery* clientCredits)
+    : m_query(clientCredits) {}
 
 void OrderCredit::reload()
 {

@@ -40,7 +40,8 @@ QString sumText(const QVariant& v)
 
 }  // namespace
 
-ReceivingReport::ReceivingReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+ReceivingReport::ReceivingReport(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(QStringLiteral("მიღების ფილტრი"), this);

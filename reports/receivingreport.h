@@ -20,9 +20,9 @@ class ReceivingReport : public QWidget
 public:
     explicit ReceivingReport(TDM* dm, QWidget* parent = nullptr);
 
-    QLineEdit* LabeledEdit2;    // supplier's identification number
-    QComboBox* ComboBox5;       // supplier
-    QLineEdit* Edit11;          // document number
+    QLineEdit* LabeledEdit2;  // supplier's identification number
+    QComboBox* ComboBox5;     // supplier
+    QLineEdit* Edit11;        // document number
     QDateEdit* DateTimePicker4;
     QDateEdit* DateTimePicker5;
     QPushButton* Button10;      // "ძებნა"
@@ -30,9 +30,9 @@ public:
     QPushButton* Button11;      // hidden: the tab's preparation
     DBGrid* DBGrid6;
 
-    void Button11Click();       // prepares the tab; never searches
-    void Button10Click();       // searches receiving lines
-    void SpeedButton7Click();   // the listed lines to a new workbook
+    void Button11Click();      // prepares the tab; never searches
+    void Button10Click();      // searches receiving lines
+    void SpeedButton7Click();  // the listed lines to a new workbook
 
 private:
     TDM* m_dm;

@@ -45,7 +45,8 @@ void showBlank(QComboBox* box)
 
 }  // namespace
 
-SalesReport::SalesReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+SalesReport::SalesReport(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(QStringLiteral("რეალიზაციის ფილტრი"), this);

@@ -22,14 +22,14 @@ class SalesReport : public QWidget
 public:
     explicit SalesReport(TDM* dm, QWidget* parent = nullptr);
 
-    QLineEdit* LabeledEdit1;   // order number
-    QComboBox* mycom;          // waiter: every waiter, active or not
-    QComboBox* ComboBox2;      // table number
-    QComboBox* ComboBox6;      // dish, completed from the menu
+    QLineEdit* LabeledEdit1;  // order number
+    QComboBox* mycom;         // waiter: every waiter, active or not
+    QComboBox* ComboBox2;     // table number
+    QComboBox* ComboBox6;     // dish, completed from the menu
     QDateEdit* DateTimePicker1;
     QDateEdit* DateTimePicker2;
-    QPushButton* Button7;      // "ძებნა"
-    QToolButton* SpeedButton6; // export
+    QPushButton* Button7;       // "ძებნა"
+    QToolButton* SpeedButton6;  // export
     DBGrid* DBGrid2;
 
     void Button7Click();       // runs the report

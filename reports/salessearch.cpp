@@ -52,7 +52,11 @@ SalesSearch::Totals SalesSearch::run(const Filter& f)
     {
         double value = 0;
         bool any = false;
-        void add(double v) { value += v; any = true; }
+        void add(double v)
+        {
+            value += v;
+            any = true;
+        }
         QVariant result() const { return any ? QVariant(value) : QVariant(); }
     } quantity, cost, withService, takings;
     // The service is what the lines with a rate were charged on top of their

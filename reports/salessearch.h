@@ -37,7 +37,8 @@ public:
         Money service;  // the service charged on the listed lines that carry a rate
     };
 
-    explicit SalesSearch(TDM* dm) : m_dm(dm) {}
+    explicit SalesSearch(TDM* dm)
+        : m_dm(dm) {}
 
     // Reopens History_shekvetebi with the filter and derives the sums and the
     // distinct orders from its rows, in one scan of the period instead of three;

@@ -19,7 +19,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-WarehouseReport::WarehouseReport(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+WarehouseReport::WarehouseReport(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(QStringLiteral("საწყობი"), this);

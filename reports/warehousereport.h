@@ -26,11 +26,11 @@ public:
     QPushButton* Button13;      // hidden: the tab's preparation
     DBGrid* DBGrid7;
 
-    void Button13Click();       // prepares the tab and lists every item
-    void Button12Click();       // searches stock items
-    void DBGrid7Exit();         // posts a pending edit of the current item
+    void Button13Click();  // prepares the tab and lists every item
+    void Button12Click();  // searches stock items
+    void DBGrid7Exit();    // posts a pending edit of the current item
     void DBGrid7KeyPress(int key);
-    void SpeedButton8Click();   // the listed items to a new workbook
+    void SpeedButton8Click();  // the listed items to a new workbook
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -36,7 +36,8 @@ constexpr int DeleteColumn = 5;
 
 }  // namespace
 
-CreditTab::CreditTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+CreditTab::CreditTab(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(4, 4, 4, 4);

@@ -21,14 +21,14 @@ class CreditTab : public QWidget
 public:
     explicit CreditTab(TDM* dm, QWidget* parent = nullptr);
 
-    QGroupBox* GroupBox;          // "კონსიგნაცია"
-    QRadioButton* RadioButton1;   // suppliers
-    QRadioButton* RadioButton2;   // clients
-    QLineEdit* LabeledEdit4;      // name, the beginning of it
-    QLineEdit* LabeledEdit5;      // ledger number, the whole of it
-    QPushButton* button14;        // "ძებნა"
-    QToolButton* SpeedButton9;    // export
-    QPushButton* Button15;        // hidden: the load routine
+    QGroupBox* GroupBox;         // "კონსიგნაცია"
+    QRadioButton* RadioButton1;  // suppliers
+    QRadioButton* RadioButton2;  // clients
+    QLineEdit* LabeledEdit4;     // name, the beginning of it
+    QLineEdit* LabeledEdit5;     // ledger number, the whole of it
+    QPushButton* button14;       // "ძებნა"
+    QToolButton* SpeedButton9;   // export
+    QPushButton* Button15;       // hidden: the load routine
     DBGrid* DBGrid8;
 
     // Whether a click in the paid amount column has opened it for typing, and
@@ -39,11 +39,11 @@ public:
     QString debtTotal() const;
     QString paidTotal() const;
 
-    void Button15Click();         // column widths, then the search
-    void button14Click();         // searches
+    void Button15Click();  // column widths, then the search
+    void button14Click();  // searches
     void DBGrid8CellClick(int column);
     void DBGrid8KeyPress(int key);
-    void SpeedButton9Click();     // the listed rows to a new workbook
+    void SpeedButton9Click();  // the listed rows to a new workbook
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

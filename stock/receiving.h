@@ -8,14 +8,14 @@ class TDM;
 // One receiving line as the clerk typed it on the receiving tab.
 struct ReceivedLine
 {
-    qint64 item = -1;        // kerdzebi.ID of the item picked from the list
-    QString quantity;        // the three numbers as typed, in the system's format
+    qint64 item = -1;  // kerdzebi.ID of the item picked from the list
+    QString quantity;  // the three numbers as typed, in the system's format
     QString purchasePrice;
     QString salePrice;
     QString supplierNumber;  // the header fields as typed
     QString supplier;
     QString document;
-    QDate day;               // the receipt date
+    QDate day;  // the receipt date
     bool consignment = false;
 };
 

@@ -63,7 +63,8 @@ QPixmap ReceivingTab::recordMark()
     return pm;
 }
 
-ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm)
 {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(4, 4, 4, 4);

@@ -27,25 +27,25 @@ public:
     explicit ReceivingTab(TDM* dm, QWidget* parent = nullptr);
 
     // Header strip
-    QLineEdit* Edit7;             // supplier's identification number
-    QComboBox* ComboBox3;         // supplier: the known ones, or free text
-    QLineEdit* Edit8;             // document number
-    QCheckBox* CheckBox2;         // "კონსიგნაცია"
+    QLineEdit* Edit7;      // supplier's identification number
+    QComboBox* ComboBox3;  // supplier: the known ones, or free text
+    QLineEdit* Edit8;      // document number
+    QCheckBox* CheckBox2;  // "კონსიგნაცია"
     QDateTimeEdit* DateTimePicker3;
     // Items
-    QTabBar* TabControl1;         // "ყველა" and the item types
-    QLineEdit* Edit3;             // item name filter
-    QCheckBox* CheckBox1;         // the supplier filter
+    QTabBar* TabControl1;  // "ყველა" and the item types
+    QLineEdit* Edit3;      // item name filter
+    QCheckBox* CheckBox1;  // the supplier filter
     DBGrid* DBGrid4;
     // Entry of one line
     QGroupBox* GroupBox6;
-    QLineEdit* Edit4;             // quantity
-    QLineEdit* Edit5;             // purchase price
-    QLineEdit* Edit6;             // sale price
-    QToolButton* SpeedButton4;    // records the line
+    QLineEdit* Edit4;           // quantity
+    QLineEdit* Edit5;           // purchase price
+    QLineEdit* Edit6;           // sale price
+    QToolButton* SpeedButton4;  // records the line
     // The document's lines
     DBGrid* DBGrid5;
-    QPushButton* Button8;         // hidden: the load routine
+    QPushButton* Button8;  // hidden: the load routine
 
     // The name of the item picked (red), and its ID; -1 before the first pick.
     QString itemName() const;
@@ -57,9 +57,9 @@ public:
     void Button8Click();           // resets the tab
     void DateTimePicker3Change();  // reloads the document of the header
     void ComboBox3Change();
-    void Edit3Change();            // searches the items
-    void DBGrid4CellClick();       // picks an item
-    void SpeedButton4Click();      // records one line
+    void Edit3Change();                 // searches the items
+    void DBGrid4CellClick();            // picks an item
+    void SpeedButton4Click();           // records one line
     void DBGrid5CellClick(int column);  // the delete mark deletes a line
 
     // The record button's picture: a green disc with a white tick.

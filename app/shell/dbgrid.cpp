@@ -13,7 +13,8 @@ namespace {
 class GridDelegate : public QStyledItemDelegate
 {
 public:
-    explicit GridDelegate(DBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+    explicit GridDelegate(DBGrid* grid)
+        : QStyledItemDelegate(grid), m_grid(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -55,7 +56,8 @@ private:
 
 }  // namespace
 
-DBGrid::DBGrid(QWidget* parent) : QTableView(parent)
+DBGrid::DBGrid(QWidget* parent)
+    : QTableView(parent)
 {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);

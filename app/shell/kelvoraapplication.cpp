@@ -6,7 +6,8 @@
 
 #include <exception>
 
-KelvoraApplication::KelvoraApplication(int& argc, char** argv) : QApplication(argc, argv)
+KelvoraApplication::KelvoraApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Kelvora"));
     setApplicationDisplayName(QStringLiteral("Kelvora"));

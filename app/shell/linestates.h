@@ -6,13 +6,13 @@
 // row colours, defined once for the order window, the cook and the waiter screens.
 namespace LineState {
 
-constexpr int NotRouted = 0;       // the dish's type has no cook, or more than one
-constexpr int Queued = 1;          // waiting for a cook
-constexpr int Taken = 2;           // a cook took it
-constexpr int Started = 3;         // the cook started it
-constexpr int Finished = 4;        // the cook finished it
-constexpr int ClosedByWaiter = -5; // the waiter closed it with the flag
-constexpr int Settled = 100;       // the table was cleared
+constexpr int NotRouted = 0;        // the dish's type has no cook, or more than one
+constexpr int Queued = 1;           // waiting for a cook
+constexpr int Taken = 2;            // a cook took it
+constexpr int Started = 3;          // the cook started it
+constexpr int Finished = 4;         // the cook finished it
+constexpr int ClosedByWaiter = -5;  // the waiter closed it with the flag
+constexpr int Settled = 100;        // the table was cleared
 
 // The kitchen flag of a new line from the number of routing rows its type
 // matches: exactly one cook routes it (1), none or several route it nowhere (0).

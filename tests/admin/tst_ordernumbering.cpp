@@ -17,9 +17,9 @@ private Q_SLOTS:
     void nextNumber_data()
     {
         QTest::addColumn<int>("counter");
-        QTest::addColumn<QList<int>>("lines");      // USERNUM of order lines
-        QTest::addColumn<QList<int>>("busy");       // USERNUM of open tables
-        QTest::addColumn<QList<int>>("freeTables"); // USERNUM left on freed tables
+        QTest::addColumn<QList<int>>("lines");       // USERNUM of order lines
+        QTest::addColumn<QList<int>>("busy");        // USERNUM of open tables
+        QTest::addColumn<QList<int>>("freeTables");  // USERNUM left on freed tables
         QTest::addColumn<int>("expected");
         QTest::newRow("empty database") << 0 << QList<int>{} << QList<int>{} << QList<int>{} << 1;
         QTest::newRow("counter goes on") << 41 << QList<int>{40, 41} << QList<int>{41} << QList<int>{} << 42;

@@ -48,7 +48,8 @@ void addLines(QSqlDatabase db, const QList<int>& orderNumbers)
 {
     for (int n : orderNumbers)
         TestDb::exec(db, QStringLiteral("insert into Shekvetebi (Kerdzi_N, Kerdzi_DAS, Raodenoba, GFASI, USERNUM, TableNum, STATUSI) "
-                                        "values (1, 'ხაჭაპური', 1, 12.5, %1, 2, 100)").arg(n));
+                                        "values (1, 'ხაჭაპური', 1, 12.5, %1, 2, 100)")
+                             .arg(n));
 }
 
 int count(QSqlDatabase db, const QString& sql)
@@ -225,18 +226,7 @@ private Q_SLOTS:
         ParametersTab* p = tab();
         TDel* d = forms().Del;
         const QHash<QString, QObject*> members = {
-            {QStringLiteral("GroupBox1"), p->GroupBox1}, {QStringLiteral("DBGrid1"), p->DBGrid1},
-            {QStringLiteral("Edit1"), p->Edit1}, {QStringLiteral("Button4"), p->Button4},
-            {QStringLiteral("GroupBox2"), p->GroupBox2}, {QStringLiteral("magraod"), p->magraod},
-            {QStringLiteral("mompr"), p->mompr}, {QStringLiteral("Button5"), p->Button5},
-            {QStringLiteral("GroupBox4"), p->GroupBox4}, {QStringLiteral("Edit12"), p->Edit12},
-            {QStringLiteral("SpeedButton13"), p->SpeedButton13}, {QStringLiteral("SpeedButton3"), p->SpeedButton3},
-            {QStringLiteral("Panel4"), p->Panel4}, {QStringLiteral("DBGrid3"), p->DBGrid3},
-            {QStringLiteral("Edit9"), p->Edit9}, {QStringLiteral("ComboBox4"), p->ComboBox4},
-            {QStringLiteral("Edit10"), p->Edit10}, {QStringLiteral("Button9"), p->Button9},
-            {QStringLiteral("Button6"), p->Button6},
-            {QStringLiteral("CheckBox1"), d->CheckBox1}, {QStringLiteral("CheckBox2"), d->CheckBox2},
-            {QStringLiteral("CheckBox3"), d->CheckBox3}, {QStringLiteral("Button1"), d->Button1}};
+            {QStringLiteral("GroupBox1"), p->GroupBox1}, {QStringLiteral("DBGrid1"), p->DBGrid1}, {QStringLiteral("Edit1"), p->Edit1}, {QStringLiteral("Button4"), p->Button4}, {QStringLiteral("GroupBox2"), p->GroupBox2}, {QStringLiteral("magraod"), p->magraod}, {QStringLiteral("mompr"), p->mompr}, {QStringLiteral("Button5"), p->Button5}, {QStringLiteral("GroupBox4"), p->GroupBox4}, {QStringLiteral("Edit12"), p->Edit12}, {QStringLiteral("SpeedButton13"), p->SpeedButton13}, {QStringLiteral("SpeedButton3"), p->SpeedButton3}, {QStringLiteral("Panel4"), p->Panel4}, {QStringLiteral("DBGrid3"), p->DBGrid3}, {QStringLiteral("Edit9"), p->Edit9}, {QStringLiteral("ComboBox4"), p->ComboBox4}, {QStringLiteral("Edit10"), p->Edit10}, {QStringLiteral("Button9"), p->Button9}, {QStringLiteral("Button6"), p->Button6}, {QStringLiteral("CheckBox1"), d->CheckBox1}, {QStringLiteral("CheckBox2"), d->CheckBox2}, {QStringLiteral("CheckBox3"), d->CheckBox3}, {QStringLiteral("Button1"), d->Button1}};
         QObject* member = members.value(expected);
         QVERIFY(member);
         QCOMPARE(member->objectName(), expected);
@@ -542,7 +532,7 @@ private Q_SLOTS:
         QVERIFY2(Messages::shown().first().contains(QStringLiteral("migeba"), Qt::CaseInsensitive),
                  qPrintable(Messages::shown().first()));
         QCOMPARE(count(m_station, QStringLiteral("select count(*) from kerdzebi where raodenoba <> 0")), 0);  // ran before
-        QCOMPARE(count(m_station, QStringLiteral("select count(*) from Shekvetebi")), 1);  // never ran
+        QCOMPARE(count(m_station, QStringLiteral("select count(*) from Shekvetebi")), 1);                     // never ran
     }
 
     void supportProgram()
@@ -566,7 +556,8 @@ private Q_SLOTS:
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'|')));
         QCOMPARE(count(m_station, QStringLiteral("select count(*) from kerdzebi where Dasaxeleba = 'ტყემალი' and tipi = 'სოუსი' "
                                                  "and gasayidi = 4.5 and momwodebeli = 'მომწოდებლის გარეშე' "
-                                                 "and asagebi is null and raodenoba is null and prioriteti is null")), 1);
+                                                 "and asagebi is null and raodenoba is null and prioriteti is null")),
+                 1);
         QVERIFY(tab()->Edit9->text().isEmpty());
         QVERIFY(tab()->Edit10->text().isEmpty());
         QVERIFY(tab()->ComboBox4->currentText().isEmpty());
@@ -644,7 +635,8 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'|')));
         QCOMPARE(count(m_station, QStringLiteral("select count(*) from kerdzebi where ID = 1 and Dasaxeleba = 'ხაჭაპური აჭარული' "
-                                                 "and gasayidi = 14.5 and raodenoba = 8")), 1);
+                                                 "and gasayidi = 14.5 and raodenoba = 8")),
+                 1);
         // The type column and the priority too.
         typeIntoCell(grid, row, 1, QStringLiteral("ცხელი"));
         typeIntoCell(grid, row, 3, QStringLiteral("7"));
@@ -670,7 +662,8 @@ private Q_SLOTS:
         QCOMPARE(Messages::shown().size(), 1);
         QCOMPARE(dm()->kerdzebi->isModified(), false);
         QCOMPARE(count(m_station, QStringLiteral("select count(*) from kerdzebi where ID = 1 and Dasaxeleba = 'ხაჭაპური' "
-                                                 "and gasayidi = 12.5 and prioriteti = 1")), 1);
+                                                 "and gasayidi = 12.5 and prioriteti = 1")),
+                 1);
     }
 
     void concurrentEditRefused()

@@ -185,7 +185,8 @@ private Q_SLOTS:
                                                                       "\x4b\x4c"
                                                                       "00")
                                                         << "00";
-        QTest::newRow("NUL bytes") << QByteArray(13, '\0') + "00" << "00";
+        QTest::newRow("NUL bytes") << QByteArray(13, '\0') + "00"
+                                   << "00";
     }
 
     void resultCode()
@@ -239,17 +240,31 @@ private Q_SLOTS:
         QTest::addColumn<QString>("answered");    // the answer in the journal
 
         const QStringList none;
-        QTest::newRow("accepted") << 12.5 << QChar(u'.') << none << true << "00" << "12.50" << "00";
+        QTest::newRow("accepted") << 12.5 << QChar(u'.') << none << true << "00"
+                                  << "12.50"
+                                  << "00";
         QTest::newRow("comma separator still sends a point")
-            << 12.5 << QChar(u',') << none << true << "00" << "12.50" << "00";
-        QTest::newRow("zero") << 0.0 << QChar(u'.') << none << true << "00" << "0.00" << "00";
-        QTest::newRow("negative") << -2.5 << QChar(u',') << none << true << "00" << "-2.50" << "00";
-        QTest::newRow("half a cent rounds up") << 0.125 << QChar(u'.') << none << true << "00" << "0.13" << "00";
+            << 12.5 << QChar(u',') << none << true << "00"
+            << "12.50"
+            << "00";
+        QTest::newRow("zero") << 0.0 << QChar(u'.') << none << true << "00"
+                              << "0.00"
+                              << "00";
+        QTest::newRow("negative") << -2.5 << QChar(u',') << none << true << "00"
+                                  << "-2.50"
+                                  << "00";
+        QTest::newRow("half a cent rounds up") << 0.125 << QChar(u'.') << none << true << "00"
+                                               << "0.13"
+                                               << "00";
         QTest::newRow("refused with the driver's code")
-            << 7.0 << QChar(u'.') << QStringList{"--code", "17"} << false << "17" << "7.00" << "17";
+            << 7.0 << QChar(u'.') << QStringList{"--code", "17"} << false << "17"
+            << "7.00"
+            << "17";
         QTest::newRow("a code of letters") << 7.0 << QChar(u'.') << QStringList{"--code", "E3"} << false << "E3"
-                                           << "7.00" << "E3";
-        QTest::newRow("short answer") << 7.0 << QChar(u'.') << QStringList{"--short"} << false << "0" << "7.00"
+                                           << "7.00"
+                                           << "E3";
+        QTest::newRow("short answer") << 7.0 << QChar(u'.') << QStringList{"--short"} << false << "0"
+                                      << "7.00"
                                       << "short";
     }
 

@@ -198,23 +198,32 @@ void tst_catalogue::statements_data()
     QTest::addColumn<QString>("kept");   // a count that must stay as it was
 
     QTest::newRow("clearing order 7")
-        << "shekvetebis_gasuftaveba" << "MOM=10|user=7" << 2
+        << "shekvetebis_gasuftaveba"
+        << "MOM=10|user=7" << 2
         << "select count(*) from Shekvetebi where USERNUM = 7 and (STATUSI <> 100 or momsaxureoba is null or momsaxureoba <> 10)"
         << "select count(*) from Shekvetebi where USERNUM <> 7 and STATUSI <> 100";
     QTest::newRow("clearing without service")
-        << "shekvetebis_gasuftaveba" << "MOM=0|user=57" << 1
+        << "shekvetebis_gasuftaveba"
+        << "MOM=0|user=57" << 1
         << "select count(*) from Shekvetebi where USERNUM = 57 and (STATUSI <> 100 or momsaxureoba <> 0)"
         << "select count(*) from Shekvetebi where USERNUM = 7 and momsaxureoba is null";
     QTest::newRow("clearing an order without lines")
-        << "shekvetebis_gasuftaveba" << "MOM=10|user=8" << 0
+        << "shekvetebis_gasuftaveba"
+        << "MOM=10|user=8" << 0
         << "select count(*) from Shekvetebi where USERNUM = 8"
         << "select count(*) from Shekvetebi where STATUSI <> 100";
-    QTest::newRow("stock to zero") << "COMkerdzebi" << "" << 6
-        << "select count(*) from kerdzebi where raodenoba <> 0" << "select count(*) from kerdzebi";
-    QTest::newRow("receipts deleted") << "COMmigeba" << "" << 2
-        << "select count(*) from migeba" << "select count(*) from kerdzebi";
-    QTest::newRow("sales deleted") << "COMrealizacia" << "" << 4
-        << "select count(*) from Shekvetebi" << "select count(*) from DELS";
+    QTest::newRow("stock to zero") << "COMkerdzebi"
+                                   << "" << 6
+                                   << "select count(*) from kerdzebi where raodenoba <> 0"
+                                   << "select count(*) from kerdzebi";
+    QTest::newRow("receipts deleted") << "COMmigeba"
+                                      << "" << 2
+                                      << "select count(*) from migeba"
+                                      << "select count(*) from kerdzebi";
+    QTest::newRow("sales deleted") << "COMrealizacia"
+                                   << "" << 4
+                                   << "select count(*) from Shekvetebi"
+                                   << "select count(*) from DELS";
 }
 
 void tst_catalogue::statements()
@@ -298,15 +307,24 @@ void tst_catalogue::emptyParameterMatchesNothing_data()
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("params");  // the others set; the one left out is never set
 
-    QTest::newRow("integer equality never set") << "busytables" << "";
-    QTest::newRow("integer equality empty") << "busytables" << "TB=";
-    QTest::newRow("integer like never set") << "History_shekvetebi" << "OF=%|TB=%|das=%|ST=2024-01-01|EN=2024-12-31";
-    QTest::newRow("integer like empty") << "History_shekvetebi" << "USR=|OF=%|TB=%|das=%|ST=2024-01-01|EN=2024-12-31";
-    QTest::newRow("date never set") << "History_shekvetebi" << "USR=%|OF=%|TB=%|das=%|ST=2024-01-01";
-    QTest::newRow("date empty") << "migeba_old" << "DT=|SN=%|FN=%|Sab=%";
-    QTest::newRow("text never set") << "kerdzebi" << "das=%";
-    QTest::newRow("text empty, a row holds empty text") << "kerdzebi" << "das=%|tp=";
-    QTest::newRow("text like empty") << "nisiebis_datvla" << "USR=";
+    QTest::newRow("integer equality never set") << "busytables"
+                                                << "";
+    QTest::newRow("integer equality empty") << "busytables"
+                                            << "TB=";
+    QTest::newRow("integer like never set") << "History_shekvetebi"
+                                            << "OF=%|TB=%|das=%|ST=2024-01-01|EN=2024-12-31";
+    QTest::newRow("integer like empty") << "History_shekvetebi"
+                                        << "USR=|OF=%|TB=%|das=%|ST=2024-01-01|EN=2024-12-31";
+    QTest::newRow("date never set") << "History_shekvetebi"
+                                    << "USR=%|OF=%|TB=%|das=%|ST=2024-01-01";
+    QTest::newRow("date empty") << "migeba_old"
+                                << "DT=|SN=%|FN=%|Sab=%";
+    QTest::newRow("text never set") << "kerdzebi"
+                                    << "das=%";
+    QTest::newRow("text empty, a row holds empty text") << "kerdzebi"
+                                                        << "das=%|tp=";
+    QTest::newRow("text like empty") << "nisiebis_datvla"
+                                     << "USR=";
 }
 
 void tst_catalogue::emptyParameterMatchesNothing()
@@ -344,14 +362,22 @@ void tst_catalogue::dayRange_data()
     QTest::addColumn<bool>("dayIn");     // Shekvetebi.Tarigi 8 June, midnight
     QTest::addColumn<bool>("momentIn");  // DELS.TARIGI 8 June 13:15:07
 
-    QTest::newRow("that day alone") << "2024-06-08" << "2024-06-08" << true << false;
-    QTest::newRow("ending that day") << "2024-06-01" << "2024-06-08" << true << false;
-    QTest::newRow("starting that day") << "2024-06-08" << "2024-06-30" << true << true;
-    QTest::newRow("through the next day") << "2024-06-07" << "2024-06-09" << true << true;
-    QTest::newRow("ending the day before") << "2024-06-01" << "2024-06-07" << false << false;
-    QTest::newRow("starting the day after") << "2024-06-09" << "2024-06-30" << false << false;
-    QTest::newRow("short date form") << "08.06.2024" << "09.06.2024" << true << true;
-    QTest::newRow("short date form, that day alone") << "08.06.2024" << "08.06.2024" << true << false;
+    QTest::newRow("that day alone") << "2024-06-08"
+                                    << "2024-06-08" << true << false;
+    QTest::newRow("ending that day") << "2024-06-01"
+                                     << "2024-06-08" << true << false;
+    QTest::newRow("starting that day") << "2024-06-08"
+                                       << "2024-06-30" << true << true;
+    QTest::newRow("through the next day") << "2024-06-07"
+                                          << "2024-06-09" << true << true;
+    QTest::newRow("ending the day before") << "2024-06-01"
+                                           << "2024-06-07" << false << false;
+    QTest::newRow("starting the day after") << "2024-06-09"
+                                            << "2024-06-30" << false << false;
+    QTest::newRow("short date form") << "08.06.2024"
+                                     << "09.06.2024" << true << true;
+    QTest::newRow("short date form, that day alone") << "08.06.2024"
+                                                     << "08.06.2024" << true << false;
 }
 
 void tst_catalogue::dayRange()

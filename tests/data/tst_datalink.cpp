@@ -92,32 +92,65 @@ void tst_datalink::read_data()
     const int lite = int(DataLink::Provider::SQLite);
     const int pg = int(DataLink::Provider::PostgreSQL);
     QTest::newRow("sqlite, file beside the link")
-        << "Provider=SQLite;Data Source=kelvora.db" << lite << "kelvora.db" << "" << 5432 << "" << "" << "";
+        << "Provider=SQLite;Data Source=kelvora.db" << lite << "kelvora.db"
+        << "" << 5432 << ""
+        << ""
+        << "";
     QTest::newRow("sqlite, sub-folder")
-        << "Provider=SQLite;Data Source=data/kelvora.db" << lite << "data/kelvora.db" << "" << 5432 << "" << "" << "";
+        << "Provider=SQLite;Data Source=data/kelvora.db" << lite << "data/kelvora.db"
+        << "" << 5432 << ""
+        << ""
+        << "";
     QTest::newRow("sqlite, parent folder")
-        << "Provider=SQLite;Data Source=../shared/kelvora.db" << lite << "../shared/kelvora.db" << "" << 5432 << "" << "" << "";
+        << "Provider=SQLite;Data Source=../shared/kelvora.db" << lite << "../shared/kelvora.db"
+        << "" << 5432 << ""
+        << ""
+        << "";
     QTest::newRow("sqlite, absolute")
-        << "Provider=SQLite;Data Source=/srv/kelvora/kelvora.db" << lite << "/srv/kelvora/kelvora.db" << "" << 5432 << "" << "" << "";
+        << "Provider=SQLite;Data Source=/srv/kelvora/kelvora.db" << lite << "/srv/kelvora/kelvora.db"
+        << "" << 5432 << ""
+        << ""
+        << "";
     QTest::newRow("sqlite, Georgian file name")
-        << "Provider=SQLite;Data Source=რესტორანი.db" << lite << "რესტორანი.db" << "" << 5432 << "" << "" << "";
+        << "Provider=SQLite;Data Source=რესტორანი.db" << lite << "რესტორანი.db"
+        << "" << 5432 << ""
+        << ""
+        << "";
     QTest::newRow("sqlite, blanks and key case")
-        << "  provider = sqlite ; DATA SOURCE = kelvora.db ;" << lite << "kelvora.db" << "" << 5432 << "" << "" << "";
+        << "  provider = sqlite ; DATA SOURCE = kelvora.db ;" << lite << "kelvora.db"
+        << "" << 5432 << ""
+        << ""
+        << "";
     QTest::newRow("postgres, Host and Database")
         << "Provider=PostgreSQL;Host=db.local;Port=5433;Database=kelvora;User ID=kasa;Password=secret"
-        << pg << "" << "db.local" << 5433 << "kelvora" << "kasa" << "secret";
+        << pg << ""
+        << "db.local" << 5433 << "kelvora"
+        << "kasa"
+        << "secret";
     QTest::newRow("postgres, Server, Initial Catalog, other keys")
         << "Provider=PostgreSQL;Persist Security Info=False;Server=10.0.0.5;Initial Catalog=restorani;User ID=kasa"
-        << pg << "" << "10.0.0.5" << 5432 << "restorani" << "kasa" << "";
+        << pg << ""
+        << "10.0.0.5" << 5432 << "restorani"
+        << "kasa"
+        << "";
     QTest::newRow("postgres, OLE DB Data Source as host")
         << "Provider=PostgreSQL;Data Source=server1;Initial Catalog=restorani;User ID=kasa;Password="
-        << pg << "" << "server1" << 5432 << "restorani" << "kasa" << "";
+        << pg << ""
+        << "server1" << 5432 << "restorani"
+        << "kasa"
+        << "";
     QTest::newRow("postgres, quoted password with a semicolon")
         << "Provider=PostgreSQL;Host=h;Database=d;User ID=u;Password=\"pa;ss\""
-        << pg << "" << "h" << 5432 << "d" << "u" << "pa;ss";
+        << pg << ""
+        << "h" << 5432 << "d"
+        << "u"
+        << "pa;ss";
     QTest::newRow("postgres, keys in any case")
         << "PROVIDER=postgresql;host=h;PORT=6000;database=d;user id=u;password=p"
-        << pg << "" << "h" << 6000 << "d" << "u" << "p";
+        << pg << ""
+        << "h" << 6000 << "d"
+        << "u"
+        << "p";
 }
 
 void tst_datalink::read()

@@ -195,7 +195,14 @@ void tst_formats::orderTotal_data()
     QTest::addColumn<QString>("sumPR");
     QTest::addColumn<QString>("shown");
 
-    struct Case { const char* name; double sum; double percent; const char* sumPR; const char* shown; };
+    struct Case
+    {
+        const char* name;
+        double sum;
+        double percent;
+        const char* sumPR;
+        const char* shown;
+    };
     const Case cases[] = {
         {"12.34 at 10%", 12.34, 10, "13.574", "13.57"},
         {"20 at 10%", 20, 10, "22", "22"},
@@ -295,10 +302,14 @@ void tst_formats::dates_data()
     QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("dateTime");
 
-    QTest::newRow("midnight") << QDateTime(QDate(2024, 6, 8), QTime(0, 0)) << "08.06.2024" << "08.06.2024 00:00";
-    QTest::newRow("seconds dropped") << QDateTime(QDate(2024, 6, 8), QTime(9, 5, 59)) << "08.06.2024" << "08.06.2024 09:05";
-    QTest::newRow("end of year") << QDateTime(QDate(2023, 12, 31), QTime(23, 59)) << "31.12.2023" << "31.12.2023 23:59";
-    QTest::newRow("null") << QDateTime() << "" << "";
+    QTest::newRow("midnight") << QDateTime(QDate(2024, 6, 8), QTime(0, 0)) << "08.06.2024"
+                              << "08.06.2024 00:00";
+    QTest::newRow("seconds dropped") << QDateTime(QDate(2024, 6, 8), QTime(9, 5, 59)) << "08.06.2024"
+                                     << "08.06.2024 09:05";
+    QTest::newRow("end of year") << QDateTime(QDate(2023, 12, 31), QTime(23, 59)) << "31.12.2023"
+                                 << "31.12.2023 23:59";
+    QTest::newRow("null") << QDateTime() << ""
+                          << "";
 }
 
 void tst_formats::dates()

@@ -28,7 +28,7 @@ private Q_SLOTS:
 namespace {
 // Raw values are ten-thousandths: 1.2345 is 12345.
 constexpr qint64 Invalid = std::numeric_limits<qint64>::min();
-}
+}  // namespace
 
 void tst_money::parse_data()
 {
@@ -113,20 +113,34 @@ void tst_money::rounding_data()
     QTest::addColumn<QString>("halfEven");
     QTest::addColumn<QString>("halfAway");
 
-    QTest::newRow("0.125 to 2") << "0.125" << 2 << "0.12" << "0.13";
-    QTest::newRow("0.135 to 2") << "0.135" << 2 << "0.14" << "0.14";
-    QTest::newRow("-0.125 to 2") << "-0.125" << 2 << "-0.12" << "-0.13";
-    QTest::newRow("-0.135 to 2") << "-0.135" << 2 << "-0.14" << "-0.14";
-    QTest::newRow("above half") << "0.1251" << 2 << "0.13" << "0.13";
-    QTest::newRow("below half") << "0.1249" << 2 << "0.12" << "0.12";
-    QTest::newRow("2.5 to 0") << "2.5" << 0 << "2" << "3";
-    QTest::newRow("3.5 to 0") << "3.5" << 0 << "4" << "4";
-    QTest::newRow("-2.5 to 0") << "-2.5" << 0 << "-2" << "-3";
-    QTest::newRow("13.574 to 2") << "13.574" << 2 << "13.57" << "13.57";
-    QTest::newRow("9.995 carries") << "9.995" << 2 << "10" << "10";
-    QTest::newRow("four decimals unchanged") << "1.2345" << 4 << "1.2345" << "1.2345";
-    QTest::newRow("1.25 to 1") << "1.25" << 1 << "1.2" << "1.3";
-    QTest::newRow("0.0005 to 3") << "0.0005" << 3 << "0" << "0.001";
+    QTest::newRow("0.125 to 2") << "0.125" << 2 << "0.12"
+                                << "0.13";
+    QTest::newRow("0.135 to 2") << "0.135" << 2 << "0.14"
+                                << "0.14";
+    QTest::newRow("-0.125 to 2") << "-0.125" << 2 << "-0.12"
+                                 << "-0.13";
+    QTest::newRow("-0.135 to 2") << "-0.135" << 2 << "-0.14"
+                                 << "-0.14";
+    QTest::newRow("above half") << "0.1251" << 2 << "0.13"
+                                << "0.13";
+    QTest::newRow("below half") << "0.1249" << 2 << "0.12"
+                                << "0.12";
+    QTest::newRow("2.5 to 0") << "2.5" << 0 << "2"
+                              << "3";
+    QTest::newRow("3.5 to 0") << "3.5" << 0 << "4"
+                              << "4";
+    QTest::newRow("-2.5 to 0") << "-2.5" << 0 << "-2"
+                               << "-3";
+    QTest::newRow("13.574 to 2") << "13.574" << 2 << "13.57"
+                                 << "13.57";
+    QTest::newRow("9.995 carries") << "9.995" << 2 << "10"
+                                   << "10";
+    QTest::newRow("four decimals unchanged") << "1.2345" << 4 << "1.2345"
+                                             << "1.2345";
+    QTest::newRow("1.25 to 1") << "1.25" << 1 << "1.2"
+                               << "1.3";
+    QTest::newRow("0.0005 to 3") << "0.0005" << 3 << "0"
+                                 << "0.001";
 }
 
 void tst_money::rounding()

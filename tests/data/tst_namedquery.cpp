@@ -105,27 +105,61 @@ void tst_namedquery::fields_data()
     QTest::addColumn<QString>("param");  // "NAME=value"
     QTest::addColumn<QString>("field");
     QTest::addColumn<bool>("null");
-    QTest::addColumn<QString>("text");   // with a full stop as separator
+    QTest::addColumn<QString>("text");  // with a full stop as separator
     QTest::addColumn<qint64>("integer");
     QTest::addColumn<double>("number");
 
-    QTest::newRow("integer") << "busytables" << "TB=5" << "Busy" << false << "1" << qint64(1) << 1.0;
-    QTest::newRow("negative integer") << "busytables" << "TB=3" << "USERNUM" << false << "-1" << qint64(-1) << -1.0;
-    QTest::newRow("text") << "busytables" << "TB=5" << "OFICIANT" << false << "ანა" << qint64(0) << 0.0;
-    QTest::newRow("empty text") << "busytables" << "TB=1" << "OFICIANT" << true << "" << qint64(0) << 0.0;
-    QTest::newRow("money") << "busytables" << "TB=5" << "GadaxdiliTanxa" << false << "12.5" << qint64(12) << 12.5;
-    QTest::newRow("money zero") << "busytables" << "TB=3" << "GadaxdiliTanxa" << false << "0" << qint64(0) << 0.0;
-    QTest::newRow("empty money") << "busytables" << "TB=1" << "GadaxdiliTanxa" << true << "" << qint64(0) << 0.0;
-    QTest::newRow("float") << "setting" << "" << "momsaxureoba" << false << "10" << qint64(10) << 10.0;
-    QTest::newRow("float half") << "kerdzebi_kerid" << "ID=3" << "gasayidi" << false << "2.5" << qint64(2) << 2.5;
-    QTest::newRow("float fraction") << "kerdzebi_kerid" << "ID=3" << "asagebi" << false << "0.8" << qint64(1) << 0.8;
-    QTest::newRow("empty float") << "Opicianti" << "TB=5" << "momsaxureoba" << true << "" << qint64(0) << 0.0;
-    QTest::newRow("day") << "Opicianti" << "TB=5" << "Tarigi" << false << "08.06.2024" << qint64(0) << 0.0;
-    QTest::newRow("moment") << "Opicianti" << "TB=5" << "Starttime" << false << "08.06.2024 12:00:00" << qint64(0) << 0.0;
-    QTest::newRow("empty moment") << "Opicianti" << "TB=5" << "endtime" << true << "" << qint64(0) << 0.0;
-    QTest::newRow("empty sum") << "sum_shekvetebi" << "USR=-1" << "sulfasi" << true << "" << qint64(0) << 0.0;
-    QTest::newRow("sum") << "sum_shekvetebi" << "USR=7" << "sulfasi" << false << "17.5" << qint64(18) << 17.5;
-    QTest::newRow("key") << "kerdzebi_kerid" << "ID=3" << "ID" << false << "3" << qint64(3) << 3.0;
+    QTest::newRow("integer") << "busytables"
+                             << "TB=5"
+                             << "Busy" << false << "1" << qint64(1) << 1.0;
+    QTest::newRow("negative integer") << "busytables"
+                                      << "TB=3"
+                                      << "USERNUM" << false << "-1" << qint64(-1) << -1.0;
+    QTest::newRow("text") << "busytables"
+                          << "TB=5"
+                          << "OFICIANT" << false << "ანა" << qint64(0) << 0.0;
+    QTest::newRow("empty text") << "busytables"
+                                << "TB=1"
+                                << "OFICIANT" << true << "" << qint64(0) << 0.0;
+    QTest::newRow("money") << "busytables"
+                           << "TB=5"
+                           << "GadaxdiliTanxa" << false << "12.5" << qint64(12) << 12.5;
+    QTest::newRow("money zero") << "busytables"
+                                << "TB=3"
+                                << "GadaxdiliTanxa" << false << "0" << qint64(0) << 0.0;
+    QTest::newRow("empty money") << "busytables"
+                                 << "TB=1"
+                                 << "GadaxdiliTanxa" << true << "" << qint64(0) << 0.0;
+    QTest::newRow("float") << "setting"
+                           << ""
+                           << "momsaxureoba" << false << "10" << qint64(10) << 10.0;
+    QTest::newRow("float half") << "kerdzebi_kerid"
+                                << "ID=3"
+                                << "gasayidi" << false << "2.5" << qint64(2) << 2.5;
+    QTest::newRow("float fraction") << "kerdzebi_kerid"
+                                    << "ID=3"
+                                    << "asagebi" << false << "0.8" << qint64(1) << 0.8;
+    QTest::newRow("empty float") << "Opicianti"
+                                 << "TB=5"
+                                 << "momsaxureoba" << true << "" << qint64(0) << 0.0;
+    QTest::newRow("day") << "Opicianti"
+                         << "TB=5"
+                         << "Tarigi" << false << "08.06.2024" << qint64(0) << 0.0;
+    QTest::newRow("moment") << "Opicianti"
+                            << "TB=5"
+                            << "Starttime" << false << "08.06.2024 12:00:00" << qint64(0) << 0.0;
+    QTest::newRow("empty moment") << "Opicianti"
+                                  << "TB=5"
+                                  << "endtime" << true << "" << qint64(0) << 0.0;
+    QTest::newRow("empty sum") << "sum_shekvetebi"
+                               << "USR=-1"
+                               << "sulfasi" << true << "" << qint64(0) << 0.0;
+    QTest::newRow("sum") << "sum_shekvetebi"
+                         << "USR=7"
+                         << "sulfasi" << false << "17.5" << qint64(18) << 17.5;
+    QTest::newRow("key") << "kerdzebi_kerid"
+                         << "ID=3"
+                         << "ID" << false << "3" << qint64(3) << 3.0;
 }
 
 void tst_namedquery::fields()
@@ -632,8 +666,7 @@ void tst_namedquery::reopen()
     QCOMPARE(q->rowCount(), 1);
 
     // A day goes in the form setParam gives it, and selects by the stored day.
-    dm.History_shekvetebi->reopen({{"USR", "%"}, {"OF", "%"}, {"TB", "%"}, {"das", "%"},
-                                   {"ST", QDate(2024, 6, 8)}, {"EN", QDate(2024, 6, 8)}});
+    dm.History_shekvetebi->reopen({{"USR", "%"}, {"OF", "%"}, {"TB", "%"}, {"das", "%"}, {"ST", QDate(2024, 6, 8)}, {"EN", QDate(2024, 6, 8)}});
     QCOMPARE(dm.History_shekvetebi->param(QStringLiteral("ST")), QStringLiteral("2024-06-08"));
     QCOMPARE(dm.History_shekvetebi->rowCount(), 2);
 
@@ -721,7 +754,15 @@ void tst_namedquery::optimisticCheck_data()
     QTest::addColumn<bool>("refused");
 
     const QVariant moment(QDateTime(QDate(2024, 6, 8), QTime(12, 30)));
-    struct Kind { const char* name; const char* table; const char* column; const char* initial; const char* other; QVariant mine; };
+    struct Kind
+    {
+        const char* name;
+        const char* table;
+        const char* column;
+        const char* initial;
+        const char* other;
+        QVariant mine;
+    };
     const Kind kinds[] = {
         {"float", "kerdzebi", "gasayidi", "2.675", "3.1", QVariant(4.0)},
         {"float with noise", "kerdzebi", "gasayidi", "0.30000000000000004", "0.3", QVariant(4.0)},
@@ -759,7 +800,7 @@ void tst_namedquery::optimisticCheck()
     TestDb::exec(b, QStringLiteral("insert into %1 (%2) values (%3)").arg(table, column, initial));
     const qint64 id = stationCount(QStringLiteral("select max(ID) from %1").arg(table));
     TDM dm;
-    NamedQuery* q = table == QLatin1String("kerdzebi") ? dm.kerdzebibyid
+    NamedQuery* q = table == QLatin1String("kerdzebi")    ? dm.kerdzebibyid
                     : table == QLatin1String("busytable") ? dm.Tables
                                                           : dm.History_shekvetebi;
     if (q == dm.History_shekvetebi) {
@@ -771,7 +812,8 @@ void tst_namedquery::optimisticCheck()
         q->setParam(QStringLiteral("ST"), QStringLiteral("1900-01-01"));
         q->setParam(QStringLiteral("EN"), QStringLiteral("2999-12-31"));
         TestDb::exec(b, QStringLiteral("update Shekvetebi set OFFICIANT = '-', Kerdzi_DAS = '-', TableNum = 0, "
-                                       "Tarigi = coalesce(Tarigi, '2024-06-08') where ID = %1").arg(id));
+                                       "Tarigi = coalesce(Tarigi, '2024-06-08') where ID = %1")
+                            .arg(id));
     }
     q->open();
     bool found = false;
@@ -785,7 +827,9 @@ void tst_namedquery::optimisticCheck()
     if (!other.isEmpty())
         TestDb::exec(b, QStringLiteral("update %1 set %2 = %3 where ID = %4").arg(table, column, other).arg(id));
     const QString changedElsewhere = QStringLiteral("select count(*) from %1 where ID = %2 and %3 = %4")
-                                         .arg(table).arg(id).arg(column, other.isEmpty() ? initial : other);
+                                         .arg(table)
+                                         .arg(id)
+                                         .arg(column, other.isEmpty() ? initial : other);
 
     q->edit();
     q->setField(column, mine);

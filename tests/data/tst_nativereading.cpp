@@ -85,35 +85,64 @@ void tst_nativereading::sameRows_data()
     QTest::addColumn<QString>("query");
     QTest::addColumn<QString>("params");  // "NAME=value;NAME=value"
 
-    QTest::newRow("busy table") << "busytables" << "TB=5";
-    QTest::newRow("free table, empty texts and amounts") << "busytables" << "TB=1";
-    QTest::newRow("no such table") << "busytables" << "TB=99";
-    QTest::newRow("all tables") << "Tables" << "";
-    QTest::newRow("settings") << "setting" << "";
-    QTest::newRow("menu, every pattern %") << "kerdzebi" << "das=%;tp=%";
-    QTest::newRow("menu by name") << "kerdzebi" << "das=ლ%;tp=%";
-    QTest::newRow("menu by supplier") << "kerdzebi2" << "das=%;tp=%;mom=შპს%";
-    QTest::newRow("menu item by key") << "kerdzebi_kerid" << "ID=3";
-    QTest::newRow("menu item, key %") << "kerdzebi_kerid" << "ID=%";
-    QTest::newRow("menu by key order") << "kerdzebibyid" << "";
-    QTest::newRow("types") << "GROUP_TYPE" << "";
-    QTest::newRow("suppliers") << "momwodebeli" << "";
-    QTest::newRow("waiters") << "oficianti" << "";
-    QTest::newRow("order lines") << "shekvet" << "USR=7";
-    QTest::newRow("order total") << "sum_shekvetebi" << "USR=7";
-    QTest::newRow("total of no order") << "sum_shekvetebi" << "USR=-1";
-    QTest::newRow("history, all") << "History_shekvetebi" << "USR=%;OF=%;TB=%;das=%;ST=2024-05-01;EN=2024-06-30";
-    QTest::newRow("history, one day") << "History_shekvetebi" << "USR=%;OF=%;TB=%;das=%;ST=08.06.2024;EN=08.06.2024";
-    QTest::newRow("history, one waiter") << "History_shekvetebi" << "USR=%;OF=ანა;TB=5;das=%;ST=2024-05-01;EN=2024-06-30";
-    QTest::newRow("history sums") << "sul_his_shek" << "USR=%;OF=%;TB=%;das=%;ST=2024-05-01;EN=2024-06-30";
-    QTest::newRow("history sums of nothing") << "sul_his_shek" << "USR=%;OF=%;TB=%;das=%;ST=2030-01-01;EN=2030-01-31";
-    QTest::newRow("cook queue") << "Povari_left" << "UP=გელა;TP=%";
-    QTest::newRow("cook work list") << "povari_right" << "UP=გელა;TP=%";
-    QTest::newRow("waiter list") << "Opicianti" << "OP=%;TB=%";
-    QTest::newRow("routing") << "povrebis_uplebebi" << "GAN=ცხელი";
-    QTest::newRow("deliveries") << "migeba_new" << "ST=2024-06-01;EN=2024-06-30;SN=%;FN=%;Sab=%";
-    QTest::newRow("credit") << "nisia_grid" << "FN=%;US=%;who=%";
-    QTest::newRow("deletions") << "dELS" << "MGD=%;SHN=%;ST=2024-06-01;EN=2024-06-30";
+    QTest::newRow("busy table") << "busytables"
+                                << "TB=5";
+    QTest::newRow("free table, empty texts and amounts") << "busytables"
+                                                         << "TB=1";
+    QTest::newRow("no such table") << "busytables"
+                                   << "TB=99";
+    QTest::newRow("all tables") << "Tables"
+                                << "";
+    QTest::newRow("settings") << "setting"
+                              << "";
+    QTest::newRow("menu, every pattern %") << "kerdzebi"
+                                           << "das=%;tp=%";
+    QTest::newRow("menu by name") << "kerdzebi"
+                                  << "das=ლ%;tp=%";
+    QTest::newRow("menu by supplier") << "kerdzebi2"
+                                      << "das=%;tp=%;mom=შპს%";
+    QTest::newRow("menu item by key") << "kerdzebi_kerid"
+                                      << "ID=3";
+    QTest::newRow("menu item, key %") << "kerdzebi_kerid"
+                                      << "ID=%";
+    QTest::newRow("menu by key order") << "kerdzebibyid"
+                                       << "";
+    QTest::newRow("types") << "GROUP_TYPE"
+                           << "";
+    QTest::newRow("suppliers") << "momwodebeli"
+                               << "";
+    QTest::newRow("waiters") << "oficianti"
+                             << "";
+    QTest::newRow("order lines") << "shekvet"
+                                 << "USR=7";
+    QTest::newRow("order total") << "sum_shekvetebi"
+                                 << "USR=7";
+    QTest::newRow("total of no order") << "sum_shekvetebi"
+                                       << "USR=-1";
+    QTest::newRow("history, all") << "History_shekvetebi"
+                                  << "USR=%;OF=%;TB=%;das=%;ST=2024-05-01;EN=2024-06-30";
+    QTest::newRow("history, one day") << "History_shekvetebi"
+                                      << "USR=%;OF=%;TB=%;das=%;ST=08.06.2024;EN=08.06.2024";
+    QTest::newRow("history, one waiter") << "History_shekvetebi"
+                                         << "USR=%;OF=ანა;TB=5;das=%;ST=2024-05-01;EN=2024-06-30";
+    QTest::newRow("history sums") << "sul_his_shek"
+                                  << "USR=%;OF=%;TB=%;das=%;ST=2024-05-01;EN=2024-06-30";
+    QTest::newRow("history sums of nothing") << "sul_his_shek"
+                                             << "USR=%;OF=%;TB=%;das=%;ST=2030-01-01;EN=2030-01-31";
+    QTest::newRow("cook queue") << "Povari_left"
+                                << "UP=გელა;TP=%";
+    QTest::newRow("cook work list") << "povari_right"
+                                    << "UP=გელა;TP=%";
+    QTest::newRow("waiter list") << "Opicianti"
+                                 << "OP=%;TB=%";
+    QTest::newRow("routing") << "povrebis_uplebebi"
+                             << "GAN=ცხელი";
+    QTest::newRow("deliveries") << "migeba_new"
+                                << "ST=2024-06-01;EN=2024-06-30;SN=%;FN=%;Sab=%";
+    QTest::newRow("credit") << "nisia_grid"
+                            << "FN=%;US=%;who=%";
+    QTest::newRow("deletions") << "dELS"
+                               << "MGD=%;SHN=%;ST=2024-06-01;EN=2024-06-30";
 }
 
 void tst_nativereading::sameRows()
@@ -146,13 +175,20 @@ void tst_nativereading::sameRowsForAllPatterns_data()
 
     // The sample has a dish without a name and one without a type: "%" must
     // still leave them out, as "like" does.
-    QTest::newRow("menu") << "kerdzebi" << "das=%;tp=%";
-    QTest::newRow("menu, type only") << "kerdzebi" << "das=ხ%;tp=%";
-    QTest::newRow("history") << "History_shekvetebi" << "USR=%;OF=%;TB=%;das=%;ST=2024-05-01;EN=2024-06-30";
-    QTest::newRow("waiters' lines") << "Opicianti" << "OP=%;TB=%";
-    QTest::newRow("cook, every type") << "Povari_left" << "UP=გელა;TP=%";
-    QTest::newRow("cook %") << "povari_right" << "UP=%;TP=%";
-    QTest::newRow("credit") << "nisia_grid" << "FN=%;US=%;who=%";
+    QTest::newRow("menu") << "kerdzebi"
+                          << "das=%;tp=%";
+    QTest::newRow("menu, type only") << "kerdzebi"
+                                     << "das=ხ%;tp=%";
+    QTest::newRow("history") << "History_shekvetebi"
+                             << "USR=%;OF=%;TB=%;das=%;ST=2024-05-01;EN=2024-06-30";
+    QTest::newRow("waiters' lines") << "Opicianti"
+                                    << "OP=%;TB=%";
+    QTest::newRow("cook, every type") << "Povari_left"
+                                      << "UP=გელა;TP=%";
+    QTest::newRow("cook %") << "povari_right"
+                            << "UP=%;TP=%";
+    QTest::newRow("credit") << "nisia_grid"
+                            << "FN=%;US=%;who=%";
 }
 
 void tst_nativereading::sameRowsForAllPatterns()

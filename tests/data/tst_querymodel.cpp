@@ -180,7 +180,12 @@ void tst_querymodel::dataChangeOfTheSource()
     dm.kerdzebi->open();
     QVERIFY(dataChange.count() > 0);
 
-    struct Step { const char* name; std::function<void()> run; bool notifies; };
+    struct Step
+    {
+        const char* name;
+        std::function<void()> run;
+        bool notifies;
+    };
     const Step steps[] = {
         {"current row moved", [&] { dm.kerdzebi->next(); }, true},
         {"field changed", [&] { dm.kerdzebi->edit(); dm.kerdzebi->setField(QStringLiteral("prioriteti"), 5); }, true},

@@ -97,12 +97,30 @@ void tst_tdm::lineTotal_data()
     QTest::addColumn<QString>("total");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("whole") << "2" << "5" << "10" << "10.00 ₾";
-    QTest::newRow("binary noise") << "3" << "1.1" << "3.3" << "3.30 ₾";
-    QTest::newRow("half of the smallest unit") << "0.5" << "0.0003" << "0.0002" << "0.00 ₾";
-    QTest::newRow("grouped") << "100" << "12.5" << "1250" << "1,250.00 ₾";
-    QTest::newRow("no quantity") << "" << "5" << "0" << "0.00 ₾";
-    QTest::newRow("no price") << "2" << "" << "0" << "0.00 ₾";
+    QTest::newRow("whole") << "2"
+                           << "5"
+                           << "10"
+                           << "10.00 ₾";
+    QTest::newRow("binary noise") << "3"
+                                  << "1.1"
+                                  << "3.3"
+                                  << "3.30 ₾";
+    QTest::newRow("half of the smallest unit") << "0.5"
+                                               << "0.0003"
+                                               << "0.0002"
+                                               << "0.00 ₾";
+    QTest::newRow("grouped") << "100"
+                             << "12.5"
+                             << "1250"
+                             << "1,250.00 ₾";
+    QTest::newRow("no quantity") << ""
+                                 << "5"
+                                 << "0"
+                                 << "0.00 ₾";
+    QTest::newRow("no price") << "2"
+                              << ""
+                              << "0"
+                              << "0.00 ₾";
 }
 
 void tst_tdm::lineTotal()
@@ -200,12 +218,36 @@ void tst_tdm::salesLineTotals_data()
     QTest::addColumn<double>("costTotal");
     QTest::addColumn<QString>("costShown");
 
-    QTest::newRow("cleared with 10%") << "3" << "1.5" << "10" << "0.8" << "4.95" << 0.8 * 3 << "2.4";
-    QTest::newRow("table still open") << "3" << "1.5" << "" << "0.8" << "4.5" << 0.8 * 3 << "2.4";
-    QTest::newRow("cleared without service") << "3" << "1.5" << "0" << "2" << "4.5" << 6.0 << "6";
-    QTest::newRow("line total rounded before service") << "1" << "0.00005" << "100" << "0.125" << "0" << 0.125 << "0.13";
-    QTest::newRow("service and line rounded once") << "1" << "0.0001" << "50" << "1.005" << "0.0002" << 1.005 << "1.01";
-    QTest::newRow("no cost") << "2" << "5" << "10" << "" << "11" << 0.0 << "0";
+    QTest::newRow("cleared with 10%") << "3"
+                                      << "1.5"
+                                      << "10"
+                                      << "0.8"
+                                      << "4.95" << 0.8 * 3 << "2.4";
+    QTest::newRow("table still open") << "3"
+                                      << "1.5"
+                                      << ""
+                                      << "0.8"
+                                      << "4.5" << 0.8 * 3 << "2.4";
+    QTest::newRow("cleared without service") << "3"
+                                             << "1.5"
+                                             << "0"
+                                             << "2"
+                                             << "4.5" << 6.0 << "6";
+    QTest::newRow("line total rounded before service") << "1"
+                                                       << "0.00005"
+                                                       << "100"
+                                                       << "0.125"
+                                                       << "0" << 0.125 << "0.13";
+    QTest::newRow("service and line rounded once") << "1"
+                                                   << "0.0001"
+                                                   << "50"
+                                                   << "1.005"
+                                                   << "0.0002" << 1.005 << "1.01";
+    QTest::newRow("no cost") << "2"
+                             << "5"
+                             << "10"
+                             << ""
+                             << "11" << 0.0 << "0";
 }
 
 void tst_tdm::salesLineTotals()

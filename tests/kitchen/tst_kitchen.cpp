@@ -240,7 +240,7 @@ private Q_SLOTS:
                 QStringLiteral("2026-05-02 20:10:00"));  // a start time ahead of the clock
 
         m_main->PageControl1->setCurrentIndex(5);
-        QCOMPARE(waiter()->ComboBox8->count(), 2);  // the active waiters
+        QCOMPARE(waiter()->ComboBox8->count(), 2);             // the active waiters
         QCOMPARE(waiter()->DBGrid12->model()->rowCount(), 0);  // not read on selection
 
         QTest::mouseClick(waiter()->SpeedButton12, Qt::LeftButton);
@@ -255,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE(states, (QStringList{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("1"),
                                       QStringLiteral("1"), QStringLiteral("-5")}));
         const int queuedKhachapuri = Screens::rowOf(waiter()->DBGrid12, 4, QStringLiteral("11"));
-        QVERIFY(queuedKhachapuri >= 0);  // 19:48:10 to 20:00: eleven whole minutes
+        QVERIFY(queuedKhachapuri >= 0);                                         // 19:48:10 to 20:00: eleven whole minutes
         QCOMPARE(column(waiter()->DBGrid12, 4).count(QStringLiteral("0")), 1);  // never negative
 
         // Filters: a waiter, a table.

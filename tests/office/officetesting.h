@@ -29,9 +29,9 @@ inline QString shippedTemplate(const QString& fileName)
 
 struct Cell
 {
-    QString type;    // office:value-type: "float", "string", "date", ...; empty for an empty cell
-    QString value;   // office:value or office:date-value
-    QString text;    // the text shown
+    QString type;     // office:value-type: "float", "string", "date", ...; empty for an empty cell
+    QString value;    // office:value or office:date-value
+    QString text;     // the text shown
     QString formula;  // table:formula
     bool bold = false;
     bool isEmpty() const { return type.isEmpty() && formula.isEmpty(); }
@@ -51,7 +51,7 @@ public:
         QXmlStreamReader xml(&f);
         QHash<QString, QString> parents;
         QHash<QString, bool> boldStyles;
-        QString style;            // the cell style being read
+        QString style;             // the cell style being read
         QStringList columnStyles;  // default cell style of each column
         bool inTable = false;
         int row = 0;
@@ -99,8 +99,7 @@ public:
                 row = nextRow;
                 nextRow += rowRepeat;
                 column = 0;
-            } else if (inTable &&
-                       (name == QLatin1String("table-cell") || name == QLatin1String("covered-table-cell"))) {
+            } else if (inTable && (name == QLatin1String("table-cell") || name == QLatin1String("covered-table-cell"))) {
                 const int repeat =
                     std::max(1, a.value(QLatin1String("table:number-columns-repeated")).toInt());
                 Cell c;
@@ -274,7 +273,8 @@ private:
 class RecordingOffice : public Spreadsheet
 {
 public:
-    explicit RecordingOffice(Spreadsheet& office) : m_office(office) {}
+    explicit RecordingOffice(Spreadsheet& office)
+        : m_office(office) {}
 
     std::unique_ptr<Workbook> newWorkbook(const QString& templatePath) override
     {
@@ -288,7 +288,8 @@ private:
     class Book : public Workbook
     {
     public:
-        Book(QStringList& log, std::unique_ptr<Workbook> book) : m_log(log), m_book(std::move(book)) {}
+        Book(QStringList& log, std::unique_ptr<Workbook> book)
+            : m_log(log), m_book(std::move(book)) {}
         Worksheet& firstSheet() override { return m_book->firstSheet(); }
         void print() override
         {

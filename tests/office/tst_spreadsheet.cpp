@@ -420,7 +420,7 @@ void tst_spreadsheet::valueBlock()
         {"C5", "string", "", "12"},
         {"D5", "", "", ""},
         {"E5", "float", "2.5", "2.5"},  // the block wrote over what stood there
-        {"F5", "", "", ""},            // past the short row's end
+        {"F5", "", "", ""},             // past the short row's end
         {"B6", "", "", ""},
         {"C6", "", "", ""},
         {"D6", "date", "2024-06-09", "09.06.2024"},

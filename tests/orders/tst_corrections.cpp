@@ -217,7 +217,7 @@ private Q_SLOTS:
     void deletingLines_data()
     {
         QTest::addColumn<QList<int>>("rows");  // grid rows clicked one after the other
-        QTest::addColumn<bool>("itemGone");  // the dish was taken off the menu first
+        QTest::addColumn<bool>("itemGone");    // the dish was taken off the menu first
         QTest::addColumn<QList<LogRow>>("log");
         QTest::addColumn<double>("stock1");
         QTest::addColumn<double>("stock2");

@@ -30,11 +30,21 @@ namespace {
 // Types written in an order of their own, so that neither the order of writing
 // nor an engine's grouping gives the sorted order by chance.
 const QStringList Types = {
-    QStringLiteral("ცხელი კერძები"), QStringLiteral("ბავშვის მენიუ"), QStringLiteral("სასმელები"),
-    QStringLiteral("ხინკალი"),       QStringLiteral("დესერტები"),     QStringLiteral("ყავა და ჩაი"),
-    QStringLiteral("მწვადი"),        QStringLiteral("ღვინო"),         QStringLiteral("ცომეული"),
-    QStringLiteral("ავტორის კერძი"), QStringLiteral("სალათები"),      QStringLiteral("ფირმის სპეციალობა"),
-    QStringLiteral("ზღვის პროდუქტები"), QStringLiteral("ლუდი"),       QStringLiteral("ჰამბურგერი"),
+    QStringLiteral("ცხელი კერძები"),
+    QStringLiteral("ბავშვის მენიუ"),
+    QStringLiteral("სასმელები"),
+    QStringLiteral("ხინკალი"),
+    QStringLiteral("დესერტები"),
+    QStringLiteral("ყავა და ჩაი"),
+    QStringLiteral("მწვადი"),
+    QStringLiteral("ღვინო"),
+    QStringLiteral("ცომეული"),
+    QStringLiteral("ავტორის კერძი"),
+    QStringLiteral("სალათები"),
+    QStringLiteral("ფირმის სპეციალობა"),
+    QStringLiteral("ზღვის პროდუქტები"),
+    QStringLiteral("ლუდი"),
+    QStringLiteral("ჰამბურგერი"),
 };
 
 // The colour of a widget's rendered pixel.

@@ -29,8 +29,8 @@ using Screens::whenModal;
 namespace {
 
 const QString Khachapuri = QStringLiteral("ხაჭაპური");  // ცომეული: one cook
-const QString Mtsvadi = QStringLiteral("მწვადი");        // ცხელი: two cooks
-const QString Lemonade = QStringLiteral("ლიმონათი");     // სასმელები: no cook
+const QString Mtsvadi = QStringLiteral("მწვადი");       // ცხელი: two cooks
+const QString Lemonade = QStringLiteral("ლიმონათი");    // სასმელები: no cook
 const QString Nino = QStringLiteral("ნინო ბერიძე");
 const QString Levan = QStringLiteral("ლევან ტაბიძე");
 
@@ -177,7 +177,8 @@ private Q_SLOTS:
         QCOMPARE(stockOf(m_station, Khachapuri), 7.5);
         QCOMPARE(stockOf(m_station, Lemonade), 48.0);
         QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select Tarigi from Shekvetebi where Kerdzi_DAS = 'ხაჭაპური'"))
-                     .toDateTime().date(),
+                     .toDateTime()
+                     .date(),
                  QDate(2026, 5, 2));
         QVERIFY(m_main->floorPlan->picture(3)->property("busy").toBool());
         QVERIFY(!m_main->floorPlan->picture(4)->property("busy").toBool());

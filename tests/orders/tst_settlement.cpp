@@ -231,7 +231,7 @@ private Q_SLOTS:
             order()->CheckBox2->setChecked(false);
             QTest::mouseClick(order()->SpeedButton2, Qt::LeftButton);
             QVERIFY(!forms().DM->shekvetebi_s->controlsDisabled());  // the line grid released
-            QCOMPARE(forms().DM->shekvet->recNo(), 1);             // on the last line
+            QCOMPARE(forms().DM->shekvet->recNo(), 1);               // on the last line
             QVERIFY(order()->isVisible());
             order()->CheckBox2->setChecked(true);
             QTest::mouseClick(order()->Button1, Qt::LeftButton);

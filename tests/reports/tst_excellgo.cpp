@@ -70,7 +70,8 @@ const QVector<QueryModel::Column> SalesColumns = {
 class SlowOffice : public Spreadsheet
 {
 public:
-    SlowOffice(Spreadsheet& office, unsigned long delayMs) : m_office(office), m_delayMs(delayMs) {}
+    SlowOffice(Spreadsheet& office, unsigned long delayMs)
+        : m_office(office), m_delayMs(delayMs) {}
 
     std::unique_ptr<Workbook> newWorkbook(const QString& path) override
     {
@@ -83,7 +84,8 @@ private:
     class Sheet : public Worksheet
     {
     public:
-        Sheet(SlowOffice& office, Worksheet& sheet) : m_office(office), m_sheet(sheet) {}
+        Sheet(SlowOffice& office, Worksheet& sheet)
+            : m_office(office), m_sheet(sheet) {}
         QString text(const QString& cell) override { return m_sheet.text(cell); }
         void setValue(const QString& cell, const QVariant& value) override { m_sheet.setValue(cell, value); }
         void setFormula(const QString& cell, const QString& entry) override
@@ -182,8 +184,8 @@ void tst_excellgo::sheetLayout()
     QCOMPARE(sheet.text(QStringLiteral("A1")), Title);
 
     // Row 3: the column titles from B, the untitled column's cell empty.
-    const QStringList titles = {"შეკვეთის №", "კერძი",  "ოფიციანტი", "მაგიდა", "რაოდენობა",
-                                "ფასი",       "თარიღი", "",          "დრო",    "წინასწარ"};
+    const QStringList titles = {"შეკვეთის №", "კერძი", "ოფიციანტი", "მაგიდა", "რაოდენობა",
+                                "ფასი", "თარიღი", "", "დრო", "წინასწარ"};
     for (int c = 0; c < titles.size(); ++c)
         QCOMPARE(sheet.text(CellRef::name(1 + c, 2)), titles[c]);
     QVERIFY(sheet.cell(QStringLiteral("A3")).isEmpty());

@@ -38,16 +38,16 @@ private Q_SLOTS:
         // 13: a supplier's row only; 14: a supplier's row before a client's;
         // 15: a client row without an amount; 111: a number 11 is the start of.
         TestDb::exec(m_station, QStringLiteral(
-            "insert into nisiebi (FN, whois, nisia, shettanxa, tarigi, USERNUM) values "
-            "('ა', 'კლიენტი', 12.3456, 0, '2026-05-01', '11'), "
-            "('ბ', 'კლიენტი', 40, 0, '2026-05-01', '12'), "
-            "('ბ', 'კლიენტი', 5, 0, '2026-05-02', '12'), "
-            "('ბ', 'კლიენტი', 0.1, 0, '2026-05-03', '12'), "
-            "('აგრო', 'მომწოდებელი', 900, 0, '2026-05-01', '13'), "
-            "('ვაზი', 'მომწოდებელი', 70, 0, '2026-05-01', '14'), "
-            "('გ', 'კლიენტი', 0.2, 0, '2026-05-01', '14'), "
-            "('დ', 'კლიენტი', null, 0, '2026-05-01', '15'), "
-            "('ე', 'კლიენტი', 1000, 0, '2026-05-01', '111')"));
+                                    "insert into nisiebi (FN, whois, nisia, shettanxa, tarigi, USERNUM) values "
+                                    "('ა', 'კლიენტი', 12.3456, 0, '2026-05-01', '11'), "
+                                    "('ბ', 'კლიენტი', 40, 0, '2026-05-01', '12'), "
+                                    "('ბ', 'კლიენტი', 5, 0, '2026-05-02', '12'), "
+                                    "('ბ', 'კლიენტი', 0.1, 0, '2026-05-03', '12'), "
+                                    "('აგრო', 'მომწოდებელი', 900, 0, '2026-05-01', '13'), "
+                                    "('ვაზი', 'მომწოდებელი', 70, 0, '2026-05-01', '14'), "
+                                    "('გ', 'კლიენტი', 0.2, 0, '2026-05-01', '14'), "
+                                    "('დ', 'კლიენტი', null, 0, '2026-05-01', '15'), "
+                                    "('ე', 'კლიენტი', 1000, 0, '2026-05-01', '111')"));
     }
 
     void cleanup()
@@ -98,8 +98,8 @@ private Q_SLOTS:
         credit.reload();
         QCOMPARE(credit.of(10), Money());
         TestDb::exec(m_station, QStringLiteral(
-            "insert into nisiebi (FN, whois, nisia, shettanxa, tarigi, USERNUM) values "
-            "('ზ', 'კლიენტი', 8, 0, '2026-05-04', '10')"));
+                                    "insert into nisiebi (FN, whois, nisia, shettanxa, tarigi, USERNUM) values "
+                                    "('ზ', 'კლიენტი', 8, 0, '2026-05-04', '10')"));
         credit.reload();
         QCOMPARE(credit.of(10), Money::fromInt(8));
     }

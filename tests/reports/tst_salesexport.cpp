@@ -91,8 +91,8 @@ private Q_SLOTS:
         const OfficeTesting::Sheet sheet(m_office->shown().constFirst());
         QVERIFY2(sheet.isValid(), qPrintable(sheet.error()));
         QCOMPARE(sheet.text(QStringLiteral("A1")), QStringLiteral("რეალიზაცია"));
-        const QStringList titles = {"შეკვეთის №", "კერძი",        "ოფიციანტი", "მაგიდა", "ნაშთი",
-                                    "რაოდენობა",  "თვით ღირ სულ", "სულ ფასი",  "თარიღი"};
+        const QStringList titles = {"შეკვეთის №", "კერძი", "ოფიციანტი", "მაგიდა", "ნაშთი",
+                                    "რაოდენობა", "თვით ღირ სულ", "სულ ფასი", "თარიღი"};
         for (int c = 0; c < titles.size(); ++c)
             QCOMPARE(sheet.text(QString(QChar(u'B' + c)) + QStringLiteral("3")), titles[c]);
         // One row per line in the grid's order; the query has no order of its own.

@@ -78,8 +78,7 @@ private Q_SLOTS:
         QCOMPARE(report()->ComboBox2->currentText(), QString());
         QCOMPARE(report()->ComboBox6->count(), 0);
         QVERIFY(!report()->SpeedButton6->icon().isNull());
-        QVERIFY(m_main->sales->findChild<QLabel*>(QStringLiteral("SULGF"))->toolTip().contains(
-            QStringLiteral("მომსახურეობის გამოკლებით")));
+        QVERIFY(m_main->sales->findChild<QLabel*>(QStringLiteral("SULGF"))->toolTip().contains(QStringLiteral("მომსახურეობის გამოკლებით")));
     }
 
     void search_data()
@@ -97,7 +96,10 @@ private Q_SLOTS:
         // Order 44's table is still open: its line counts in every sum but the
         // one with service, and in neither side of the service figure.
         QTest::newRow("blank filters: every line of both days")
-            << "" << "" << "" << "" << may1 << may2
+            << ""
+            << ""
+            << ""
+            << "" << may1 << may2
             << "42 | მწვადი | ნინო | 4 | 20 | 1.5 | 18 | 49.50 ₾ | 01.05.2026\n"
                "42 | ღვინო | ანა | 4 | 40 | 2 | 18 | 55.00 ₾ | 01.05.2026\n"
                "43 | მწვადი ღორის | ანა | 7 | 10 | 1 | 14 | 35.20 ₾ | 02.05.2026\n"
@@ -105,42 +107,69 @@ private Q_SLOTS:
             << "7.5 77 | მაგიდის რაოდენ:3 139.7 202 =12.7 | კონსიგნაცია:30.75 cash:108.95";
         // Only part of order 42 is listed, yet its whole debt counts.
         QTest::newRow("waiter: part of an order with its whole credit")
-            << "" << "ნინო" << "" << "" << may1 << may2
+            << ""
+            << "ნინო"
+            << ""
+            << "" << may1 << may2
             << "42 | მწვადი | ნინო | 4 | 20 | 1.5 | 18 | 49.50 ₾ | 01.05.2026\n"
                "44 | ღვინო | ნინო | 7 | 40 | 3 | 27 | 75.00 ₾ | 02.05.2026"
             << "4.5 45 | მაგიდის რაოდენ:2 49.5 120 =4.5 | კონსიგნაცია:20.5 cash:29";
         QTest::newRow("waiter with blanks matches nothing")
-            << "" << " ნინო " << "" << "" << may1 << may2 << ""
+            << ""
+            << " ნინო "
+            << ""
+            << "" << may1 << may2 << ""
             << "  | მაგიდის რაოდენ:0   =0 | კონსიგნაცია:0 cash:0";
         QTest::newRow("dish: the exact name, not the names beginning with it")
-            << "" << "" << "" << "მწვადი" << may1 << may2
+            << ""
+            << ""
+            << ""
+            << "მწვადი" << may1 << may2
             << "42 | მწვადი | ნინო | 4 | 20 | 1.5 | 18 | 49.50 ₾ | 01.05.2026"
             << "1.5 18 | მაგიდის რაოდენ:1 49.5 45 =4.5 | კონსიგნაცია:20.5 cash:29";
         // The supplier's document 43 does not lower the cash.
         QTest::newRow("order: client credit only")
-            << "43" << "" << "" << "" << may1 << may2
+            << "43"
+            << ""
+            << ""
+            << "" << may1 << may2
             << "43 | მწვადი ღორის | ანა | 7 | 10 | 1 | 14 | 35.20 ₾ | 02.05.2026"
             << "1 14 | მაგიდის რაოდენ:1 35.2 32 =3.2 | კონსიგნაცია:10.25 cash:24.95";
         QTest::newRow("order 42 counted once, its first credit row")
-            << "42" << "" << "" << "" << may1 << may2
+            << "42"
+            << ""
+            << ""
+            << "" << may1 << may2
             << "42 | მწვადი | ნინო | 4 | 20 | 1.5 | 18 | 49.50 ₾ | 01.05.2026\n"
                "42 | ღვინო | ანა | 4 | 40 | 2 | 18 | 55.00 ₾ | 01.05.2026"
             << "3.5 36 | მაგიდის რაოდენ:1 104.5 95 =9.5 | კონსიგნაცია:20.5 cash:84";
         QTest::newRow("table")
-            << "" << "" << "7" << "" << may1 << may2
+            << ""
+            << ""
+            << "7"
+            << "" << may1 << may2
             << "43 | მწვადი ღორის | ანა | 7 | 10 | 1 | 14 | 35.20 ₾ | 02.05.2026\n"
                "44 | ღვინო | ნინო | 7 | 40 | 3 | 27 | 75.00 ₾ | 02.05.2026"
             << "4 41 | მაგიდის რაოდენ:2 35.2 107 =3.2 | კონსიგნაცია:10.25 cash:24.95";
         QTest::newRow("end day included")
-            << "" << "" << "" << "" << may3 << may3
+            << ""
+            << ""
+            << ""
+            << "" << may3 << may3
             << "45 | მწვადი | ნინო | 9 | 20 | 2 | 24 | 66.00 ₾ | 03.05.2026"
             << "2 24 | მაგიდის რაოდენ:1 66 60 =6 | კონსიგნაცია:0 cash:66";
         QTest::newRow("start day included")
-            << "" << "" << "" << "" << apr30 << apr30
+            << ""
+            << ""
+            << ""
+            << "" << apr30 << apr30
             << "41 | მწვადი | ნინო | 4 | 20 | 1 | 12 | 33.00 ₾ | 30.04.2026"
             << "1 12 | მაგიდის რაოდენ:1 33 30 =3 | კონსიგნაცია:3 cash:30";
         QTest::newRow("empty period")
-            << "" << "" << "" << "" << QDate(2026, 6, 1) << QDate(2026, 6, 1) << ""
+            << ""
+            << ""
+            << ""
+            << "" << QDate(2026, 6, 1) << QDate(2026, 6, 1) << ""
             << "  | მაგიდის რაოდენ:0   =0 | კონსიგნაცია:0 cash:0";
     }
 

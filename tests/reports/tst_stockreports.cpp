@@ -44,7 +44,7 @@ class tst_stockreports : public QObject
     QString receivingTotals() const
     {
         return receivingTab()->findChild<QLabel*>(QStringLiteral("sulasagebi"))->text() + u' '
-            + receivingTab()->findChild<QLabel*>(QStringLiteral("sulgasayidi"))->text();
+               + receivingTab()->findChild<QLabel*>(QStringLiteral("sulgasayidi"))->text();
     }
 
 private Q_SLOTS:
@@ -96,19 +96,39 @@ private Q_SLOTS:
         const QString b7 = "ღვინო | 12 | 9 | 25 | 108.00 ₾ | 300.00 ₾ | ვაზი | B-7 | 01.05.2026";
         const QString a1 = "მწვადი | 10 | 12 | 30 | 120.00 ₾ | 300.00 ₾ | აგრო | A-1 | 01.05.2026";
         QTest::newRow("blank: every line of the period, newest first")
-            << "" << "" << "" << may1 << may2 << a2 + u'\n' + b7 + u'\n' + a1 << "278 720";
+            << ""
+            << ""
+            << "" << may1 << may2 << a2 + u'\n' + b7 + u'\n' + a1 << "278 720";
         QTest::newRow("supplier typed with blanks is trimmed")
-            << "" << " აგრო " << "" << may1 << may2 << a2 + u'\n' + a1 << "170 420";
-        QTest::newRow("supplier's number") << "305" << "" << "" << may1 << may2 << b7 << "108 300";
-        QTest::newRow("document: exact") << "" << "" << "A-1" << may1 << may2 << a1 << "120 300";
-        QTest::newRow("document: a part matches nothing") << "" << "" << "A" << may1 << may2 << "" << " ";
+            << ""
+            << " აგრო "
+            << "" << may1 << may2 << a2 + u'\n' + a1 << "170 420";
+        QTest::newRow("supplier's number") << "305"
+                                           << ""
+                                           << "" << may1 << may2 << b7 << "108 300";
+        QTest::newRow("document: exact") << ""
+                                         << ""
+                                         << "A-1" << may1 << may2 << a1 << "120 300";
+        QTest::newRow("document: a part matches nothing") << ""
+                                                          << ""
+                                                          << "A" << may1 << may2 << ""
+                                                          << " ";
         QTest::newRow("end day included")
-            << "" << "" << "" << QDate(2026, 5, 3) << QDate(2026, 5, 3)
-            << "ღვინო | 6 | 9 | 25 | 54.00 ₾ | 150.00 ₾ | ვაზი | B-8 | 03.05.2026" << "54 150";
+            << ""
+            << ""
+            << "" << QDate(2026, 5, 3) << QDate(2026, 5, 3)
+            << "ღვინო | 6 | 9 | 25 | 54.00 ₾ | 150.00 ₾ | ვაზი | B-8 | 03.05.2026"
+            << "54 150";
         QTest::newRow("start day included")
-            << "" << "" << "" << QDate(2026, 4, 30) << QDate(2026, 4, 30)
-            << "მწვადი | 5 | 11 | 30 | 55.00 ₾ | 150.00 ₾ | აგრო | A-0 | 30.04.2026" << "55 150";
-        QTest::newRow("empty period") << "" << "" << "" << QDate(2026, 6, 1) << QDate(2026, 6, 1) << "" << " ";
+            << ""
+            << ""
+            << "" << QDate(2026, 4, 30) << QDate(2026, 4, 30)
+            << "მწვადი | 5 | 11 | 30 | 55.00 ₾ | 150.00 ₾ | აგრო | A-0 | 30.04.2026"
+            << "55 150";
+        QTest::newRow("empty period") << ""
+                                      << ""
+                                      << "" << QDate(2026, 6, 1) << QDate(2026, 6, 1) << ""
+                                      << " ";
     }
 
     void receiving()
@@ -162,12 +182,25 @@ private Q_SLOTS:
         const QString mtsvadi = "მწვადი | 12 | 30 | მწვადები | 20 | აგრო | 600.00 ₾ | 240.00 ₾";
         const QString goris = "მწვადი ღორის | 14 | 32 | მწვადები | 10 | აგრო | 320.00 ₾ | 140.00 ₾";
         const QString ghvino = "ღვინო | 9 | 25 | სასმელი | 40 | ვაზი | 1,000.00 ₾ | 360.00 ₾";
-        QTest::newRow("blank") << "" << "" << "" << mtsvadi + u'\n' + goris + u'\n' + ghvino;
-        QTest::newRow("name: the names beginning with it") << "მწ" << "" << "" << mtsvadi + u'\n' + goris;
-        QTest::newRow("supplier: exact") << "" << "ვაზი" << "" << ghvino;
-        QTest::newRow("supplier: a part matches nothing") << "" << "ვა" << "" << "";
-        QTest::newRow("type") << "" << "" << "მწვადები" << mtsvadi + u'\n' + goris;
-        QTest::newRow("name and type") << "მწვადი ღ" << "" << "მწვადები" << goris;
+        QTest::newRow("blank") << ""
+                               << ""
+                               << "" << mtsvadi + u'\n' + goris + u'\n' + ghvino;
+        QTest::newRow("name: the names beginning with it") << "მწ"
+                                                           << ""
+                                                           << "" << mtsvadi + u'\n' + goris;
+        QTest::newRow("supplier: exact") << ""
+                                         << "ვაზი"
+                                         << "" << ghvino;
+        QTest::newRow("supplier: a part matches nothing") << ""
+                                                          << "ვა"
+                                                          << ""
+                                                          << "";
+        QTest::newRow("type") << ""
+                              << ""
+                              << "მწვადები" << mtsvadi + u'\n' + goris;
+        QTest::newRow("name and type") << "მწვადი ღ"
+                                       << ""
+                                       << "მწვადები" << goris;
     }
 
     void warehouse()
@@ -253,16 +286,24 @@ private Q_SLOTS:
         const QString d42b = "ღვინო | 2 | შეცვლა 3 -> 1 | 4 | 42 | 02.05.2026 21:15";
         const QString d43 = "ღვინო | 1 | წაშლა | 7 | 43 | 02.05.2026 09:00";
         const QString d45 = "მწვადი | 1 | წაშლა | 9 | 45 | 03.05.2026 00:00";
-        QTest::newRow("defaults: yesterday to tomorrow, in full") << "" << "" << QDate() << QDate()
-                                                                 << d42a + u'\n' + d45 + u'\n' + d42b + u'\n' + d43;
-        QTest::newRow("the end day's evening is listed") << "" << "" << may1 << may2
+        QTest::newRow("defaults: yesterday to tomorrow, in full") << ""
+                                                                  << "" << QDate() << QDate()
+                                                                  << d42a + u'\n' + d45 + u'\n' + d42b + u'\n' + d43;
+        QTest::newRow("the end day's evening is listed") << ""
+                                                         << "" << may1 << may2
                                                          << d42a + u'\n' + d42b + u'\n' + d43;
-        QTest::newRow("order: every entry of it") << "42" << "" << may1 << may3 << d42a + u'\n' + d42b;
-        QTest::newRow("order with a blank is not trimmed") << " 42" << "" << may1 << may3 << "";
-        QTest::newRow("table") << "" << "7" << may1 << may3 << d43;
-        QTest::newRow("one day to its last minute") << "" << "" << QDate(2026, 4, 30) << QDate(2026, 4, 30) << d41;
-        QTest::newRow("a midnight on the start day") << "" << "" << may3 << may3 << d45;
-        QTest::newRow("empty period") << "" << "" << QDate(2026, 6, 1) << QDate(2026, 6, 1) << "";
+        QTest::newRow("order: every entry of it") << "42"
+                                                  << "" << may1 << may3 << d42a + u'\n' + d42b;
+        QTest::newRow("order with a blank is not trimmed") << " 42"
+                                                           << "" << may1 << may3 << "";
+        QTest::newRow("table") << ""
+                               << "7" << may1 << may3 << d43;
+        QTest::newRow("one day to its last minute") << ""
+                                                    << "" << QDate(2026, 4, 30) << QDate(2026, 4, 30) << d41;
+        QTest::newRow("a midnight on the start day") << ""
+                                                     << "" << may3 << may3 << d45;
+        QTest::newRow("empty period") << ""
+                                      << "" << QDate(2026, 6, 1) << QDate(2026, 6, 1) << "";
     }
 
     void deletions()

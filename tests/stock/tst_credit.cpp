@@ -141,10 +141,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         const QHash<QString, QObject*> members = {
-            {"RadioButton1", tab()->RadioButton1}, {"RadioButton2", tab()->RadioButton2},
-            {"LabeledEdit4", tab()->LabeledEdit4}, {"LabeledEdit5", tab()->LabeledEdit5},
-            {"button14", tab()->button14},         {"SpeedButton9", tab()->SpeedButton9},
-            {"Button15", tab()->Button15},         {"DBGrid8", tab()->DBGrid8}};
+            {"RadioButton1", tab()->RadioButton1}, {"RadioButton2", tab()->RadioButton2}, {"LabeledEdit4", tab()->LabeledEdit4}, {"LabeledEdit5", tab()->LabeledEdit5}, {"button14", tab()->button14}, {"SpeedButton9", tab()->SpeedButton9}, {"Button15", tab()->Button15}, {"DBGrid8", tab()->DBGrid8}};
         QVERIFY(members.contains(name));
         QCOMPARE(members.value(name)->objectName(), name);
         QCOMPARE(tab()->findChild<QObject*>(name), members.value(name));
@@ -172,21 +169,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("debt");
         QTest::addColumn<QString>("paid");
         QTest::newRow("suppliers, no filter") << false << QString() << QString()
-                                              << QStringList{"D-12", "D-2", "D-1"} << "180" << "30";
+                                              << QStringList{"D-12", "D-2", "D-1"} << "180"
+                                              << "30";
         QTest::newRow("clients, no filter") << true << QString() << QString() << QStringList{"43", "42"} << "60"
                                             << "5";
         QTest::newRow("name prefix") << false << QStringLiteral("შპს ალფა") << QString()
-                                     << QStringList{"D-2", "D-1"} << "150" << "20";
+                                     << QStringList{"D-2", "D-1"} << "150"
+                                     << "20";
         QTest::newRow("not the middle of a name") << false << QStringLiteral("ალფა") << QString() << QStringList{}
-                                                  << "" << "";
+                                                  << ""
+                                                  << "";
         QTest::newRow("blank name") << false << QStringLiteral("  ") << QString() << QStringList{"D-12", "D-2", "D-1"}
-                                    << "180" << "30";
+                                    << "180"
+                                    << "30";
         QTest::newRow("exact number") << false << QString() << QStringLiteral("D-1") << QStringList{"D-1"} << "100"
                                       << "20";
         QTest::newRow("a number of the other side") << false << QString() << QStringLiteral("42") << QStringList{}
-                                                    << "" << "";
+                                                    << ""
+                                                    << "";
         QTest::newRow("client by name and number") << true << QStringLiteral("გიო") << QStringLiteral("43")
-                                                   << QStringList{"43"} << "15" << "5";
+                                                   << QStringList{"43"} << "15"
+                                                   << "5";
     }
     void theSearch()
     {

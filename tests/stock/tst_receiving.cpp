@@ -142,14 +142,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         const QHash<QString, QObject*> members = {
-            {"Edit7", tab()->Edit7},         {"ComboBox3", tab()->ComboBox3},
-            {"Edit8", tab()->Edit8},         {"CheckBox2", tab()->CheckBox2},
-            {"DateTimePicker3", tab()->DateTimePicker3}, {"TabControl1", tab()->TabControl1},
-            {"Edit3", tab()->Edit3},         {"CheckBox1", tab()->CheckBox1},
-            {"DBGrid4", tab()->DBGrid4},     {"GroupBox6", tab()->GroupBox6},
-            {"Edit4", tab()->Edit4},         {"Edit5", tab()->Edit5},
-            {"Edit6", tab()->Edit6},         {"SpeedButton4", tab()->SpeedButton4},
-            {"DBGrid5", tab()->DBGrid5},     {"Button8", tab()->Button8}};
+            {"Edit7", tab()->Edit7}, {"ComboBox3", tab()->ComboBox3}, {"Edit8", tab()->Edit8}, {"CheckBox2", tab()->CheckBox2}, {"DateTimePicker3", tab()->DateTimePicker3}, {"TabControl1", tab()->TabControl1}, {"Edit3", tab()->Edit3}, {"CheckBox1", tab()->CheckBox1}, {"DBGrid4", tab()->DBGrid4}, {"GroupBox6", tab()->GroupBox6}, {"Edit4", tab()->Edit4}, {"Edit5", tab()->Edit5}, {"Edit6", tab()->Edit6}, {"SpeedButton4", tab()->SpeedButton4}, {"DBGrid5", tab()->DBGrid5}, {"Button8", tab()->Button8}};
         QVERIFY(members.contains(name));
         QCOMPARE(members.value(name)->objectName(), name);
         QCOMPARE(tab()->findChild<QObject*>(name), members.value(name));
@@ -204,7 +197,9 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("select gasayidi from kerdzebi where ID = 2")).toDouble(), 7.0);
         QCOMPARE(scalar(QStringLiteral("select momwodebeli from kerdzebi where ID = 2")).toString(), Alpha);
         QCOMPARE(scalar(QStringLiteral("select count(*) from migeba where momwSN = '205' and momwFN = 'შპს ალფა' "
-                                       "and sab_n = 'D-17'")).toInt(), 3);
+                                       "and sab_n = 'D-17'"))
+                     .toInt(),
+                 3);
         // Newest first, with the line totals.
         QCOMPARE(column(tab()->DBGrid5, 0), (QStringList{Cheese, Butter, Cheese}));
         QCOMPARE(column(tab()->DBGrid5, 6), (QStringList(3, QStringLiteral("02.05.2026"))));
@@ -267,7 +262,7 @@ private Q_SLOTS:
         QTest::newRow("blank supplier") << QStringLiteral("  \t") << QStringLiteral("5") << true;
         QTest::newRow("blank document") << Alpha << QStringLiteral("   ") << true;
         QTest::newRow("placeholder with spaces is a name") << QStringLiteral(" მომწოდებლის გარეშე") << QStringLiteral("5")
-                                                         << false;
+                                                           << false;
         QTest::newRow("named") << Alpha << QStringLiteral("5") << false;
     }
     void consignmentNeedsASupplierAndADocument()
@@ -369,8 +364,7 @@ private Q_SLOTS:
     {
         pick(Cheese);
         // The warehouse report searches the shared item list meanwhile.
-        forms().DM->kerdzebi2->reopen({{QStringLiteral("das"), Lemonade}, {QStringLiteral("tp"), QStringLiteral("%")},
-                                       {QStringLiteral("mom"), QStringLiteral("%")}});
+        forms().DM->kerdzebi2->reopen({{QStringLiteral("das"), Lemonade}, {QStringLiteral("tp"), QStringLiteral("%")}, {QStringLiteral("mom"), QStringLiteral("%")}});
         record(QStringLiteral("2"), QStringLiteral("6"), QStringLiteral("10"));
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join('\n')));
         QCOMPARE(stock(1), 7.0);

@@ -18,8 +18,7 @@ public:
     {
         m_process.setReadChannel(QProcess::StandardOutput);
         m_process.start(QStringLiteral(KELVORA_FISCAL_SIM),
-                        extra + QStringList{QStringLiteral("--command"), command, QStringLiteral("--answer"), answer,
-                                            QStringLiteral("--journal"), journal});
+                        extra + QStringList{QStringLiteral("--command"), command, QStringLiteral("--answer"), answer, QStringLiteral("--journal"), journal});
         if (!m_process.waitForStarted(10000))
             return;
         QByteArray out;

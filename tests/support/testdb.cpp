@@ -45,7 +45,8 @@ Engine TestDb::currentEngine()
     return Engine(*static_cast<const int*>(data));
 }
 
-TestDb::TestDb(Engine engine, const Setup::Settings& settings) : m_engine(engine)
+TestDb::TestDb(Engine engine, const Setup::Settings& settings)
+    : m_engine(engine)
 {
     if (!m_dir.isValid())
         qFatal("cannot make a temporary folder");

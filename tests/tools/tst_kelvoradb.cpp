@@ -80,7 +80,7 @@ QStringList listing(const QString& folder)
     QStringList all;
     QDir dir(folder);
     for (const QFileInfo& f : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                                 QDir::Name)) {
+                                                QDir::Name)) {
         all << f.fileName();
         if (f.isDir())
             for (const QString& inner : listing(f.filePath()))
@@ -233,8 +233,7 @@ private Q_SLOTS:
                 << false << 20 << 12.5 << QStringLiteral("სასადილო „ძველი უბანი“")
                 << QStringLiteral("{dir}/driver/in.txt") << QStringLiteral("{dir}/driver/out.txt");
             QTest::addRow("%s/comma in the service", en)
-                << int(e) << QStringList{QStringLiteral("--service"), QStringLiteral("7,5"),
-                                         QStringLiteral("--tables"), QStringLiteral("1")}
+                << int(e) << QStringList{QStringLiteral("--service"), QStringLiteral("7,5"), QStringLiteral("--tables"), QStringLiteral("1")}
                 << false << 1 << 7.5 << QStringLiteral("კელვორა") << defCommand << defAnswer;
         }
     }

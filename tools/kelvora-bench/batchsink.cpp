@@ -31,7 +31,8 @@ bool isIsoMoment(const QString& text)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         const bool sep = i == 4 || i == 7 || i == 10 || i == 13 || i == 16;
-        const QChar want = i == 4 || i == 7 ? u'-' : i == 10 ? u' ' : u':';
+        const QChar want = i == 4 || i == 7 ? u'-' : i == 10 ? u' '
+                                                             : u':';
         if (sep ? c != want : !c.isDigit())
             return false;
     }
@@ -65,7 +66,7 @@ QVariant BatchSink::storedForm(Schema::ColumnType type, const QVariant& value)
                 return text.endsWith(QLatin1String(" 00:00:00")) ? text.left(10) : text;
         }
         const QDateTime dt = value.metaType().id() == QMetaType::QDate ? QDateTime(value.toDate(), QTime(0, 0))
-                                                                        : value.toDateTime();
+                                                                       : value.toDateTime();
         if (dt.time() == QTime(0, 0))
             return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
         return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));

@@ -37,21 +37,25 @@ const std::vector<MenuType>& menu()
     static const std::vector<MenuType> all = {
         {"ცხელი კერძები",
          {"ჩაქაფული", "ოჯახური", "ჩახოხბილი", "ჩაშუშული", "ჩკმერული", "შქმერული", "კუჭმაჭი", "ლობიო ქოთანში"},
-         14, 28, 1.2},
-        {"ხინკალი", {"ხინკალი ქალაქური", "ხინკალი მთიულური", "ხინკალი სოკოთი", "ხინკალი ყველით", "ხინკალი კარტოფილით"},
-         1, 1.6, 1.5},
+         14,
+         28,
+         1.2},
+        {"ხინკალი", {"ხინკალი ქალაქური", "ხინკალი მთიულური", "ხინკალი სოკოთი", "ხინკალი ყველით", "ხინკალი კარტოფილით"}, 1, 1.6, 1.5},
         {"მწვადი", {"ღორის მწვადი", "ხბოს მწვადი", "ქათმის მწვადი", "ლულა ქაბაბი", "ბატკნის მწვადი"}, 16, 32, 0.9},
         {"ცომეული",
-         {"ხაჭაპური იმერული", "ხაჭაპური მეგრული", "ხაჭაპური აჭარული", "ლობიანი", "კუბდარი", "ფხლოვანი"}, 9, 22, 1.0},
-        {"სალათები", {"ქართული სალათი", "ცეზარი", "ბადრიჯანი ნიგვზით", "ფხალი ასორტი", "ჯონჯოლი", "მჟავეული"}, 6, 16,
+         {"ხაჭაპური იმერული", "ხაჭაპური მეგრული", "ხაჭაპური აჭარული", "ლობიანი", "კუბდარი", "ფხლოვანი"},
+         9,
+         22,
          1.0},
-        {"ცივი კერძები", {"ყველის ასორტი", "საცივი", "ბაჟე", "სულგუნი შებოლილი", "ხორცის ასორტი", "ელარჯი"}, 8, 24,
-         0.6},
+        {"სალათები", {"ქართული სალათი", "ცეზარი", "ბადრიჯანი ნიგვზით", "ფხალი ასორტი", "ჯონჯოლი", "მჟავეული"}, 6, 16, 1.0},
+        {"ცივი კერძები", {"ყველის ასორტი", "საცივი", "ბაჟე", "სულგუნი შებოლილი", "ხორცის ასორტი", "ელარჯი"}, 8, 24, 0.6},
         {"წვნიანები", {"ხარჩო", "ჩიხირთმა", "სოკოს წვნიანი", "ლობიოს წვნიანი"}, 8, 14, 0.5},
         {"დესერტები", {"ჩურჩხელა", "გოზინაყი", "ნაპოლეონი", "ფელამუში", "ნაყინი"}, 5, 12, 0.4},
         {"სასმელები",
          {"ლიმონათი ტარხუნა", "ლიმონათი მსხალი", "ბორჯომი", "ნაბეღლავი", "ყავა", "ჩაი", "ატმის წვენი", "ფორთოხლის ფრეში"},
-         3, 9, 1.4},
+         3,
+         9,
+         1.4},
         {"ღვინო", {"საფერავი", "მუკუზანი", "ქინძმარაული", "წინანდალი", "რქაწითელი", "ხვანჭკარა", "ჭაჭა"}, 18, 60, 0.7},
     };
     return all;
@@ -62,10 +66,14 @@ const std::vector<MenuType>& menu()
 const std::vector<std::pair<const char*, const char*>>& routing()
 {
     static const std::vector<std::pair<const char*, const char*>> all = {
-        {"ცხელი კერძები", "ნინო ბერიძე"},   {"წვნიანები", "ნინო ბერიძე"},
-        {"ხინკალი", "გიორგი კაპანაძე"},     {"ცომეული", "გიორგი კაპანაძე"},
-        {"ცომეული", "ლევან გელაშვილი"},     {"მწვადი", "დავით ლომიძე"},
-        {"სალათები", "თამარ ჯაფარიძე"},     {"ცივი კერძები", "თამარ ჯაფარიძე"},
+        {"ცხელი კერძები", "ნინო ბერიძე"},
+        {"წვნიანები", "ნინო ბერიძე"},
+        {"ხინკალი", "გიორგი კაპანაძე"},
+        {"ცომეული", "გიორგი კაპანაძე"},
+        {"ცომეული", "ლევან გელაშვილი"},
+        {"მწვადი", "დავით ლომიძე"},
+        {"სალათები", "თამარ ჯაფარიძე"},
+        {"ცივი კერძები", "თამარ ჯაფარიძე"},
         {"დესერტები", "თამარ ჯაფარიძე"},
     };
     return all;
@@ -74,9 +82,15 @@ const std::vector<std::pair<const char*, const char*>>& routing()
 const std::vector<std::pair<const char*, bool>>& waiters()
 {
     static const std::vector<std::pair<const char*, bool>> all = {
-        {"ანა მაისურაძე", true},   {"ნიკა ხარაძე", true},      {"მარიამ წიკლაური", true},
-        {"ლუკა ქავთარაძე", true},  {"ეკა სამხარაძე", true},    {"გიგა ნოზაძე", true},
-        {"სალომე ბარამიძე", true}, {"ირაკლი ტაბატაძე", true}, {"ქეთი ჩიქოვანი", false},
+        {"ანა მაისურაძე", true},
+        {"ნიკა ხარაძე", true},
+        {"მარიამ წიკლაური", true},
+        {"ლუკა ქავთარაძე", true},
+        {"ეკა სამხარაძე", true},
+        {"გიგა ნოზაძე", true},
+        {"სალომე ბარამიძე", true},
+        {"ირაკლი ტაბატაძე", true},
+        {"ქეთი ჩიქოვანი", false},
         {"ზურაბ აბაშიძე", false},
     };
     return all;
@@ -85,8 +99,11 @@ const std::vector<std::pair<const char*, bool>>& waiters()
 const std::vector<std::pair<const char*, const char*>>& suppliers()
 {
     static const std::vector<std::pair<const char*, const char*>> all = {
-        {"404512377", "შპს ფერმერი"}, {"205166981", "შპს ნატახტარი"}, {"400087123", "შპს ვაზი"},
-        {"01008012345", "ი/მ გოგი ბერიძე"}, {"204455901", "შპს ბაზარი"},
+        {"404512377", "შპს ფერმერი"},
+        {"205166981", "შპს ნატახტარი"},
+        {"400087123", "შპს ვაზი"},
+        {"01008012345", "ი/მ გოგი ბერიძე"},
+        {"204455901", "შპს ბაზარი"},
     };
     return all;
 }
@@ -108,19 +125,19 @@ const QString ClientRow = QStringLiteral("კლიენტი");
 const QString WithoutSupplier = QStringLiteral("მომწოდებლის გარეშე");
 
 const QStringList LineColumns = {
-    QStringLiteral("Kerdzi_N"),  QStringLiteral("Kerdzi_DAS"), QStringLiteral("AFASI"),
-    QStringLiteral("GFASI"),     QStringLiteral("Raodenoba"),  QStringLiteral("OFFICIANT"),
-    QStringLiteral("Tarigi"),    QStringLiteral("STATUSI"),    QStringLiteral("Starttime"),
-    QStringLiteral("endtime"),   QStringLiteral("povari"),     QStringLiteral("TableNum"),
+    QStringLiteral("Kerdzi_N"), QStringLiteral("Kerdzi_DAS"), QStringLiteral("AFASI"),
+    QStringLiteral("GFASI"), QStringLiteral("Raodenoba"), QStringLiteral("OFFICIANT"),
+    QStringLiteral("Tarigi"), QStringLiteral("STATUSI"), QStringLiteral("Starttime"),
+    QStringLiteral("endtime"), QStringLiteral("povari"), QStringLiteral("TableNum"),
     QStringLiteral("momsaxureoba"), QStringLiteral("USERNUM")};
-const QStringList DelColumns = {QStringLiteral("KERid"),  QStringLiteral("RAODENOBA"),  QStringLiteral("MAGIDA"),
+const QStringList DelColumns = {QStringLiteral("KERid"), QStringLiteral("RAODENOBA"), QStringLiteral("MAGIDA"),
                                 QStringLiteral("SHEKVETISN"), QStringLiteral("TARIGI"), QStringLiteral("RAQNA"),
                                 QStringLiteral("das")};
 const QStringList ReceiptColumns = {
-    QStringLiteral("ID_DAS"),  QStringLiteral("Dasaxeleba"), QStringLiteral("asagebi"), QStringLiteral("gasayidi"),
-    QStringLiteral("raodenoba"), QStringLiteral("tipi"),     QStringLiteral("momwSN"),  QStringLiteral("momwFN"),
-    QStringLiteral("sab_n"),   QStringLiteral("tarigi")};
-const QStringList CreditColumns = {QStringLiteral("SN"),    QStringLiteral("FN"),        QStringLiteral("whois"),
+    QStringLiteral("ID_DAS"), QStringLiteral("Dasaxeleba"), QStringLiteral("asagebi"), QStringLiteral("gasayidi"),
+    QStringLiteral("raodenoba"), QStringLiteral("tipi"), QStringLiteral("momwSN"), QStringLiteral("momwFN"),
+    QStringLiteral("sab_n"), QStringLiteral("tarigi")};
+const QStringList CreditColumns = {QStringLiteral("SN"), QStringLiteral("FN"), QStringLiteral("whois"),
                                    QStringLiteral("nisia"), QStringLiteral("shettanxa"), QStringLiteral("tarigi"),
                                    QStringLiteral("USERNUM")};
 
@@ -200,7 +217,7 @@ std::unique_ptr<TableSink> HistoryGenerator::makeSink(const QString& table, cons
             q->open();
         };
     } else {
-        q = table == QLatin1String("DELS")   ? m_dm.dELS
+        q = table == QLatin1String("DELS")     ? m_dm.dELS
             : table == QLatin1String("migeba") ? m_dm.migeba_new
                                                : m_dm.nisia_grid;
         reopen = [q] {
@@ -475,7 +492,9 @@ void HistoryGenerator::writeOrder(const QDate& day, int table)
         const Item& item = pickItem();
         someItem = &item;
         const int q = uniform(0, 9);
-        const double quantity = q < 6 ? 1.0 : q < 8 ? 2.0 : q < 9 ? 3.0 : 0.5;
+        const double quantity = q < 6 ? 1.0 : q < 8 ? 2.0
+                                          : q < 9   ? 3.0
+                                                    : 0.5;
         // Lines come in over the first hour or so of the visit; a cook takes a
         // routed line within minutes and finishes it within the hour.
         const int entered = opened + (l < 3 ? 0 : uniform(5, 70) * 60);
@@ -491,7 +510,8 @@ void HistoryGenerator::writeOrder(const QDate& day, int table)
         const int entries = uniform(1, 2);
         for (int e = 0; e < entries; ++e) {
             const int kind = uniform(0, 9);
-            const QString& what = kind < 5 ? Deleted : kind < 8 ? Decreased : Increased;
+            const QString& what = kind < 5 ? Deleted : kind < 8 ? Decreased
+                                                                : Increased;
             const QString when = momentText(m_dayText, opened + uniform(2, 90) * 60 + uniform(0, 59));
             m_delSink->add({someItem->id, double(uniform(1, 2)), qint64(table), order, when, what, someItem->name});
         }
@@ -612,7 +632,10 @@ void HistoryGenerator::writeOpenOrders()
                 continue;
             // Taken (2), started (3), finished (4) or handed over (-5); the rest wait (1).
             const int roll = uniform(0, 99);
-            const int state = roll < 35 ? 1 : roll < 55 ? 2 : roll < 75 ? 3 : roll < 90 ? 4 : -5;
+            const int state = roll < 35 ? 1 : roll < 55 ? 2
+                                          : roll < 75   ? 3
+                                          : roll < 90   ? 4
+                                                        : -5;
             if (state == 1)
                 continue;
             lines->edit();

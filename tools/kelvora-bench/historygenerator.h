@@ -85,7 +85,7 @@ private:
 
     std::vector<Item> m_items;
     std::discrete_distribution<int> m_itemPick;
-    QStringList m_waiters;      // every waiter who ever served
+    QStringList m_waiters;  // every waiter who ever served
     QStringList m_activeWaiters;
     std::vector<int> m_openTables;
 
@@ -96,7 +96,7 @@ private:
 
     QDate m_day;  // the day being written, and its stored form
     QString m_dayText;
-    qint64 m_order = 0;        // last order number handed out
+    qint64 m_order = 0;  // last order number handed out
     qint64 m_linesWritten = 0;
     qint64 m_openLines = 0;
     qint64 m_documents = 0;

@@ -17,9 +17,9 @@ struct OperationResult
     double bareCpuMs = 0;
     std::vector<double> layerRuns;
     std::vector<double> bareRuns;
-    qint64 baseKb = 0;       // resident size before the first run
-    qint64 bareHwmKb = 0;    // peak after the bare runs
-    qint64 layerHwmKb = 0;   // peak after the data layer's runs (they come last)
+    qint64 baseKb = 0;      // resident size before the first run
+    qint64 bareHwmKb = 0;   // peak after the bare runs
+    qint64 layerHwmKb = 0;  // peak after the data layer's runs (they come last)
     QString error;
 
     double ratio() const { return bareMs > 0 ? layerMs / bareMs : 0; }

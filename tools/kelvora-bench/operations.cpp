@@ -318,33 +318,32 @@ BenchContext BenchContext::load(Engine engine, TDM* dm)
 const std::vector<Operation>& operations()
 {
     static const std::vector<Operation> all = [] {
-    std::vector<Operation> list = {
-        {"month", "sales report, one month: History_shekvetebi + sul_his_shek, every pattern \"%\"",
-         [](BenchContext& c) { return openSales(c, c.monthFirst, c.monthLast); },
-         [](BenchContext& c) { return bareSales(c, c.monthFirst, c.monthLast); }, 100.0, std::nullopt},
-        {"year", "sales report, twelve months: History_shekvetebi + sul_his_shek",
-         [](BenchContext& c) { return openSales(c, c.yearFirst, c.yearLast); },
-         [](BenchContext& c) { return bareSales(c, c.yearFirst, c.yearLast); }, 2000.0, 400.0},
-        {"floor", "occupancy of 100 tables: busytables opened once per table (the floor plan now)",
-         floorPerTable, bareFloorPerTable, std::nullopt, std::nullopt},
-        {"floor-tables", "occupancy of 100 tables: the one query Tables, for comparison", floorAtOnce,
-         [](BenchContext& c) { return bareRead(c.dm->Tables); }, std::nullopt, std::nullopt},
-        {"floor-refresh", "floor plan refresh: Tables read once, 100 pictures drawn with their numbers",
-         floorRefresh, bareFloorRefresh, 10.0, std::nullopt, 1.5, 50},
-        {"open-table", "busy table clicked: busytables, shekvet and the total sum_shekvetebi", openTable,
-         bareOpenTable, 20.0, std::nullopt, 1.5, 50},
-        {"add-dish", "one dish added: OrderEntry::addLine (counter lock, busy row, line, stock), one transaction",
-         addDish, {}, 10.0, std::nullopt, 1.5, 50, prepareAddDish, undoAddDish},
-        {"kitchen", "cook screen re-read: Povari_left + povari_right for one cook, type \"%\"", kitchen,
-         bareKitchen, 5.0, std::nullopt, 1.5, 50},
-        {"waiter", "waiter screen list: Opicianti for one waiter, any table", waiterList, bareWaiterList, 5.0,
-         std::nullopt, 1.5, 50},
-    };
-    // The receiving and credit tabs' operations live in a file of their own, and so do the reports'.
-    for (const Operation& op : stockOperations())
-        list.push_back(op);
-    appendReportOperations(list);
-    return list;
+        std::vector<Operation> list = {
+            {"month", "sales report, one month: History_shekvetebi + sul_his_shek, every pattern \"%\"",
+             [](BenchContext& c) { return openSales(c, c.monthFirst, c.monthLast); },
+             [](BenchContext& c) { return bareSales(c, c.monthFirst, c.monthLast); }, 100.0, std::nullopt},
+            {"year", "sales report, twelve months: History_shekvetebi + sul_his_shek",
+             [](BenchContext& c) { return openSales(c, c.yearFirst, c.yearLast); },
+             [](BenchContext& c) { return bareSales(c, c.yearFirst, c.yearLast); }, 2000.0, 400.0},
+            {"floor", "occupancy of 100 tables: busytables opened once per table (the floor plan now)",
+             floorPerTable, bareFloorPerTable, std::nullopt, std::nullopt},
+            {"floor-tables", "occupancy of 100 tables: the one query Tables, for comparison", floorAtOnce,
+             [](BenchContext& c) { return bareRead(c.dm->Tables); }, std::nullopt, std::nullopt},
+            {"floor-refresh", "floor plan refresh: Tables read once, 100 pictures drawn with their numbers",
+             floorRefresh, bareFloorRefresh, 10.0, std::nullopt, 1.5, 50},
+            {"open-table", "busy table clicked: busytables, shekvet and the total sum_shekvetebi", openTable,
+             bareOpenTable, 20.0, std::nullopt, 1.5, 50},
+            {"add-dish", "one dish added: OrderEntry::addLine (counter lock, busy row, line, stock), one transaction", addDish, {}, 10.0, std::nullopt, 1.5, 50, prepareAddDish, undoAddDish},
+            {"kitchen", "cook screen re-read: Povari_left + povari_right for one cook, type \"%\"", kitchen,
+             bareKitchen, 5.0, std::nullopt, 1.5, 50},
+            {"waiter", "waiter screen list: Opicianti for one waiter, any table", waiterList, bareWaiterList, 5.0,
+             std::nullopt, 1.5, 50},
+        };
+        // The receiving and credit tabs' operations live in a file of their own, and so do the reports'.
+        for (const Operation& op : stockOperations())
+            list.push_back(op);
+        appendReportOperations(list);
+        return list;
     }();
     return all;
 }

@@ -20,11 +20,11 @@ struct BenchContext
     QDate lastDay;     // the day of the open orders
     QDate monthFirst;  // the last whole month before it
     QDate monthLast;
-    QDate yearFirst;   // the twelve whole months before it
+    QDate yearFirst;  // the twelve whole months before it
     QDate yearLast;
-    QString cook;      // the cook with the most lines waiting
-    QString waiter;    // the waiter with the most lines on the waiter screen
-    int busyTable = 0; // the busy table with the most lines today
+    QString cook;       // the cook with the most lines waiting
+    QString waiter;     // the waiter with the most lines on the waiter screen
+    int busyTable = 0;  // the busy table with the most lines today
     // What adding dishes changes, to be put back afterwards.
     qint64 lastLineId = 0;
     qint64 dishId = 0;

@@ -102,8 +102,7 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
                 targets << QStringLiteral("ratio <= %1 %2").arg(op->ratioTarget).arg(verdict(r.ratio() <= op->ratioTarget));
             if (op->sqliteTargetMs) {
                 const double t = *op->sqliteTargetMs * (pg ? 2 : 1);
-                targets << QStringLiteral("<= %1 ms %2").arg(t).arg(fullSize ? verdict(r.layerMs <= t)
-                                                                             : QStringLiteral("(at 2M lines)"));
+                targets << QStringLiteral("<= %1 ms %2").arg(t).arg(fullSize ? verdict(r.layerMs <= t) : QStringLiteral("(at 2M lines)"));
             }
             if (op->peakTargetMb) {
                 targets << QStringLiteral("peak < %1 MB %2")

@@ -209,11 +209,8 @@ void setReceiving(BenchContext& c)
 
 qint64 receivingMonth(BenchContext& c)
 {
-    c.dm->migeba_new->reopen({{QStringLiteral("SN"), All}, {QStringLiteral("FN"), All}, {QStringLiteral("Sab"), All},
-                              {QStringLiteral("ST"), c.monthFirst}, {QStringLiteral("EN"), c.monthLast}});
-    c.dm->migeba_new_sum->reopen({{QStringLiteral("SN"), All}, {QStringLiteral("FN"), All},
-                                  {QStringLiteral("Sab"), All}, {QStringLiteral("ST"), c.monthFirst},
-                                  {QStringLiteral("EN"), c.monthLast}});
+    c.dm->migeba_new->reopen({{QStringLiteral("SN"), All}, {QStringLiteral("FN"), All}, {QStringLiteral("Sab"), All}, {QStringLiteral("ST"), c.monthFirst}, {QStringLiteral("EN"), c.monthLast}});
+    c.dm->migeba_new_sum->reopen({{QStringLiteral("SN"), All}, {QStringLiteral("FN"), All}, {QStringLiteral("Sab"), All}, {QStringLiteral("ST"), c.monthFirst}, {QStringLiteral("EN"), c.monthLast}});
     c.dm->migeba_new_sum->asFloat(QStringLiteral("sulasagebi"));
     return c.dm->migeba_new->rowCount();
 }
@@ -249,8 +246,7 @@ QString monthEnd(const BenchContext& c)
 
 qint64 deletionsMonth(BenchContext& c)
 {
-    c.dm->dELS->reopen({{QStringLiteral("MGD"), All}, {QStringLiteral("SHN"), All},
-                        {QStringLiteral("ST"), c.monthFirst}, {QStringLiteral("EN"), monthEnd(c)}});
+    c.dm->dELS->reopen({{QStringLiteral("MGD"), All}, {QStringLiteral("SHN"), All}, {QStringLiteral("ST"), c.monthFirst}, {QStringLiteral("EN"), monthEnd(c)}});
     return c.dm->dELS->rowCount();
 }
 
@@ -291,9 +287,7 @@ void appendReportOperations(std::vector<Operation>& all)
                    [](BenchContext& c) { return salesSearch(c, c.monthFirst, c.monthLast); },
                    [](BenchContext& c) { return bareSalesSearch(c, c.monthFirst, c.monthLast); }, 100.0,
                    std::nullopt, 1.5, 0, [](BenchContext& c) { checkSalesSums(c, c.monthFirst, c.monthLast); }});
-    all.push_back({"sales-month-sums", "sales search, one month, with sul_his_shek and magidebis_raod opened as well",
-                   [](BenchContext& c) { return salesSearchWithSumQueries(c, c.monthFirst, c.monthLast); }, {},
-                   std::nullopt, std::nullopt});
+    all.push_back({"sales-month-sums", "sales search, one month, with sul_his_shek and magidebis_raod opened as well", [](BenchContext& c) { return salesSearchWithSumQueries(c, c.monthFirst, c.monthLast); }, {}, std::nullopt, std::nullopt});
     all.push_back({"sales-year", "sales search, twelve months: lines, sums, orders and their credit",
                    [](BenchContext& c) { return salesSearch(c, c.yearFirst, c.yearLast); },
                    [](BenchContext& c) { return bareSalesSearch(c, c.yearFirst, c.yearLast); }, 2000.0, 400.0, 1.5, 0,

@@ -13,7 +13,6 @@ namespace {
 const QString All = QStringLiteral("%");
 const QString BenchDocument = QStringLiteral("bench-1");
 
-
 QVariant scalar(const QString& sql)
 {
     QSqlQuery q(Connection::database());
@@ -158,8 +157,7 @@ qint64 recordLine(BenchContext& c)
 const std::vector<Operation>& stockOperations()
 {
     static const std::vector<Operation> all = {
-        {"receive-line", "receiving: one line recorded on consignment (line, stock, item, ledger), one transaction",
-         recordLine, {}, 10.0, std::nullopt, 1.5, 50, prepareRecord, undoRecord},
+        {"receive-line", "receiving: one line recorded on consignment (line, stock, item, ledger), one transaction", recordLine, {}, 10.0, std::nullopt, 1.5, 50, prepareRecord, undoRecord},
         {"receive-document", "receiving: the document reload, migeba_old + sul_migeba, header blank (the day)",
          reloadDocument, bareReloadDocument, std::nullopt, std::nullopt, 1.5, 50},
         {"receive-items", "receiving: the item search kerdzebi2, names beginning with one letter", searchItems,

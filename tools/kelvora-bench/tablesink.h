@@ -11,7 +11,8 @@
 class TableSink
 {
 public:
-    TableSink(const QString& table, const QStringList& columns) : m_table(table), m_columns(columns) {}
+    TableSink(const QString& table, const QStringList& columns)
+        : m_table(table), m_columns(columns) {}
     virtual ~TableSink() = default;
     TableSink(const TableSink&) = delete;
     TableSink& operator=(const TableSink&) = delete;

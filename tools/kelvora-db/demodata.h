@@ -14,16 +14,16 @@ namespace DemoData {
 
 // UTF-8 texts as the screens show them.
 inline constexpr char DrinksType[] = "სასმელები";
-inline constexpr char ActiveWaiter[] = "აქტიური";   // OFICIANTI.mdgomareoba
+inline constexpr char ActiveWaiter[] = "აქტიური";  // OFICIANTI.mdgomareoba
 inline constexpr char PassiveWaiter[] = "პასიური";
 
 struct Item
 {
     const char* name;
     const char* type;
-    double price;   // gasayidi
-    double cost;    // asagebi
-    double stock;   // raodenoba
+    double price;  // gasayidi
+    double cost;   // asagebi
+    double stock;  // raodenoba
     const char* supplier;
     int priority;
 };

@@ -26,7 +26,8 @@ const QString AdminConnection = QStringLiteral("kelvora_db_admin");
 class ConnectionGuard
 {
 public:
-    explicit ConnectionGuard(QString name) : m_name(std::move(name)) {}
+    explicit ConnectionGuard(QString name)
+        : m_name(std::move(name)) {}
     ~ConnectionGuard()
     {
         if (QSqlDatabase::contains(m_name)) {

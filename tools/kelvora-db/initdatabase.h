@@ -14,10 +14,10 @@
 // is dropped again when the run fails. The data link file is written last.
 struct InitOptions
 {
-    DataLink link;           // engine and server; for SQLite the database file, absolute
-    QString folder;          // where kavshiri.udl goes, absolute
+    DataLink link;   // engine and server; for SQLite the database file, absolute
+    QString folder;  // where kavshiri.udl goes, absolute
     Setup::Settings settings;
-    bool force = false;      // replace an existing database and data link file
+    bool force = false;             // replace an existing database and data link file
     bool makeFiscalFolder = false;  // the fiscal paths are the defaults inside `folder`
 };
 

@@ -31,8 +31,8 @@ using CommandLine::optionName;
 
 const QString DefaultEstablishment = QStringLiteral("კელვორა");
 constexpr int MaxTables = 500;
-constexpr int MaxText = 50;       // Parametres.dawesebuleba
-constexpr int MaxPath = 255;      // Parametres.COMMAND, ANSWER
+constexpr int MaxText = 50;   // Parametres.dawesebuleba
+constexpr int MaxPath = 255;  // Parametres.COMMAND, ANSWER
 
 struct Options
 {

@@ -23,7 +23,8 @@ void printOut(const QString& text)
 
 }  // namespace
 
-FiscalDriver::FiscalDriver(const Settings& settings, QObject* parent) : QObject(parent), m_settings(settings)
+FiscalDriver::FiscalDriver(const Settings& settings, QObject* parent)
+    : QObject(parent), m_settings(settings)
 {
     m_poll.setInterval(PollInterval);
     connect(&m_poll, &QTimer::timeout, this, &FiscalDriver::poll);
@@ -80,9 +81,7 @@ void FiscalDriver::take()
     switch (m_settings.answer) {
     case Answer::Normal:
         ++m_receipt;
-        m_pending = price ? answerLine(code, QByteArrayLiteral(";RECEIPT ") +
-                                                 QByteArray::number(m_receipt).rightJustified(6, '0') +
-                                                 QByteArrayLiteral(";SUM ") + *price)
+        m_pending = price ? answerLine(code, QByteArrayLiteral(";RECEIPT ") + QByteArray::number(m_receipt).rightJustified(6, '0') + QByteArrayLiteral(";SUM ") + *price)
                           : answerLine(code, QByteArrayLiteral(";ERROR COMMAND"));
         outcome = code;
         break;
@@ -149,8 +148,7 @@ bool FiscalDriver::appendJournal(const QByteArray& price, const QByteArray& outc
     if (m_settings.journalPath.isEmpty())
         return true;
     QFile journal(m_settings.journalPath);
-    const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toLatin1() + '\t' + price +
-                            '\t' + outcome + '\n';
+    const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toLatin1() + '\t' + price + '\t' + outcome + '\n';
     if (!journal.open(QIODevice::Append) || journal.write(line) != line.size() || !journal.flush()) {
         fail(QStringLiteral("cannot append to the journal %1: %2")
                  .arg(m_settings.journalPath, journal.errorString()));

@@ -19,7 +19,10 @@ class FiscalDriver : public QObject
     Q_OBJECT
 
 public:
-    enum class Answer { Normal, None, Short, Garbled };
+    enum class Answer { Normal,
+                        None,
+                        Short,
+                        Garbled };
 
     static constexpr const char* MalformedCode = "01";
     static constexpr std::chrono::milliseconds PollInterval{50};
