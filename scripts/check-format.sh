@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
 # Lists the tracked C++ files that clang-format would change under the
 # project's .clang-format and exits non-zero if there are any.
-# KELVORA_FORMAT_CHECK=off skips the check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-if [ "${KELVORA_FORMAT_CHECK:-on}" = off ]; then
-  echo "format check skipped (KELVORA_FORMAT_CHECK=off)"
-  exit 0
-fi
 
 format=$(command -v clang-format-14 || command -v clang-format || true)
 if [ -z "$format" ]; then
