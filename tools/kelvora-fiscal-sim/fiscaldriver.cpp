@@ -31,6 +31,9 @@ FiscalDriver::FiscalDriver(const Settings& settings, QObject* parent)
     m_due.setSingleShot(true);
     m_due.setTimerType(Qt::PreciseTimer);
     connect(&m_due, &QTimer::timeout, this, &FiscalDriver::answer);
+    m_piece.setSingleShot(true);
+    m_piece.setTimerType(Qt::PreciseTimer);
+    connect(&m_piece, &QTimer::timeout, this, &FiscalDriver::writeNextPiece);
 }
 
 void FiscalDriver::start()
@@ -125,11 +128,43 @@ void FiscalDriver::take()
 
 void FiscalDriver::answer()
 {
-    m_busy = false;
+    if (m_settings.writing != Writing::Whole) {
+        m_written = 0;
+        writeNextPiece();
+        return;
+    }
     if (!writeAtomically(m_settings.answerPath, m_pending, "answer"))
         return;
-    if (m_settings.once)
+    done();
+}
+
+void FiscalDriver::writeNextPiece()
+{
+    qsizetype size = 1;
+    if (m_settings.writing == Writing::Split)
+        size = m_written == 0 ? 10 : m_pending.size() - m_written;
+    const QByteArray piece = m_pending.mid(m_written, size);
+    QFile file(m_settings.answerPath);
+    const QIODevice::OpenMode mode = m_written == 0 ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::Append;
+    if (!file.open(mode) || file.write(piece) != piece.size() || !file.flush()) {
+        fail(QStringLiteral("cannot write the answer file %1: %2").arg(m_settings.answerPath, file.errorString()));
+        return;
+    }
+    file.close();
+    m_written += piece.size();
+    if (m_written < m_pending.size())
+        m_piece.start(m_settings.pause);
+    else
+        done();
+}
+
+void FiscalDriver::done()
+{
+    m_busy = false;
+    if (m_settings.once) {
+        m_poll.stop();  // no second command before the program ends
         emit finished(0);
+    }
 }
 
 bool FiscalDriver::writeAtomically(const QString& path, const QByteArray& bytes, const char* what)
@@ -162,5 +197,6 @@ void FiscalDriver::fail(const QString& text)
     printErr(text);
     m_poll.stop();
     m_due.stop();
+    m_piece.stop();
     emit finished(1);
 }

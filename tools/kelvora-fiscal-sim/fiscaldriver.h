@@ -24,6 +24,12 @@ public:
                         Short,
                         Garbled };
 
+    // How the answer file comes into being: whole by rename, or written into
+    // the file itself in pieces with a pause between them.
+    enum class Writing { Whole,
+                         Split,      // the first ten characters, then the rest
+                         Trickle };  // one character at a time
+
     static constexpr const char* MalformedCode = "01";
     static constexpr std::chrono::milliseconds PollInterval{50};
 
@@ -37,7 +43,9 @@ public:
         // (its modification time), or at once when that moment has passed.
         std::chrono::milliseconds delay{0};
         Answer answer = Answer::Normal;
-        bool once = false;  // end after one exchange
+        Writing writing = Writing::Whole;
+        std::chrono::milliseconds pause{0};  // between the pieces of the answer
+        bool once = false;                   // end after one exchange
     };
 
     explicit FiscalDriver(const Settings& settings, QObject* parent = nullptr);
@@ -56,6 +64,8 @@ private:
     void poll();
     void take();
     void answer();
+    void writeNextPiece();
+    void done();
     bool writeAtomically(const QString& path, const QByteArray& bytes, const char* what);
     bool appendJournal(const QByteArray& price, const QByteArray& outcome);
     void fail(const QString& text);
@@ -63,7 +73,9 @@ private:
     Settings m_settings;
     QTimer m_poll;
     QTimer m_due;
-    QByteArray m_pending;  // the answer waiting for its moment
+    QTimer m_piece;
+    QByteArray m_pending;     // the answer waiting for its moment
+    qsizetype m_written = 0;  // of m_pending, when written in pieces
     bool m_busy = false;
     int m_receipt = 0;
 };

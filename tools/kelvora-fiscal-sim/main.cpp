@@ -55,6 +55,14 @@ struct Options
     QCommandLineOption shortAnswer{QStringLiteral("short"),
                                    QStringLiteral("Answer with 14 characters: the code's first one only.")};
     QCommandLineOption garbled{QStringLiteral("garbled"), QStringLiteral("Answer with random bytes.")};
+    QCommandLineOption split{QStringLiteral("split"),
+                             QStringLiteral("Write the answer into the file itself in two pieces, its first ten "
+                                            "characters and MS milliseconds later the rest."),
+                             QStringLiteral("MS")};
+    QCommandLineOption trickle{QStringLiteral("trickle"),
+                               QStringLiteral("Write the answer into the file itself one character every MS "
+                                              "milliseconds."),
+                               QStringLiteral("MS")};
     QCommandLineOption once{QStringLiteral("once"), QStringLiteral("End after one exchange.")};
     QCommandLineOption journal{QStringLiteral("journal"),
                                QStringLiteral("Append one line per exchange: time, amount (- for a malformed "
@@ -65,12 +73,23 @@ struct Options
     void addTo(QCommandLineParser& p)
     {
         for (QCommandLineOption* o :
-             {&command, &answer, &udl, &code, &delay, &noAnswer, &shortAnswer, &garbled, &once, &journal})
+             {&command, &answer, &udl, &code, &delay, &noAnswer, &shortAnswer, &garbled, &split, &trickle, &once, &journal})
             p.addOption(*o);
     }
 };
 
 using CommandLine::pathOption;
+
+std::chrono::milliseconds millisecondsOption(const QCommandLineParser& p, const QCommandLineOption& o)
+{
+    bool ok = false;
+    const int ms = p.value(o).trimmed().toInt(&ok);
+    if (!ok || ms < 0 || ms > MaxDelay)
+        throw UsageError(QStringLiteral("--%1 \"%2\": expected milliseconds from 0 to %3")
+                             .arg(o.names().constFirst(), p.value(o))
+                             .arg(MaxDelay));
+    return std::chrono::milliseconds(ms);
+}
 
 void pathsFromDatabase(const QString& udl, FiscalDriver::Settings& s)
 {
@@ -113,15 +132,8 @@ FiscalDriver::Settings settingsFrom(const QCommandLineParser& p, const Options& 
             throw UsageError(QStringLiteral("--code \"%1\": expected two printable ASCII characters").arg(code));
         s.code = code.toLatin1();
     }
-    if (p.isSet(o.delay)) {
-        bool ok = false;
-        const int ms = p.value(o.delay).trimmed().toInt(&ok);
-        if (!ok || ms < 0 || ms > MaxDelay)
-            throw UsageError(QStringLiteral("--delay \"%1\": expected milliseconds from 0 to %2")
-                                 .arg(p.value(o.delay))
-                                 .arg(MaxDelay));
-        s.delay = std::chrono::milliseconds(ms);
-    }
+    if (p.isSet(o.delay))
+        s.delay = millisecondsOption(p, o.delay);
     int kinds = 0;
     if (p.isSet(o.noAnswer)) {
         s.answer = FiscalDriver::Answer::None;
@@ -137,6 +149,15 @@ FiscalDriver::Settings settingsFrom(const QCommandLineParser& p, const Options& 
     }
     if (kinds > 1)
         throw UsageError(QStringLiteral("--no-answer, --short and --garbled exclude each other"));
+    if (p.isSet(o.split) && p.isSet(o.trickle))
+        throw UsageError(QStringLiteral("--split and --trickle exclude each other"));
+    if (p.isSet(o.split)) {
+        s.writing = FiscalDriver::Writing::Split;
+        s.pause = millisecondsOption(p, o.split);
+    } else if (p.isSet(o.trickle)) {
+        s.writing = FiscalDriver::Writing::Trickle;
+        s.pause = millisecondsOption(p, o.trickle);
+    }
     s.once = p.isSet(o.once);
     if (p.isSet(o.journal))
         s.journalPath = pathOption(p, o.journal);
