@@ -9,10 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -20,6 +22,27 @@ const QByteArray SaleLineStart = QByteArrayLiteral("S,1,______,_,__;Dasaxeleba;"
 const QByteArray SaleLineEnd = QByteArrayLiteral(";1.000;1;1;1;0;0;");
 const QByteArray TotalLine = QByteArrayLiteral("T,1,______,_,__;");
 const QByteArray LineBreak = QByteArrayLiteral("\r\n");
+
+// Removes the answer file if there is one; false when it is still there.
+bool removeAnswer(const QString& path)
+{
+    QFile::remove(path);
+    return !QFileInfo::exists(path);
+}
+
+// Written beside the target and renamed into place, so the driver never reads
+// half a command; on failure nothing is left behind.
+bool writeCommand(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile command(path);
+    return command.open(QIODevice::WriteOnly) && command.write(bytes) == bytes.size() && command.commit();
+}
+
+QByteArray readWhole(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // Waits until `due` milliseconds on `clock`, keeping the windows painted.
 void waitUntil(const QElapsedTimer& clock, qint64 due, bool indicatorShown)
@@ -52,6 +75,8 @@ FiscalExchange::FiscalExchange(Timing timing, Indicator indicator)
         m_timing.checks = 1;
     if (m_timing.interval.count() < 0)
         m_timing.interval = std::chrono::milliseconds(0);
+    if (m_timing.settle.count() < 1)
+        m_timing.settle = std::chrono::milliseconds(1);
 }
 
 FiscalExchange::Paths FiscalExchange::pathsFrom(TDM& dm)
@@ -75,46 +100,58 @@ bool FiscalExchange::exchange(const Paths& paths, double amount, QString& status
         return false;
     }
 
-    // Failures of these two steps are not reported: the wait then ends with "off".
-    QFile::remove(paths.answer);
-    {
-        // Written beside the target and renamed into place, so the driver never
-        // reads half a command.
-        QSaveFile command(paths.command);
-        if (command.open(QIODevice::WriteOnly)) {
-            command.write(commandText(amount));
-            command.commit();
-        }
+    // An old answer left in place would be read as this sale's, so it must go
+    // before anything is sent.
+    if (!removeAnswer(paths.answer) || !writeCommand(paths.command, commandText(amount))) {
+        status = QString::fromLatin1(StatusFailed);
+        return false;
     }
     status = QString::fromLatin1(StatusOk);
 
-    if (!awaitAnswer(paths.answer)) {
-        status = QString::fromLatin1(StatusOff);
+    QByteArray answer;
+    switch (awaitAnswer(paths, answer)) {
+    case Wait::Answered:
+        status = resultCode(answer);
+        return status == QLatin1String(SuccessCode);
+    case Wait::NoAnswer:
+        status = QString::fromLatin1(withdraw(paths.command) ? StatusOff : StatusUnknown);
+        return false;
+    case Wait::Growing:
+        status = QString::fromLatin1(StatusUnknown);
         return false;
     }
-    QFile answer(paths.answer);
-    QByteArray text;
-    if (answer.open(QIODevice::ReadOnly))
-        text = answer.readAll();
-    status = resultCode(text);
-    return status == QLatin1String(SuccessCode);
+    return false;
 }
 
-bool FiscalExchange::awaitAnswer(const QString& answerPath)
+bool FiscalExchange::certainlyNotRegistered(const QString& status)
+{
+    return status == QLatin1String(StatusOldFile) || status == QLatin1String(StatusFailed) || status == QLatin1String(StatusOff);
+}
+
+FiscalExchange::Wait FiscalExchange::awaitAnswer(const Paths& paths, QByteArray& answer)
 {
     QElapsedTimer clock;
     clock.start();
     const qint64 interval = m_timing.interval.count();
+    const qint64 lastCheck = (m_timing.checks - 1) * interval;
     QWidget* window = m_indicator == Indicator::Automatic ? indicatorWindow() : nullptr;
     QPointer<FiscalWaitDialog> indicator;
-    bool found = false;
+    const auto removeIndicator = qScopeGuard([&indicator] { delete indicator.data(); });
+
+    qint64 foundAt = -1;
     for (int check = 1; check <= m_timing.checks; ++check) {
+        const qint64 due = (check - 1) * interval;
         if (check > 1)
-            waitUntil(clock, (check - 1) * interval, !indicator.isNull());
+            waitUntil(clock, due, !indicator.isNull());
         m_checksMade = check;
-        if (QFileInfo::exists(answerPath)) {
-            found = true;
-            break;
+        if (QFileInfo::exists(paths.answer)) {
+            // The driver removes the command before it answers: an answer beside
+            // a command still waiting is a late one from an earlier exchange.
+            if (!QFileInfo::exists(paths.command)) {
+                foundAt = due;
+                break;
+            }
+            QFile::remove(paths.answer);
         }
         if (check == m_timing.checks)
             break;
@@ -126,8 +163,37 @@ bool FiscalExchange::awaitAnswer(const QString& answerPath)
                                m_timing.checks);
         indicator->show();
     }
-    delete indicator.data();
-    return found;
+    if (foundAt < 0)
+        return Wait::NoAnswer;
+
+    // A driver may write its answer in pieces: it is whole once it reads the same,
+    // and not empty, on two looks `settle` apart.
+    const qint64 settle = m_timing.settle.count();
+    QByteArray previous = readWhole(paths.answer);
+    for (qint64 due = foundAt + settle; due <= lastCheck + settle; due += settle) {
+        waitUntil(clock, due, !indicator.isNull());
+        QByteArray now = readWhole(paths.answer);
+        if (!now.isEmpty() && now == previous) {
+            answer = now;
+            return Wait::Answered;
+        }
+        previous = std::move(now);
+    }
+    return Wait::Growing;
+}
+
+bool FiscalExchange::withdraw(const QString& commandPath)
+{
+    // The driver takes a command by removing it. Renaming it first to a name of
+    // our own settles who had it: a rename that finds no file means the driver
+    // took it, and once renamed the driver can no longer take it.
+    const QByteArray from = QFile::encodeName(commandPath);
+    const QByteArray to =
+        QFile::encodeName(commandPath + QStringLiteral(".withdrawn.%1").arg(QCoreApplication::applicationPid()));
+    if (std::rename(from.constData(), to.constData()) != 0)
+        return false;
+    QFile::remove(QFile::decodeName(to));
+    return true;
 }
 
 QWidget* FiscalExchange::indicatorWindow() const
