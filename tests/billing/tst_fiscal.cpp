@@ -58,7 +58,8 @@ const QByteArray TotalLine = "T,1,______,_,__;\r\n";
 // Ways an exchange cannot begin.
 enum class Unwritable { AnswerNotRemovable,
                         CommandFolderIsAFile,
-                        NoSuchFolder };
+                        NoSuchFolder,
+                        NoPathsSet };
 
 }  // namespace
 
@@ -474,6 +475,7 @@ private Q_SLOTS:
         QTest::newRow("old answer cannot be removed") << int(Unwritable::AnswerNotRemovable);
         QTest::newRow("command folder is a file") << int(Unwritable::CommandFolderIsAFile);
         QTest::newRow("no such folder") << int(Unwritable::NoSuchFolder);
+        QTest::newRow("no paths in the settings row") << int(Unwritable::NoPathsSet);
     }
 
     void failedStepEndsTheExchange()
@@ -507,6 +509,9 @@ private Q_SLOTS:
         case Unwritable::NoSuchFolder:
             paths.command = m_dir.filePath(QStringLiteral("no-such-folder/command.txt"));
             paths.answer = m_dir.filePath(QStringLiteral("no-such-folder/answer.txt"));
+            break;
+        case Unwritable::NoPathsSet:
+            paths = {};
             break;
         }
 
