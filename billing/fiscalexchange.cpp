@@ -23,10 +23,15 @@ const QByteArray SaleLineEnd = QByteArrayLiteral(";1.000;1;1;1;0;0;");
 const QByteArray TotalLine = QByteArrayLiteral("T,1,______,_,__;");
 const QByteArray LineBreak = QByteArrayLiteral("\r\n");
 
-// Removes the answer file if there is one; false when it is still there.
+// Removes the answer file if there is one; false when it is still there. A late
+// answer to an earlier sale may land just as the old one goes: removed again.
 bool removeAnswer(const QString& path)
 {
-    QFile::remove(path);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!QFileInfo::exists(path))
+            return true;
+        QFile::remove(path);
+    }
     return !QFileInfo::exists(path);
 }
 

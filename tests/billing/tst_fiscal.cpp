@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -465,6 +466,43 @@ private Q_SLOTS:
         QVERIFY(endedCleanly(driver));
         QCOMPARE(journalLines(m_journal).size(), 1);
         QCOMPARE(FiscalExchange::resultCode(readAll(m_paths.answer)), QStringLiteral("00"));
+    }
+
+    // Waits so short that the driver's polls keep meeting the end of the wait,
+    // when the command is withdrawn: whatever the order, a sale reported "off" is
+    // never registered and one reported "00" is registered once.
+    void withdrawalRacesTheDriver()
+    {
+        QProcess* driver = startDriver({});
+        QVERIFY(driver);
+        FiscalExchange exchange(FiscalExchange::Timing{10ms, 3, 20ms});
+        QMap<QString, QString> outcomes;  // amount -> status
+        for (int i = 1; i <= 150; ++i) {
+            const double amount = i;
+            QString status;
+            exchange.exchange(m_paths, amount, status);
+            QVERIFY2(status != QLatin1String("oldfile") && status != QLatin1String("failed"), qPrintable(status));
+            outcomes[FiscalExchange::correctnum(amount)] = status;
+        }
+        QTest::qWait(500);  // answers still on their way
+        QStringList registered;
+        for (const QStringList& line : journalLines(m_journal))
+            registered << line.value(1);
+        QCOMPARE(driver->state(), QProcess::Running);
+        QMap<QString, int> seen;
+        for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it) {
+            const int times = int(registered.count(it.key()));
+            seen[it.value()] += 1;
+            if (it.value() == QLatin1String("off"))
+                QVERIFY2(times == 0, qPrintable(it.key()));
+            else if (it.value() == QLatin1String("00"))
+                QVERIFY2(times == 1, qPrintable(it.key()));
+            else
+                QVERIFY2(it.value() == QLatin1String("unknown") && times <= 1, qPrintable(it.key() + it.value()));
+        }
+        qInfo() << seen;
+        QVERIFY(seen.value(QStringLiteral("off")) > 0);
+        QVERIFY(seen.value(QStringLiteral("00")) + seen.value(QStringLiteral("unknown")) > 0);
     }
 
     // A step that fails before the wait ends the exchange at once, with an old

@@ -74,6 +74,12 @@ void FiscalDriver::take()
     const QByteArray command = file.readAll();
     file.close();
     if (!file.remove()) {
+        // Taking a command means removing it: one that went meanwhile was
+        // withdrawn by the program and is not registered.
+        if (!QFileInfo::exists(m_settings.commandPath)) {
+            printOut(QStringLiteral("withdrawn before it was taken"));
+            return;
+        }
         fail(QStringLiteral("cannot remove %1: %2").arg(m_settings.commandPath, file.errorString()));
         return;
     }
