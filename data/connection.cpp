@@ -1,5 +1,6 @@
 #include "data/connection.h"
 #include "data/dberror.h"
+#include "data/setup.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -79,7 +80,10 @@ QSqlDatabase Connection::database()
             return db;
     }
     const DataLink link = DataLink::read(dataLinkPath());
-    return openNamed(link, name);
+    QSqlDatabase db = openNamed(link, name);
+    // A database made before a column was added gets it here.
+    Setup::upgrade(db);
+    return db;
 }
 
 Engine Connection::engine()

@@ -15,7 +15,7 @@ const std::vector<Table>& Schema::tables()
 {
     static const std::vector<Table> all = {
         {"busytable",
-         {{"ID", T::AutoNumber}, {"Busy", T::Integer}, {"OFICIANT", T::Text, 50}, {"TableNum", T::Integer}, {"USERNUM", T::Integer}, {"GadaxdiliTanxa", T::Money}}},
+         {{"ID", T::AutoNumber}, {"Busy", T::Integer}, {"OFICIANT", T::Text, 50}, {"TableNum", T::Integer}, {"USERNUM", T::Integer}, {"GadaxdiliTanxa", T::Money}, {"FiskaluriTanxa", T::Money, 0, "0"}}},
         {"Parametres",
          {{"ID", T::AutoNumber}, {"Tables", T::Integer}, {"inctb", T::Integer}, {"momsaxureoba", T::Float}, {"dawesebuleba", T::Text, 50}, {"COMMAND", T::Text, 255}, {"ANSWER", T::Text, 255}}},
         {"kerdzebi",
@@ -67,7 +67,7 @@ QSet<QString> namesOfType(ColumnType type)
     return names;
 }
 
-QString columnSql(const Column& c, Engine engine)
+QString typeSql(const Column& c, Engine engine)
 {
     const QString name = QString::fromLatin1(c.name);
     const bool pg = engine == Engine::PostgreSQL;
@@ -91,6 +91,12 @@ QString columnSql(const Column& c, Engine engine)
 }
 
 }  // namespace
+
+QString Schema::columnSql(const Column& c, Engine engine)
+{
+    const QString sql = typeSql(c, engine);
+    return c.defaultSql ? sql + QStringLiteral(" default ") + QString::fromLatin1(c.defaultSql) : sql;
+}
 
 bool Schema::isDateTimeColumn(const QString& name)
 {

@@ -21,7 +21,8 @@ struct Column
 {
     const char* name;
     ColumnType type;
-    int length = 0;  // text(n)
+    int length = 0;                    // text(n)
+    const char* defaultSql = nullptr;  // the column's default, as SQL
 };
 
 struct Table
@@ -45,6 +46,9 @@ bool isMoneyColumn(const QString& name);
 // The statements that create the schema on an empty database (tables, indexes,
 // and on PostgreSQL the operators that let `like` apply to integer columns).
 QStringList createStatements(Engine engine);
+
+// The SQL of one column in a create or alter table statement.
+QString columnSql(const Column& column, Engine engine);
 
 // True when the database already holds any of the nine tables.
 bool exists(QSqlDatabase& db);

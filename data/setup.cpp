@@ -5,6 +5,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 void Setup::initialize(QSqlDatabase& db, const Settings& settings)
 {
@@ -34,5 +35,37 @@ void Setup::initialize(QSqlDatabase& db, const Settings& settings)
     } catch (...) {
         QSqlQuery(db).exec(QStringLiteral("rollback"));
         throw;
+    }
+}
+
+namespace {
+
+// The columns the table has, by their names in lower case; empty when the
+// table is missing. PostgreSQL keeps unquoted names in lower case.
+QSqlRecord storedColumns(QSqlDatabase& db, const Schema::Table& t, Engine engine)
+{
+    const QString name = QString::fromLatin1(t.name);
+    return db.record(engine == Engine::PostgreSQL ? name.toLower() : name);
+}
+
+}  // namespace
+
+void Setup::upgrade(QSqlDatabase& db)
+{
+    const Engine engine = Connection::engineOf(db);
+    for (const Schema::Table& t : Schema::tables()) {
+        const QSqlRecord stored = storedColumns(db, t, engine);
+        if (stored.isEmpty())
+            continue;
+        for (const Schema::Column& c : t.columns) {
+            if (stored.contains(QString::fromLatin1(c.name)))
+                continue;
+            QSqlQuery q(db);
+            const QString sql = QStringLiteral("alter table %1 add column %2")
+                                    .arg(QString::fromLatin1(t.name), Schema::columnSql(c, engine));
+            // Another station may have added it a moment ago.
+            if (!q.exec(sql) && !storedColumns(db, t, engine).contains(QString::fromLatin1(c.name)))
+                throw DbError(QStringLiteral("%1\n%2").arg(q.lastError().text(), sql));
+        }
     }
 }

@@ -21,4 +21,10 @@ struct Settings
 // Throws DbError; refuses a database that already holds any of the tables.
 void initialize(QSqlDatabase& db, const Settings& settings);
 
+// Brings a database made by an earlier version up to the schema: a column the
+// schema has and an existing table lacks is added with its default. Run each
+// time the program opens its connection; a table that is missing is left to the
+// caller. Two stations upgrading at once both succeed. Throws DbError.
+void upgrade(QSqlDatabase& db);
+
 }  // namespace Setup

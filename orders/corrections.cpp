@@ -143,10 +143,13 @@ void Corrections::moveOrder(TDM& dm, const QString& oldTableText, qint64 orderNu
         table->reopen({{QStringLiteral("TB"), oldTableText}});
         const QString waiter = table->asString(QStringLiteral("OFICIANT"));
         const Money prepaid = table->asMoney(QStringLiteral("GadaxdiliTanxa"));
+        // What the fiscal printer registered for the order travels with it.
+        const Money registered = table->asMoney(QStringLiteral("FiskaluriTanxa"));
         table->edit();
         table->setField(QStringLiteral("Busy"), 0);
         table->setField(QStringLiteral("USERNUM"), 0);
         table->setField(QStringLiteral("GadaxdiliTanxa"), QVariant::fromValue(Money()));
+        table->setField(QStringLiteral("FiskaluriTanxa"), QVariant::fromValue(Money()));
         table->post();
 
         table->reopen({{QStringLiteral("TB"), targetTable}});
@@ -155,6 +158,7 @@ void Corrections::moveOrder(TDM& dm, const QString& oldTableText, qint64 orderNu
         table->setField(QStringLiteral("USERNUM"), orderNumber);
         table->setField(QStringLiteral("OFICIANT"), waiter);
         table->setField(QStringLiteral("GadaxdiliTanxa"), QVariant::fromValue(prepaid));
+        table->setField(QStringLiteral("FiskaluriTanxa"), QVariant::fromValue(registered));
         table->post();
         tx.commit();
     } catch (...) {

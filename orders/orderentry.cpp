@@ -59,9 +59,11 @@ OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const 
     Result result;
     try {
         Transaction tx;
-        // The settings row is the lock of order numbering: every station opening or
-        // adding to an order waits here, then reads the counter and the table afresh.
+        // The settings row is the lock of order numbering: every station opening,
+        // adding to or clearing an order waits here, then reads the counter and
+        // the table afresh, the table's row locked too.
         tx.lockOrderNumbering();
+        tx.lockWhere(QStringLiteral("busytable"), QStringLiteral("TableNum"), table);
         occupancy->reopen({{QStringLiteral("TB"), tableText}});
         setting->reopen();
 
@@ -83,6 +85,9 @@ OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const 
             occupancy->setField(QStringLiteral("Busy"), 1);
             occupancy->setField(QStringLiteral("USERNUM"), result.orderNumber);
             occupancy->setField(QStringLiteral("OFICIANT"), waiter);
+            // Nothing of the new order is registered with the fiscal printer yet,
+            // whatever an order the row held before left there.
+            occupancy->setField(QStringLiteral("FiskaluriTanxa"), QVariant::fromValue(Money()));
             occupancy->post();
         }
 

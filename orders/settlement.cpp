@@ -8,8 +8,25 @@
 #include "data/transaction.h"
 
 const QString Settlement::ClientWhois = QStringLiteral("კლიენტი");
+const QString Settlement::LinesLeftOpenText =
+    QStringLiteral("მაგიდაზე დაემატა ახალი კერძი! მაგიდა არ გასუფთავდა, გადაამოწმეთ შეკვეთა!!!");
+const QString Settlement::OrderNotOnTableText =
+    QStringLiteral("ეს შეკვეთა ამ მაგიდაზე აღარ არის (სხვა სადგურმა შეცვალა)! მაგიდა არ გასუფთავდა!!!");
+const QString Settlement::FiscalUnknownText =
+    QStringLiteral("ფისკალურმა პრინტერმა პასუხი არ დააბრუნა: უცნობია, გატარდა თუ არა თანხა %1! "
+                   "შეამოწმეთ ფისკალური პრინტერი, სანამ თანხას ხელახლა გაატარებთ!!!");
+const QString Settlement::FiscalNotRegisteredText =
+    QStringLiteral("თანხა %1 ფისკალურ პრინტერზე არ გატარდა!!!");
+const QString Settlement::FiscalNotRecordedText =
+    QStringLiteral("თანხა %1 ფისკალურ პრინტერზე გატარდა, მაგრამ ბაზაში ვერ ჩაიწერა! "
+                   "ხელახლა ნუ გაატარებთ!!!\n%2");
 
 namespace {
+
+const QString Busy = QStringLiteral("Busy");
+const QString Usernum = QStringLiteral("USERNUM");
+const QString Prepaid = QStringLiteral("GadaxdiliTanxa");
+const QString Registered = QStringLiteral("FiskaluriTanxa");
 
 NamedQuery* tableRow(TDM& dm, const QString& tableText)
 {
@@ -18,19 +35,56 @@ NamedQuery* tableRow(TDM& dm, const QString& tableText)
     return table;
 }
 
+int tableNumber(const QString& tableText)
+{
+    bool isNumber = false;
+    const int table = tableText.toInt(&isNumber);
+    if (!isNumber)
+        throw InputError(QStringLiteral("მაგიდის ნომერი არასწორია: %1").arg(tableText));
+    return table;
+}
+
+bool holdsOrder(const NamedQuery* table, qint64 orderNumber)
+{
+    return !table->isEmpty() && table->asInteger(Busy) != 0 && table->asInteger(Usernum) == orderNumber;
+}
+
+// After a rollback the shared datasets must not show what was undone.
+void reread(NamedQuery* query)
+{
+    if (!query->isOpen())
+        return;
+    try {
+        query->close();
+        query->open();
+    } catch (const DbError&) {
+        // The database is out of reach; the first error is the one to show.
+    }
+}
+
 }  // namespace
 
 bool Settlement::savePrepayment(TDM& dm, const QString& tableText, const QString& amountText)
 {
-    NamedQuery* table = tableRow(dm, tableText);
-    if (table->rowCount() != 1)
-        return false;
-    const std::optional<Money> amount = Money::parseLocal(amountText);
-    if (!amount)
-        throw InputError(QStringLiteral("თანხა უნდა იყოს რიცხვი! შეიყვანეთ სწორი თანხა!!!"));
-    table->edit();
-    table->setField(QStringLiteral("GadaxdiliTanxa"), QVariant::fromValue(*amount));
-    table->post();
+    const int tableNum = tableNumber(tableText);
+    try {
+        // Read and written under the row's lock, as one write transaction.
+        Transaction tx;
+        tx.lockWhere(QStringLiteral("busytable"), QStringLiteral("TableNum"), tableNum);
+        NamedQuery* table = tableRow(dm, tableText);
+        if (table->rowCount() != 1)
+            return false;
+        const std::optional<Money> amount = Money::parseLocal(amountText);
+        if (!amount)
+            throw InputError(QStringLiteral("თანხა უნდა იყოს რიცხვი! შეიყვანეთ სწორი თანხა!!!"));
+        table->edit();
+        table->setField(Prepaid, QVariant::fromValue(*amount));
+        table->post();
+        tx.commit();
+    } catch (...) {
+        reread(dm.busytables);
+        throw;
+    }
     return true;
 }
 
@@ -48,29 +102,84 @@ void Settlement::writeCredit(TDM& dm, const QString& orderNumber, const QString&
     ledger->post();
 }
 
-void Settlement::clearTable(TDM& dm, const QString& tableText, const QString& orderNumber, double servicePercent)
+int Settlement::clearTable(TDM& dm, const QString& tableText, const QString& orderNumber, double servicePercent,
+                           const QList<qint64>& billedLineIds, const std::optional<Credit>& credit)
 {
+    const int tableNum = tableNumber(tableText);
+    const qint64 order = orderNumber.toLongLong();
+    int open = 0;
     try {
         Transaction tx;
+        // The lock of order entry: no line joins the order between the count of
+        // its open lines and the freeing of the table.
+        tx.lockOrderNumbering();
+        tx.lockWhere(QStringLiteral("busytable"), QStringLiteral("TableNum"), tableNum);
         NamedQuery* table = tableRow(dm, tableText);
         if (table->isEmpty())
             throw DbError(QStringLiteral("მაგიდა № %1 ვერ მოიძებნა").arg(tableText));
-        table->edit();
-        table->setField(QStringLiteral("USERNUM"), -1);
-        table->setField(QStringLiteral("Busy"), 0);
-        table->setField(QStringLiteral("GadaxdiliTanxa"), QVariant::fromValue(Money()));
-        table->post();
-        NamedStatement* stamp = dm.shekvetebis_gasuftaveba;
-        stamp->setParam(QStringLiteral("MOM"), Formats::general(servicePercent).replace(Formats::decimalSeparator(), u'.'));
+        if (!holdsOrder(table, order))
+            throw InputError(OrderNotOnTableText);
+
+        if (credit)
+            writeCredit(dm, orderNumber, credit->client, credit->amount.toDouble());
+
+        // Only the lines that were on the bill; a line stamped by an earlier
+        // clearing keeps its rate.
+        NamedStatement* stamp = dm.statement(QStringLiteral("shekvetis_xazis_gasuftaveba"));
+        stamp->setParam(QStringLiteral("MOM"),
+                        Formats::general(servicePercent).replace(Formats::decimalSeparator(), u'.'));
         stamp->setParam(QStringLiteral("user"), orderNumber);
-        stamp->execute();
+        for (const qint64 id : billedLineIds) {
+            stamp->setParam(QStringLiteral("ID"), QString::number(id));
+            stamp->execute();
+        }
+
+        NamedQuery* left = dm.query(QStringLiteral("shekvetis_gia_xazebi"));
+        left->reopen({{QStringLiteral("USR"), order}});
+        open = int(left->asInteger(QStringLiteral("gia")));
+        left->close();
+
+        if (open == 0) {
+            table->edit();
+            table->setField(Usernum, -1);
+            table->setField(Busy, 0);
+            table->setField(Prepaid, QVariant::fromValue(Money()));
+            table->setField(Registered, QVariant::fromValue(Money()));
+            table->post();
+        }
         tx.commit();
     } catch (...) {
-        try {
-            tableRow(dm, tableText);
-        } catch (const DbError&) {
-            // The database is out of reach; the first error is the one to show.
-        }
+        reread(dm.busytables);
+        if (credit)
+            reread(dm.Nisia);
+        throw;
+    }
+    return open;
+}
+
+Money Settlement::registeredAmount(TDM& dm, const QString& tableText, qint64 orderNumber)
+{
+    const NamedQuery* table = tableRow(dm, tableText);
+    return holdsOrder(table, orderNumber) ? table->asMoney(Registered) : Money();
+}
+
+void Settlement::addRegistered(TDM& dm, const QString& tableText, qint64 orderNumber, Money amount)
+{
+    const int tableNum = tableNumber(tableText);
+    try {
+        Transaction tx;
+        tx.lockWhere(QStringLiteral("busytable"), QStringLiteral("TableNum"), tableNum);
+        NamedQuery* table = tableRow(dm, tableText);
+        if (!holdsOrder(table, orderNumber))
+            return;
+        // Read under the lock: the sum is the stored amount plus this sale.
+        const Money sum = table->asMoney(Registered) + amount;
+        table->edit();
+        table->setField(Registered, QVariant::fromValue(sum));
+        table->post();
+        tx.commit();
+    } catch (...) {
+        reread(dm.busytables);
         throw;
     }
 }

@@ -9,6 +9,7 @@
 #include "billing/dprint.h"
 #include "office/spreadsheet.h"
 #include "data/datasource.h"
+#include "data/dberror.h"
 #include "data/formats.h"
 #include "orders/corrections.h"
 #include "orders/settlement.h"
@@ -319,13 +320,15 @@ void Tshekvetebi::DBGrid2CellClick(int column)
         dialog->exec();
     } else if (column == 3 && hasLine
                && Messages::ask(QStringLiteral("ნამდვილად გსურთ ამ ჩანაწერის წაშლა?"), this)) {
-        // The prepaid amount goes to the fiscal driver first; its outcome does
-        // not stop the deletion.
+        // The prepaid amount goes to the fiscal driver first, as far as the order
+        // has not registered it yet; its outcome does not stop the deletion.
         NamedQuery* table = m_dm->busytables;
         table->reopen({{QStringLiteral("TB"), Label1->text()}});
-        const double prepaid = table->isEmpty() ? 0.0 : table->asFloat(QStringLiteral("GadaxdiliTanxa"));
-        QString status;
-        DPrint(prepaid, status);
+        const Money prepaid = table->isEmpty() ? Money() : table->asMoney(QStringLiteral("GadaxdiliTanxa"));
+        const qint64 orderNumber = table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"));
+        const QString fiscalMessage = registerSale(prepaid, orderNumber);
+        if (!fiscalMessage.isEmpty())
+            Messages::show(fiscalMessage, this);
         if (Corrections::deleteLine(*m_dm, Label1->text()))
             Q_EMIT occupancyChanged();
     }
@@ -417,7 +420,7 @@ void Tshekvetebi::Button2Click()
 
 void Tshekvetebi::sufris_alageba_shekvetebis_gasuftaveba(const QString& user, double momsaxureoba)
 {
-    Settlement::clearTable(*m_dm, Label1->text(), user, momsaxureoba);
+    Settlement::clearTable(*m_dm, Label1->text(), user, momsaxureoba, shownLineIds());
 }
 
 void Tshekvetebi::Button1Click()
@@ -427,69 +430,156 @@ void Tshekvetebi::Button1Click()
         return;
     if (!Messages::ask(QStringLiteral("ნამდვილად გსურთ სუფრის ალაგება?"), this))
         return;
+    // What the window shows now is what the waiter clears; a dish another station
+    // adds meanwhile is not on this bill.
+    const QList<qint64> shown = shownLineIds();
     NamedQuery* table = m_dm->busytables;
     table->reopen({{QStringLiteral("TB"), Label1->text()}});
     const qint64 usernum = table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"));
     const QString orderNumber = QString::number(usernum);
 
+    // The credit is chosen first and written with the clearing, in one piece.
+    std::optional<Settlement::Credit> credit;
     if (CheckBox1->isChecked()) {
-        NamedQuery* sums = m_dm->sum_shekvetebi;
-        if (!sums->isOpen()) {
-            sums->setParam(QStringLiteral("USR"), orderNumber);
-            sums->open();
-        }
-        const double s = sums->isEmpty() ? 0.0 : sums->asFloat(QStringLiteral("sulfasi"));
-        Tkonsignacia* credit = forms().konsignacia;
-        const Money amount = credit->askAmount(orderNumber, s, TDM::totalWithService(s, servicePercent()));
-        Settlement::writeCredit(*m_dm, orderNumber, credit->Edit1->text(), amount.toDouble());
+        double s = 0;
+        const int quantity = lines->fieldIndex(QStringLiteral("Raodenoba"));
+        const int price = lines->fieldIndex(QStringLiteral("GFASI"));
+        for (int r = 0; r < lines->rowCount(); ++r)
+            s += lines->valueAt(r, quantity).toDouble() * lines->valueAt(r, price).toDouble();
+        Tkonsignacia* dialog = forms().konsignacia;
+        const Money amount = dialog->askAmount(orderNumber, s, TDM::totalWithService(s, servicePercent()));
+        credit = Settlement::Credit{dialog->Edit1->text(), amount};
     }
 
-    SpeedButton2Click();
+    const QList<qint64> printed = printBill();
 
     if (usernum > 0) {
-        sufris_alageba_shekvetebis_gasuftaveba(orderNumber, CheckBox2->isChecked() ? servicePercent() : 0.0);
-        reject();
+        const int open = Settlement::clearTable(*m_dm, Label1->text(), orderNumber,
+                                                CheckBox2->isChecked() ? servicePercent() : 0.0,
+                                                printed.isEmpty() ? shown : printed, credit);
+        if (open == 0) {
+            reject();
+        } else {
+            // The table stays busy with the dish added meanwhile: show the order as stored.
+            lines->reopen();
+            m_dm->sum_shekvetebi->reopen({{QStringLiteral("USR"), usernum}});
+            writeTotalLine();
+            Messages::show(Settlement::LinesLeftOpenText, this);
+        }
+    } else if (credit) {
+        Settlement::writeCredit(*m_dm, orderNumber, credit->client, credit->amount.toDouble());
     }
     Q_EMIT occupancyChanged();
 }
 
 bool Tshekvetebi::DPrint(double amount, QString& status)
 {
-    return ::DPrint(*m_dm, amount, status, this);
+    if (!m_fiscalTiming)
+        return ::DPrint(*m_dm, amount, status, this);
+    FiscalExchange exchange(*m_fiscalTiming);
+    exchange.setWindow(this);
+    return exchange.DPrint(*m_dm, amount, status);
+}
+
+namespace {
+
+// The outcomes after which the sale is certainly not on the fiscal printer.
+bool certainlyNotRegistered(const QString& status)
+{
+    return status == QLatin1String("oldfile") || status == QLatin1String("failed")
+           || status == QLatin1String("off");
+}
+
+}  // namespace
+
+QString Tshekvetebi::registerSale(Money amount, qint64 orderNumber)
+{
+    const QString tableText = Label1->text();
+    const Money due = amount - Settlement::registeredAmount(*m_dm, tableText, orderNumber);
+    if (due <= Money())
+        return QString();
+    QString status;
+    DPrint(due.toDouble(), status);
+    const QString dueText = Formats::shortest(due);
+    if (certainlyNotRegistered(status))
+        return Settlement::FiscalNotRegisteredText.arg(dueText);
+    const bool unknown = status == QLatin1String("unknown");
+    if (!unknown && status != QLatin1String(FiscalExchange::SuccessCode))
+        return Settlement::FiscalNotRegisteredText.arg(dueText);  // the driver refused it
+    // A sale the driver took without answering counts as registered: registering
+    // it again could put it on the fiscal day twice.
+    try {
+        Settlement::addRegistered(*m_dm, tableText, orderNumber, due);
+    } catch (const DbError& e) {
+        return Settlement::FiscalNotRecordedText.arg(dueText, e.text());
+    }
+    return unknown ? Settlement::FiscalUnknownText.arg(dueText) : QString();
 }
 
 void Tshekvetebi::SpeedButton2Click()
 {
+    printBill();
+}
+
+QList<qint64> Tshekvetebi::shownLineIds() const
+{
+    const NamedQuery* lines = m_dm->shekvet;
+    QList<qint64> ids;
+    if (!lines->isOpen())
+        return ids;
+    const int id = lines->fieldIndex(QStringLiteral("ID"));
+    for (int r = 0; r < lines->rowCount(); ++r)
+        ids.append(lines->valueAt(r, id).toLongLong());
+    return ids;
+}
+
+QList<qint64> Tshekvetebi::printBill()
+{
     const QString templatePath = BillPrintout::templatePath();
     NamedQuery* lines = m_dm->shekvet;
+    QList<qint64> billed;
     if (!QFileInfo(templatePath).isFile() || !lines->isOpen() || lines->isEmpty())
-        return;
+        return billed;
     // The line grid stays still while its dataset is walked; it is released
     // however the printout ends, the dataset standing on its last line.
     DataSource* grid = m_dm->shekvetebi_s;
-    grid->disableControls();
-    const auto release = qScopeGuard([grid] { grid->enableControls(); });
-    try {
-        BillPrintout::Order order;
-        for (lines->first(); !lines->eof(); lines->next()) {
-            BillPrintout::Line line;
-            line.Kerdzi_N = lines->asInteger(QStringLiteral("Kerdzi_N"));
-            line.Kerdzi_DAS = lines->asString(QStringLiteral("Kerdzi_DAS"));
-            line.Raodenoba = lines->asFloat(QStringLiteral("Raodenoba"));
-            line.GFASI = lines->asFloat(QStringLiteral("GFASI"));
-            line.sulfasi = lines->asFloat(QStringLiteral("sulfasi"));
-            line.USERNUM = lines->asInteger(QStringLiteral("USERNUM"));
-            order.lines.append(line);
+    QString fiscalMessage;
+    {
+        grid->disableControls();
+        const auto release = qScopeGuard([grid] { grid->enableControls(); });
+        try {
+            BillPrintout::Order order;
+            for (lines->first(); !lines->eof(); lines->next()) {
+                BillPrintout::Line line;
+                line.Kerdzi_N = lines->asInteger(QStringLiteral("Kerdzi_N"));
+                line.Kerdzi_DAS = lines->asString(QStringLiteral("Kerdzi_DAS"));
+                line.Raodenoba = lines->asFloat(QStringLiteral("Raodenoba"));
+                line.GFASI = lines->asFloat(QStringLiteral("GFASI"));
+                line.sulfasi = lines->asFloat(QStringLiteral("sulfasi"));
+                line.USERNUM = lines->asInteger(QStringLiteral("USERNUM"));
+                order.lines.append(line);
+                billed.append(lines->asInteger(QStringLiteral("ID")));
+            }
+            order.waiter = ComboBox1->currentText();
+            order.serviceApplied = CheckBox2->isChecked();
+            order.servicePercent = servicePercent();
+            const qint64 orderNumber = order.lines.last().USERNUM;
+            // Any failure of the office ends the printout without a word: the bill
+            // is a courtesy, the order stays as it is. The fiscal printer's outcome
+            // is told once the paper is out.
+            BillPrintout::print(spreadsheetApplication(), templatePath, order,
+                                [this, orderNumber, &fiscalMessage](double billTotal) {
+                                    try {
+                                        fiscalMessage = registerSale(Money::fromDoubleHalfEven(billTotal), orderNumber);
+                                    } catch (const DbError& e) {
+                                        // The paper still comes out; the waiter learns why no sale was made.
+                                        fiscalMessage = e.text();
+                                    }
+                                });
+        } catch (const std::exception&) {
         }
-        order.waiter = ComboBox1->currentText();
-        order.serviceApplied = CheckBox2->isChecked();
-        order.servicePercent = servicePercent();
-        // Any failure, the office's or the fiscal exchange's, ends the printout
-        // without a word: the bill is a courtesy, the order stays as it is.
-        BillPrintout::print(spreadsheetApplication(), templatePath, order, [this](double billTotal) {
-            QString status;
-            DPrint(billTotal, status);
-        });
-    } catch (const std::exception&) {
     }
+    if (!fiscalMessage.isEmpty())
+        Messages::show(fiscalMessage, this);
+    return billed;
 }

@@ -3,7 +3,10 @@
 #include <QDialog>
 #include <QPixmap>
 
+#include "billing/fiscalexchange.h"
 #include "data/money.h"
+
+#include <optional>
 
 class DBGrid;
 class QCheckBox;
@@ -76,11 +79,14 @@ public:
     void Button1Click();       // clearing the table
     void Button2Click();       // the prepayment dialog
     void SpeedButton2Click();  // the bill and its fiscal receipt
-    // Closes the order's lines with state 100 and the service rate.
+    // Closes the order's lines the window shows with state 100 and the service
+    // rate, freeing the table when no other line of the order is open.
     void sufris_alageba_shekvetebis_gasuftaveba(const QString& user, double momsaxureoba);
     // Registers an amount with the fiscal printer driver; `status` receives
     // "oldfile", "off" or the driver's two-character code.
     bool DPrint(double amount, QString& status);
+    // For tests: the driver's answer awaited with a shorter timing.
+    void setFiscalTiming(std::optional<FiscalExchange::Timing> timing) { m_fiscalTiming = timing; }
     // Writes the total line from sum_shekvetebi.sulfasi and the service box.
     void writeTotalLine();
     // The amount of the total line: S with the service charge when applied,
@@ -97,9 +103,19 @@ protected:
 
 private:
     double servicePercent();
+    // The IDs of the order's lines as the window shows them.
+    QList<qint64> shownLineIds() const;
+    // The bill printout; returns the IDs of the lines it put on the bill (none
+    // when there was nothing to print).
+    QList<qint64> printBill();
+    // Registers with the fiscal printer what of `amount` the order has not yet
+    // registered, and keeps what the driver took; returns the message to show
+    // afterwards (empty when all went well or nothing was due).
+    QString registerSale(Money amount, qint64 orderNumber);
     void showPlainSum();
     void showPrepaid();
 
     TDM* m_dm;
     QPixmap m_deleteMark;
+    std::optional<FiscalExchange::Timing> m_fiscalTiming;
 };

@@ -112,6 +112,7 @@ const QueryCase QueryCases[] = {
     {"sum_shekvetebi", "sum_shekvetebi", "USR=7", 1},
     {"sum_shekvetebi, no lines", "sum_shekvetebi", "USR=-1", 1},
     {"shekvetis_nomrebi, one row whatever the number", "shekvetis_nomrebi", "USR=7", 1},
+    {"shekvetis_gia_xazebi, one row whatever the number", "shekvetis_gia_xazebi", "USR=7", 1},
     {"History_shekvetebi, June", "History_shekvetebi", "USR=%|OF=%|TB=%|das=%|ST=2024-06-01|EN=2024-06-30", 3},
     {"History_shekvetebi, May to June", "History_shekvetebi", "USR=%|OF=%|TB=%|das=%|ST=2024-05-01|EN=2024-06-30", 4},
     {"History_shekvetebi, table 5 and not 15", "History_shekvetebi", "USR=%|OF=%|TB=5|das=%|ST=2024-06-01|EN=2024-06-30", 2},

@@ -211,9 +211,10 @@ private Q_SLOTS:
         QCOMPARE(stock(m_station, 1), 10.0);
     }
 
-    // Each deletion first registers the table's prepaid amount with the fiscal
-    // driver, then logs the line, gives its quantity back to the stock and
-    // deletes it; the order's last line frees the table but keeps its number.
+    // A deletion first registers the table's prepaid amount with the fiscal
+    // driver, once for the order (a later deletion finds it registered), then
+    // logs the line, gives its quantity back to the stock and deletes it; the
+    // order's last line frees the table but keeps its number.
     void deletingLines_data()
     {
         QTest::addColumn<QList<int>>("rows");  // grid rows clicked one after the other
@@ -251,7 +252,10 @@ private Q_SLOTS:
                 QCOMPARE(order()->Label3->text(), QStringLiteral("სულ: 0"));
         });
         QCOMPARE(Messages::shown(), QStringList(rows.size(), QStringLiteral("ნამდვილად გსურთ ამ ჩანაწერის წაშლა?")));
-        QCOMPARE(driver->amounts(), QStringList(rows.size(), QStringLiteral("50.00")));
+        QCOMPARE(driver->amounts(), QStringList{QStringLiteral("50.00")});
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select FiskaluriTanxa from busytable where TableNum = 3"))
+                     .toDouble(),
+                 50.0);
         const QList<LogRow> written = logRows(m_station);
         QCOMPARE(written.size(), log.size());
         for (qsizetype i = 0; i < log.size(); ++i) {
@@ -309,6 +313,7 @@ private Q_SLOTS:
 
     void movingTheOrder()
     {
+        TestDb::exec(m_station, QStringLiteral("update busytable set FiskaluriTanxa = '30' where TableNum = 3"));
         openTable(3, [&] {
             whenModal([] {
                 Tmagidisshecvla* d = forms().magidisshecvla;
@@ -320,17 +325,19 @@ private Q_SLOTS:
             QVERIFY(!order()->isVisible());  // both windows closed
         });
         QSqlQuery q(m_station);
-        q.exec(QStringLiteral("select TableNum, Busy, USERNUM, OFICIANT, GadaxdiliTanxa from busytable "
+        q.exec(QStringLiteral("select TableNum, Busy, USERNUM, OFICIANT, GadaxdiliTanxa, FiskaluriTanxa from busytable "
                               "where TableNum in (3, 9) order by TableNum"));
         QVERIFY(q.next());
         QCOMPARE(q.value(1).toInt(), 0);
         QCOMPARE(q.value(2).toInt(), 0);
         QCOMPARE(q.value(4).toDouble(), 0.0);
+        QCOMPARE(q.value(5).toDouble(), 0.0);
         QVERIFY(q.next());
         QCOMPARE(q.value(1).toInt(), 1);
         QCOMPARE(q.value(2).toInt(), 42);
         QCOMPARE(q.value(3).toString(), QStringLiteral("ნინო"));
         QCOMPARE(q.value(4).toDouble(), 50.0);  // the prepayment travels with the order
+        QCOMPARE(q.value(5).toDouble(), 30.0);  // and so does what the fiscal printer registered
         QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select count(*) from Shekvetebi where TableNum = 9")).toInt(), 2);
         QCOMPARE(logRows(m_station).size(), 0);
         QVERIFY(m_main->floorPlan->picture(9)->property("busy").toBool());
