@@ -1,9 +1,11 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/linkwatchdog.h"
+#include "data/schema.h"
 #include "data/transaction.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -72,6 +74,31 @@ bool idleLinkLost(const QSqlDatabase& db)
     return first == 'E';
 }
 
+// An SQLite database file begins with these 16 bytes.
+bool isSqliteFile(const QString& path, bool* empty)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(16);
+    *empty = head.isEmpty();
+    return head == QByteArray("SQLite format 3\0", 16);
+}
+
+// The tables of the schema the database lacks (read from the catalogue of
+// the database; nothing is written).
+QStringList missingTables(const QSqlDatabase& db)
+{
+    QStringList present = db.tables();
+    for (QString& t : present)
+        t = t.toLower();
+    QStringList missing;
+    for (const Schema::Table& t : Schema::tables())
+        if (!present.contains(QString::fromLatin1(t.name).toLower()))
+            missing << QString::fromLatin1(t.name);
+    return missing;
+}
+
 void prepareSession(QSqlDatabase& db, DataLink::Provider provider)
 {
     QSqlQuery q(db);
@@ -104,7 +131,7 @@ Engine Connection::engineOf(const QSqlDatabase& db)
     return db.driverName() == QLatin1String("QPSQL") ? Engine::PostgreSQL : Engine::SQLite;
 }
 
-QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connectionName)
+QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connectionName, bool requireSchema)
 {
     if (QSqlDatabase::contains(connectionName))
         QSqlDatabase::removeDatabase(connectionName);
@@ -129,9 +156,28 @@ QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connecti
         throw DbError(QStringLiteral("მონაცემთა ბაზის ფაილი ვერ მოიძებნა: %1")
                           .arg(QDir::toNativeSeparators(link.dataSource)));
     }
+    const bool sqlite = link.provider == DataLink::Provider::SQLite;
+    const QString where = sqlite ? QDir::toNativeSeparators(link.dataSource) : link.database;
+    if (requireSchema && sqlite) {
+        // Even opening it would do: SQLite would take an empty file for a new
+        // database, and setting up the connection writes into it.
+        bool empty = false;
+        if (!isSqliteFile(link.dataSource, &empty))
+            throw DbError((empty ? QStringLiteral("მონაცემთა ბაზის ფაილი ცარიელია: %1")
+                                 : QStringLiteral("ფაილი არ არის მონაცემთა ბაზა: %1"))
+                              .arg(where));
+    }
     if (!db.open()) {
         const QString text = db.lastError().text();
         throw DbError(QStringLiteral("მონაცემთა ბაზასთან დაკავშირება ვერ მოხერხდა: %1").arg(text));
+    }
+    if (requireSchema) {
+        const QStringList missing = missingTables(db);
+        if (!missing.isEmpty()) {
+            db.close();
+            throw DbError(QStringLiteral("მონაცემთა ბაზაში არ არის ამ პროგრამის ცხრილები (%1): %2")
+                              .arg(missing.join(QStringLiteral(", ")), where));
+        }
     }
     prepareSession(db, link.provider);
     return db;
@@ -221,7 +267,7 @@ QSqlDatabase Connection::database()
         }
     }
     const DataLink link = DataLink::read(dataLinkPath());
-    return openNamed(link, name);
+    return openNamed(link, name, true);
 }
 
 Engine Connection::engine()

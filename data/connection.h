@@ -49,7 +49,10 @@ public:
     static QString dataLinkPath();
 
     // Opens a further connection under its own name (a tool, or a test playing
-    // a second station). Throws DbError.
-    static QSqlDatabase openNamed(const DataLink& link, const QString& connectionName);
+    // a second station). With `requireSchema` (the program's own connection) a
+    // database without this program's tables is refused, and an SQLite file
+    // that is empty or no SQLite database at all is refused unopened, so
+    // nothing is ever written into it. Throws DbError.
+    static QSqlDatabase openNamed(const DataLink& link, const QString& connectionName, bool requireSchema = false);
     static Engine engineOf(const QSqlDatabase& db);
 };
