@@ -30,6 +30,20 @@ QString RowWriter::column(const QString& field) const
     return QString::fromLatin1(c->name);
 }
 
+void RowWriter::requireFits(const QString& field, const QVariant& value) const
+{
+    const Schema::Column* c = Schema::findColumn(m_table, field);
+    if (!c || c->type != Schema::ColumnType::Text || c->length <= 0 || value.isNull())
+        return;
+    // Both engines count characters, not bytes.
+    const qsizetype length = value.toString().toUcs4().size();
+    if (length > c->length)
+        throw DbError(QStringLiteral("ველი „%1“ %2 სიმბოლოზე გრძელი ვერ იქნება (ახლა %3)! ჩანაწერი არ შეინახა!!!")
+                          .arg(QString::fromLatin1(c->name))
+                          .arg(c->length)
+                          .arg(length));
+}
+
 QVariant RowWriter::sqlValue(const QString& field, const QVariant& value) const
 {
     if (const Schema::Column* c = Schema::findColumn(m_table, field))
@@ -40,6 +54,8 @@ QVariant RowWriter::sqlValue(const QString& field, const QVariant& value) const
 
 void RowWriter::update(const QVariant& id, const std::vector<Change>& changes) const
 {
+    for (const Change& change : changes)
+        requireFits(change.field, change.newValue);
     Connection::run(Connection::Step::Write, [&](QSqlDatabase& db) {
         const bool pg = Connection::engineOf(db) == Engine::PostgreSQL;
         QStringList sets;
@@ -90,6 +106,8 @@ void RowWriter::update(const QVariant& id, const std::vector<Change>& changes) c
 
 QVariant RowWriter::insert(const std::vector<std::pair<QString, QVariant>>& values) const
 {
+    for (const auto& [field, v] : values)
+        requireFits(field, v);
     QVariant id;
     Connection::run(Connection::Step::Write, [&](QSqlDatabase& db) {
         const bool pg = Connection::engineOf(db) == Engine::PostgreSQL;
