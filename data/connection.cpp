@@ -1,15 +1,117 @@
 #include "data/connection.h"
 #include "data/dberror.h"
+#include "data/linkwatchdog.h"
+#include "data/schema.h"
 #include "data/setup.h"
+#include "data/transaction.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <libpq-fe.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
 
 namespace {
 QString g_dataLinkPath;
 constexpr int BusyTimeoutMs = 15000;
+
+// A dead network ends a PostgreSQL link within about 15 s: the server must
+// answer the connection within 10 s; an idle link is probed after 5 s, every
+// 2 s, and given up after 3 unanswered probes; data sent and not acknowledged
+// for 10 s breaks it. A server whose kernel still acknowledges (a stopped or
+// hung server) is left to the watchdog.
+const QString PostgresOptions = QStringLiteral(
+    "connect_timeout=10;keepalives=1;keepalives_idle=5;keepalives_interval=2;keepalives_count=3;"
+    "tcp_user_timeout=10000");
+
+// libpq's handle of a PostgreSQL connection, in whatever state it is (Qt's
+// driver calls a broken link closed, but keeps its handle until it is closed).
+PGconn* postgresHandle(const QSqlDatabase& db)
+{
+    if (!db.isValid() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.data());
+}
+
+// Whether an idle link has been given up by the server. Between statements
+// the server only speaks to say goodbye: a restart or a shutdown sends its
+// FATAL error and closes. Found here, the link is opened again before anything
+// is sent, so the next action does not meet the old link's last words.
+bool idleLinkLost(const QSqlDatabase& db)
+{
+    PGconn* c = postgresHandle(db);
+    if (!c)
+        return false;
+    if (PQstatus(c) != CONNECTION_OK)
+        return true;
+    const int fd = PQsocket(c);
+    if (fd < 0)
+        return true;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0)
+        return false;
+    if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
+        return true;
+    char first = 0;
+    const ssize_t n = ::recv(fd, &first, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0)
+        return true;
+    if (n < 0)
+        return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+    // An encrypted link cannot be read here; opening it again costs little.
+    if (PQsslInUse(c))
+        return true;
+    return first == 'E';
+}
+
+// An SQLite database file begins with these 16 bytes.
+bool isSqliteFile(const QString& path, bool* empty)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(16);
+    *empty = head.isEmpty();
+    return head == QByteArray("SQLite format 3\0", 16);
+}
+
+// The tables of the schema the database lacks (read from the catalogue of
+// the database; nothing is written).
+QStringList missingTables(const QSqlDatabase& db)
+{
+    QStringList present = db.tables();
+    for (QString& t : present)
+        t = t.toLower();
+    QStringList missing;
+    for (const Schema::Table& t : Schema::tables())
+        if (!present.contains(QString::fromLatin1(t.name).toLower()))
+            missing << QString::fromLatin1(t.name);
+    return missing;
+}
+
+void prepareSession(QSqlDatabase& db, DataLink::Provider provider)
+{
+    QSqlQuery q(db);
+    if (provider == DataLink::Provider::SQLite) {
+        // WAL lets readers on other copies go on while one writes.
+        if (!q.exec(QStringLiteral("pragma journal_mode=wal")))
+            throw DbError(q.lastError().text());
+        q.exec(QStringLiteral("pragma foreign_keys=off"));
+    } else {
+        q.exec(QStringLiteral("set client_min_messages = warning"));
+    }
+}
 }  // namespace
 
 void Connection::setDataLinkPath(const QString& path)
@@ -30,7 +132,7 @@ Engine Connection::engineOf(const QSqlDatabase& db)
     return db.driverName() == QLatin1String("QPSQL") ? Engine::PostgreSQL : Engine::SQLite;
 }
 
-QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connectionName)
+QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connectionName, bool requireSchema)
 {
     if (QSqlDatabase::contains(connectionName))
         QSqlDatabase::removeDatabase(connectionName);
@@ -46,7 +148,7 @@ QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connecti
         db.setDatabaseName(link.database);
         db.setUserName(link.user);
         db.setPassword(link.password);
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        db.setConnectOptions(PostgresOptions);
     }
     if (!db.isValid())
         throw DbError(QStringLiteral("მონაცემთა ბაზის დრაივერი ვერ ჩაიტვირთა: %1").arg(db.driverName()));
@@ -55,20 +157,102 @@ QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connecti
         throw DbError(QStringLiteral("მონაცემთა ბაზის ფაილი ვერ მოიძებნა: %1")
                           .arg(QDir::toNativeSeparators(link.dataSource)));
     }
+    const bool sqlite = link.provider == DataLink::Provider::SQLite;
+    const QString where = sqlite ? QDir::toNativeSeparators(link.dataSource) : link.database;
+    if (requireSchema && sqlite) {
+        // Even opening it would do: SQLite would take an empty file for a new
+        // database, and setting up the connection writes into it.
+        bool empty = false;
+        if (!isSqliteFile(link.dataSource, &empty))
+            throw DbError((empty ? QStringLiteral("მონაცემთა ბაზის ფაილი ცარიელია: %1")
+                                 : QStringLiteral("ფაილი არ არის მონაცემთა ბაზა: %1"))
+                              .arg(where));
+    }
     if (!db.open()) {
         const QString text = db.lastError().text();
         throw DbError(QStringLiteral("მონაცემთა ბაზასთან დაკავშირება ვერ მოხერხდა: %1").arg(text));
     }
-    QSqlQuery q(db);
-    if (link.provider == DataLink::Provider::SQLite) {
-        // WAL lets readers on other copies go on while one writes.
-        if (!q.exec(QStringLiteral("pragma journal_mode=wal")))
-            throw DbError(q.lastError().text());
-        q.exec(QStringLiteral("pragma foreign_keys=off"));
-    } else {
-        q.exec(QStringLiteral("set client_min_messages = warning"));
+    if (requireSchema) {
+        const QStringList missing = missingTables(db);
+        if (!missing.isEmpty()) {
+            db.close();
+            throw DbError(QStringLiteral("მონაცემთა ბაზაში არ არის ამ პროგრამის ცხრილები (%1): %2")
+                              .arg(missing.join(QStringLiteral(", ")), where));
+        }
     }
+    prepareSession(db, link.provider);
     return db;
+}
+
+bool Connection::linkBroken(const QSqlDatabase& db)
+{
+    PGconn* c = postgresHandle(db);
+    return c && PQstatus(c) == CONNECTION_BAD;
+}
+
+void Connection::reconnect(QSqlDatabase& db)
+{
+    db.close();
+    if (!db.open())
+        throw DbError(DbError::linkLostText());
+    prepareSession(db, engineOf(db) == Engine::PostgreSQL ? DataLink::Provider::PostgreSQL
+                                                          : DataLink::Provider::SQLite);
+}
+
+void Connection::watched(QSqlDatabase& db, const std::function<void()>& work, bool* cut)
+{
+    PGconn* c = postgresHandle(db);
+    if (!c) {
+        work();
+        return;
+    }
+    const LinkWatchdog::Watch watch(PQsocket(c), QString::fromLocal8Bit(PQhost(c)),
+                                    QByteArray(PQport(c)).toInt());
+    try {
+        work();
+    } catch (...) {
+        if (cut)
+            *cut = watch.cut();
+        throw;
+    }
+    if (cut)
+        *cut = watch.cut();
+}
+
+void Connection::run(Step step, const std::function<void(QSqlDatabase&)>& work)
+{
+    QSqlDatabase db = database();
+    if (engineOf(db) != Engine::PostgreSQL) {
+        work(db);
+        return;
+    }
+    bool cut = false;
+    try {
+        watched(
+            db, [&] { work(db); }, &cut);
+        return;
+    } catch (const DbError&) {
+        if (!linkBroken(db))
+            throw;
+    }
+    // Inside a transaction the server has rolled back what came before, and
+    // the caller must give up the whole action. A write may have been stored
+    // before the link broke. A server that gave no sign of life would only be
+    // waited for a second time.
+    if (Transaction::inTransaction())
+        throw DbError(DbError::linkLostText());
+    if (step == Step::Write)
+        throw DbError(DbError::linkLostWhileWritingText());
+    if (cut)
+        throw DbError(DbError::linkLostText());
+    reconnect(db);
+    try {
+        watched(db, [&] { work(db); });
+    } catch (const DbError&) {
+        if (linkBroken(db))
+            throw DbError(DbError::linkLostText());
+        throw;
+    }
 }
 
 QSqlDatabase Connection::database()
@@ -76,11 +260,15 @@ QSqlDatabase Connection::database()
     const QString name = QString::fromLatin1(Name);
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase db = QSqlDatabase::database(name, false);
-        if (db.isOpen())
+        if (db.isOpen() || linkBroken(db)) {
+            // Inside a transaction a lost link fails the statement, and so the action.
+            if (!Transaction::inTransaction() && idleLinkLost(db))
+                reconnect(db);
             return db;
+        }
     }
     const DataLink link = DataLink::read(dataLinkPath());
-    QSqlDatabase db = openNamed(link, name);
+    QSqlDatabase db = openNamed(link, name, true);
     // A database made before a column was added gets it here.
     Setup::upgrade(db);
     return db;

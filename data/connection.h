@@ -5,15 +5,37 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 // The connection `kavshiri`: described by "kavshiri.udl" in the working folder,
 // opened at the first query and kept until the program ends. Several copies of the
 // program share the database: SQLite in WAL mode with a busy timeout, PostgreSQL
 // for stations on several machines.
+//
+// A PostgreSQL link may break (the server restarted, stopped, or stopped
+// answering). A link found broken between actions is opened again before the
+// next one. A read that loses the link on its way runs once more on a new link;
+// a write, or anything inside a transaction, is not repeated and ends in a
+// clear message (DbError::linkLostText / linkLostWhileWritingText).
 class Connection
 {
 public:
     static constexpr const char* Name = "kavshiri";
+
+    enum class Step { Read,
+                      Write };
+    // Runs `work` on the connection kavshiri as one step of an action, with the
+    // handling of a broken link described above. Throws DbError.
+    static void run(Step step, const std::function<void(QSqlDatabase&)>& work);
+    // Runs `work` on `db` under the watchdog that cuts a link whose server no
+    // longer answers (PostgreSQL; on SQLite it simply runs). `cut`, when given,
+    // tells whether the watchdog cut it.
+    static void watched(QSqlDatabase& db, const std::function<void()>& work, bool* cut = nullptr);
+    // PostgreSQL: the link of `db` is broken (libpq gave it up).
+    static bool linkBroken(const QSqlDatabase& db);
+    // Closes and opens `db` again; throws DbError(linkLostText) when the server
+    // cannot be reached.
+    static void reconnect(QSqlDatabase& db);
 
     // The open connection; opens it first if needed (throws DbError).
     static QSqlDatabase database();
@@ -27,7 +49,10 @@ public:
     static QString dataLinkPath();
 
     // Opens a further connection under its own name (a tool, or a test playing
-    // a second station). Throws DbError.
-    static QSqlDatabase openNamed(const DataLink& link, const QString& connectionName);
+    // a second station). With `requireSchema` (the program's own connection) a
+    // database without this program's tables is refused, and an SQLite file
+    // that is empty or no SQLite database at all is refused unopened, so
+    // nothing is ever written into it. Throws DbError.
+    static QSqlDatabase openNamed(const DataLink& link, const QString& connectionName, bool requireSchema = false);
     static Engine engineOf(const QSqlDatabase& db);
 };

@@ -18,6 +18,13 @@ public:
     // The error of a failed query: the engine's own text where it gave one.
     static DbError fromQuery(const QSqlQuery& query);
 
+    // The link to the database server broke and the action was not done: its
+    // statements were rolled back or never reached the server.
+    static const QString& linkLostText();
+    // The link broke while a write was on its way to being stored: whether the
+    // server kept it cannot be known.
+    static const QString& linkLostWhileWritingText();
+
     const QString& text() const { return m_text; }
 
 private:

@@ -54,13 +54,13 @@ void NamedQuery::open()
     if (isOpen())
         return;
     Q_EMIT aboutToOpen();
-    QSqlDatabase db = Connection::database();
     m_fieldNames.clear();
     m_fieldIndex.clear();
     m_columns.clear();
     m_baseFields = 0;
     m_rows = 0;
-    RowReader::Result read = RowReader::readAll(db, m_sql);
+    RowReader::Result read;
+    Connection::run(Connection::Step::Read, [&](QSqlDatabase& db) { read = RowReader::readAll(db, m_sql); });
     for (QString& name : read.names) {
         m_fieldIndex.insert(name.toLower(), int(m_fieldNames.size()));
         m_fieldNames.push_back(std::move(name));

@@ -13,11 +13,15 @@ NamedStatement::NamedStatement(const QString& name, const QString& sql, QObject*
 
 int NamedStatement::execute()
 {
-    QSqlQuery q(Connection::database());
-    if (!q.prepare(m_sql.positional()))
-        throw DbError(q.lastError().text());
-    m_sql.bindTo(q);
-    if (!q.exec())
-        throw DbError(q.lastError().text());
-    return q.numRowsAffected();
+    int changed = 0;
+    Connection::run(Connection::Step::Write, [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        if (!q.prepare(m_sql.positional()))
+            throw DbError(q.lastError().text());
+        m_sql.bindTo(q);
+        if (!q.exec())
+            throw DbError(q.lastError().text());
+        changed = q.numRowsAffected();
+    });
+    return changed;
 }

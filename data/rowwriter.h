@@ -33,6 +33,11 @@ public:
     QVariant insert(const std::vector<std::pair<QString, QVariant>>& values) const;
     void remove(const QVariant& id) const;
 
+    // Throws DbError naming the field when a text is longer than its column
+    // holds: SQLite would store any length and PostgreSQL refuse it, so both
+    // refuse it here, before anything is written.
+    void requireFits(const QString& field, const QVariant& value) const;
+
 private:
     QVariant sqlValue(const QString& field, const QVariant& value) const;
 

@@ -24,7 +24,17 @@ Transaction::Transaction(QSqlDatabase db)
 {
     if (g_open.contains(m_db.connectionName()))
         throw DbError(QStringLiteral("ტრანზაქცია უკვე დაწყებულია"));
-    exec(m_engine == Engine::SQLite ? QStringLiteral("begin immediate") : QStringLiteral("begin"));
+    const QString begin = m_engine == Engine::SQLite ? QStringLiteral("begin immediate") : QStringLiteral("begin");
+    try {
+        exec(begin);
+    } catch (const DbError&) {
+        // Nothing was under way yet: a link that broke since the last action
+        // is opened again and the transaction begins on the new one.
+        if (!Connection::linkBroken(m_db))
+            throw;
+        Connection::reconnect(m_db);
+        exec(begin);
+    }
     m_active = true;
     g_open.insert(m_db.connectionName());
 }
@@ -32,8 +42,9 @@ Transaction::Transaction(QSqlDatabase db)
 Transaction::~Transaction()
 {
     if (m_active) {
-        QSqlQuery q(m_db);
-        q.exec(QStringLiteral("rollback"));
+        // On a broken link the server has rolled back already.
+        if (!Connection::linkBroken(m_db))
+            Connection::watched(m_db, [this] { QSqlQuery(m_db).exec(QStringLiteral("rollback")); });
         m_active = false;
         g_open.remove(m_db.connectionName());
     }
@@ -46,16 +57,31 @@ bool Transaction::inTransaction()
 
 void Transaction::exec(const QString& sql)
 {
-    QSqlQuery q(m_db);
-    if (!q.exec(sql))
+    Connection::watched(m_db, [&] {
+        QSqlQuery q(m_db);
+        if (q.exec(sql))
+            return;
+        if (Connection::linkBroken(m_db))
+            throw DbError(DbError::linkLostText());
         throw DbError(q.lastError().text());
+    });
 }
 
 void Transaction::commit()
 {
     if (!m_active)
         return;
-    exec(QStringLiteral("commit"));
+    try {
+        exec(QStringLiteral("commit"));
+    } catch (const DbError&) {
+        // A commit sent on a link that then broke may have been stored or not:
+        // never sent again, and the user is told so.
+        if (!Connection::linkBroken(m_db))
+            throw;
+        m_active = false;
+        g_open.remove(m_db.connectionName());
+        throw DbError(DbError::linkLostWhileWritingText());
+    }
     m_active = false;
     g_open.remove(m_db.connectionName());
 }
@@ -66,6 +92,8 @@ void Transaction::rollback()
         return;
     m_active = false;
     g_open.remove(m_db.connectionName());
+    if (Connection::linkBroken(m_db))
+        return;  // the server has rolled back already
     exec(QStringLiteral("rollback"));
 }
 
@@ -82,11 +110,16 @@ void Transaction::lockWhere(const QString& table, const QString& column, qint64 
         throw DbError(QStringLiteral("უცნობი ცხრილი ან სვეტი: %1.%2").arg(table, column));
     if (m_engine != Engine::PostgreSQL)
         return;
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("select ID from %1 where %2 = ? for update").arg(table, column));
-    q.addBindValue(value);
-    if (!q.exec())
+    Connection::watched(m_db, [&] {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("select ID from %1 where %2 = ? for update").arg(table, column));
+        q.addBindValue(value);
+        if (q.exec())
+            return;
+        if (Connection::linkBroken(m_db))
+            throw DbError(DbError::linkLostText());
         throw DbError(q.lastError().text());
+    });
 }
 
 void Transaction::lockAll(const QString& table)
@@ -95,9 +128,7 @@ void Transaction::lockAll(const QString& table)
         return;
     if (!knownName(table, QString()))
         throw DbError(QStringLiteral("უცნობი ცხრილი: %1").arg(table));
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("select ID from %1 for update").arg(table)))
-        throw DbError(q.lastError().text());
+    exec(QStringLiteral("select ID from %1 for update").arg(table));
 }
 
 void Transaction::lockOrderNumbering()

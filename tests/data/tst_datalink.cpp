@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -35,6 +36,8 @@ private Q_SLOTS:
     void connectionOpensFromFile_data();
     void connectionOpensFromFile();
     void missingDatabaseFileIsNotCreated();
+    void notADatabaseRefused_data();
+    void notADatabaseRefused();
     void missingDataLinkFile();
 
 private:
@@ -345,6 +348,61 @@ void tst_datalink::missingDataLinkFile()
         QVERIFY2(e.text().contains(QDir::toNativeSeparators(path)), qPrintable(e.text()));
     }
     QVERIFY(!Connection::isOpen());
+}
+
+void tst_datalink::notADatabaseRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("empty file") << "empty" << QStringLiteral("ცარიელია");
+    QTest::newRow("not SQLite") << "text" << QStringLiteral("არ არის მონაცემთა ბაზა");
+    QTest::newRow("SQLite of another program") << "other" << QStringLiteral("ცხრილები");
+}
+
+// A file that is no database of this program is refused when the connection
+// opens, with its name in the message, and stays exactly as it was.
+void tst_datalink::notADatabaseRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, text);
+    const QString dbFile = m_dir->filePath(QStringLiteral("kelvora.db"));
+    if (kind == QLatin1String("other")) {
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other_program"));
+            other.setDatabaseName(dbFile);
+            QVERIFY(other.open());
+            QSqlQuery(other).exec(QStringLiteral("create table notes (ID integer primary key, body text)"));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other_program"));
+    } else {
+        QFile f(dbFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        if (kind == QLatin1String("text"))
+            f.write("Tables=12\r\n");
+    }
+    QFile before(dbFile);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray bytes = before.readAll();
+    before.close();
+
+    Connection::setDataLinkPath(writeFile(QStringLiteral("Provider=SQLite;Data Source=kelvora.db\r\n").toUtf8()));
+    QString error;
+    try {
+        Connection::database();
+    } catch (const DbError& e) {
+        error = e.text();
+    }
+    QVERIFY2(error.contains(text), qPrintable(error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(dbFile)), qPrintable(error));
+    QVERIFY(!Connection::isOpen());
+    Connection::close();
+
+    QFile after(dbFile);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), bytes);
+    QVERIFY(!QFileInfo::exists(dbFile + QStringLiteral("-wal")));
 }
 
 QTEST_GUILESS_MAIN(tst_datalink)

@@ -20,6 +20,8 @@ class tst_namedquery : public QObject
 private Q_SLOTS:
     void initTestCase_data() { TestDb::addEngineRows(); }
     void initTestCase();
+    void longTexts_data();
+    void longTexts();
     void cleanupTestCase() { m_sample.reset(); }
     void cleanup() { Formats::setDecimalSeparator(QChar()); }
 
@@ -97,6 +99,56 @@ void tst_namedquery::initTestCase()
     // Stations run in the restaurant's own zone; stored times must not move.
     qputenv("TZ", "Asia/Tbilisi");
     tzset();
+}
+
+void tst_namedquery::longTexts_data()
+{
+    QTest::addColumn<bool>("inserting");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("stored");
+
+    QTest::newRow("insert, as long as the column") << true << 50 << true;
+    QTest::newRow("insert, one too long") << true << 51 << false;
+    QTest::newRow("edit, as long as the column") << false << 50 << true;
+    QTest::newRow("edit, one too long") << false << 51 << false;
+}
+
+// A text longer than its column is refused alike on both engines, naming the
+// field, and nothing is written.
+void tst_namedquery::longTexts()
+{
+    QFETCH(bool, inserting);
+    QFETCH(int, length);
+    QFETCH(bool, stored);
+    const TestDb& db = m_sample.use();
+    QSqlDatabase check = SampleData::station(db, QStringLiteral("station_check"));
+    TestDb::exec(check, QStringLiteral("delete from OFICIANTI where Oficianti = 'გრძელი'"));
+    TestDb::exec(check, QStringLiteral("insert into OFICIANTI (Oficianti, mdgomareoba) values ('გრძელი', 'აქტიური')"));
+    NamedQuery q(QStringLiteral("waiters"), QStringLiteral("select * from OFICIANTI where Oficianti = 'გრძელი'"),
+                 QStringLiteral("OFICIANTI"));
+    q.open();
+    const QString text(length, QChar(0x10D0));  // Georgian letters: more bytes than characters
+    QString error;
+    try {
+        if (inserting) {
+            q.insert();
+            q.setField(QStringLiteral("Oficianti"), QStringLiteral("გრძელი"));
+        } else {
+            q.edit();
+        }
+        q.setField(QStringLiteral("mdgomareoba"), text);
+        q.post();
+    } catch (const DbError& e) {
+        error = e.text();
+    }
+    QCOMPARE(error.isEmpty(), stored);
+    if (!stored)
+        QVERIFY2(error.contains(QStringLiteral("„mdgomareoba“")) && error.contains(QStringLiteral("50")), qPrintable(error));
+    const qint64 withText = TestDb::scalar(check, QStringLiteral("select count(*) from OFICIANTI where mdgomareoba = '%1'").arg(text)).toLongLong();
+    const qint64 rows = TestDb::scalar(check, QStringLiteral("select count(*) from OFICIANTI where Oficianti = 'გრძელი'")).toLongLong();
+    QCOMPARE(withText, stored ? 1 : 0);
+    TestDb::exec(check, QStringLiteral("delete from OFICIANTI where Oficianti = 'გრძელი'"));
+    QCOMPARE(rows, inserting && stored ? 2 : 1);
 }
 
 void tst_namedquery::fields_data()

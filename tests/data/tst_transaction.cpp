@@ -7,7 +7,10 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QElapsedTimer>
 #include <QTest>
+#include <future>
+#include <thread>
 
 // Writes that stand or fall together, and the locks that keep a second
 // station from writing in between.
@@ -23,6 +26,8 @@ private Q_SLOTS:
     void endings();
     void oneAtATime();
     void holdsTheWriteLock();
+    void waitsForAnotherWriter_data();
+    void waitsForAnotherWriter();
     void unknownNamesRefused();
 
 private:
@@ -158,6 +163,87 @@ void tst_transaction::holdsTheWriteLock()
              qPrintable(write.lastError().text()));
     TestDb::exec(other, QStringLiteral("update Parametres set inctb = 0 where ID = 1"));
     other.close();
+}
+
+void tst_transaction::waitsForAnotherWriter_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("posted row") << "post";
+    QTest::newRow("inserted row") << "insert";
+    QTest::newRow("deleted row") << "delete";
+    QTest::newRow("statement") << "statement";
+    QTest::newRow("transaction reading then writing") << "transaction";
+}
+
+// Another station holds the write lock for a moment: every write of the data
+// layer, and every transaction that reads before it writes, waits for it and
+// then goes through.
+void tst_transaction::waitsForAnotherWriter()
+{
+    QFETCH(QString, action);
+    const TestDb& db = m_sample.use();
+    TDM dm;
+    dm.oficianti->open();
+    dm.oficianti->insert();
+    dm.oficianti->setField(QStringLiteral("Oficianti"), QStringLiteral("მოლოდინი"));
+    dm.oficianti->post();
+
+    static constexpr int HoldMs = 700;
+    std::promise<void> held;
+    std::thread other([&db, &held] {
+        const QString name = QStringLiteral("station_holder");
+        {
+            QSqlDatabase s = db.openStation(name);
+            TestDb::exec(s, db.engine() == Engine::SQLite ? QStringLiteral("begin immediate") : QStringLiteral("begin"));
+            TestDb::exec(s, QStringLiteral("update OFICIANTI set mdgomareoba = mdgomareoba where Oficianti = 'ანა'"));
+            TestDb::exec(s, QStringLiteral("update Shekvetebi set povari = povari where USERNUM = 7"));
+            held.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(HoldMs));
+            TestDb::exec(s, QStringLiteral("commit"));
+            s.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    });
+    held.get_future().wait();
+    QElapsedTimer timer;
+    timer.start();
+    QString error;
+    try {
+        NamedQuery* q = dm.oficianti;
+        q->reopen();
+        q->last();
+        if (action == QLatin1String("post")) {
+            q->edit();
+            q->setField(QStringLiteral("mdgomareoba"), QStringLiteral("პასიური"));
+            q->post();
+        } else if (action == QLatin1String("insert")) {
+            q->insert();
+            q->setField(QStringLiteral("Oficianti"), QStringLiteral("ახალი"));
+            q->post();
+        } else if (action == QLatin1String("delete")) {
+            q->remove();
+        } else if (action == QLatin1String("statement")) {
+            dm.shekvetebis_gasuftaveba->setParam(QStringLiteral("MOM"), QStringLiteral("10"));
+            dm.shekvetebis_gasuftaveba->setParam(QStringLiteral("user"), QStringLiteral("7"));
+            dm.shekvetebis_gasuftaveba->execute();
+        } else {
+            Transaction t;
+            q->reopen();
+            q->last();
+            q->edit();
+            q->setField(QStringLiteral("mdgomareoba"), QStringLiteral("პასიური"));
+            q->post();
+            t.commit();
+        }
+    } catch (const DbError& e) {
+        error = e.text();
+    }
+    const qint64 waited = timer.elapsed();
+    other.join();
+    QCOMPARE(error, QString());
+    // SQLite has one write lock for the whole database: the write waited for it.
+    if (db.engine() == Engine::SQLite)
+        QVERIFY2(waited >= HoldMs / 2, qPrintable(QString::number(waited)));
 }
 
 void tst_transaction::unknownNamesRefused()
