@@ -46,6 +46,9 @@ DataLink DataLink::read(const QString& path)
 
 DataLink DataLink::parse(const QString& text, const QString& path)
 {
+    // Half a UTF-16 pair names no file or server and cannot be written back.
+    if (!QStringView(text).isValidUtf16())
+        fail(path, QStringLiteral("ფაილის ტექსტი დაზიანებულია (არასწორი UTF-16)"));
     QString settings;
     const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
     for (const QString& raw : lines) {
@@ -173,10 +176,9 @@ QString DataLink::toText() const
     if (provider == Provider::SQLite) {
         line = QStringLiteral("Provider=SQLite;Data Source=%1").arg(quoted(dataSource));
     } else {
+        // One arg() for all: chained ones would read a "%2" in the host as a marker.
         line = QStringLiteral("Provider=PostgreSQL;Host=%1;Port=%2;Database=%3;User ID=%4")
-                   .arg(quoted(host))
-                   .arg(port)
-                   .arg(quoted(database), quoted(user));
+                   .arg(quoted(host), QString::number(port), quoted(database), quoted(user));
         if (!password.isEmpty())
             line += QStringLiteral(";Password=%1").arg(quoted(password));
     }

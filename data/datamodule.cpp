@@ -14,10 +14,19 @@ double fieldAt(const NamedQuery& q, int row, const char* name)
     return v.toDouble();
 }
 
+// A computed amount; one beyond what an amount holds stays a plain number, which
+// the grids still show and reading it as an amount refuses with a clear text.
+QVariant amountOf(double value)
+{
+    if (const auto m = Money::tryFromDoubleHalfEven(value))
+        return QVariant::fromValue(*m);
+    return QVariant(value);
+}
+
 NamedQuery::Compute product(const char* a, const char* b)
 {
     return [a, b](const NamedQuery& q, int row) {
-        return QVariant::fromValue(Money::fromDoubleHalfEven(fieldAt(q, row, a) * fieldAt(q, row, b)));
+        return amountOf(fieldAt(q, row, a) * fieldAt(q, row, b));
     };
 }
 
@@ -178,7 +187,7 @@ void TDM::addComputedFields()
     sum_shekvetebi->addComputedField(
         QStringLiteral("sum_PR"),
         [this](const NamedQuery& q, int row) {
-            return QVariant::fromValue(totalWithService(fieldAt(q, row, "sulfasi"), servicePercent()));
+            return amountOf(withServiceCharge(fieldAt(q, row, "sulfasi"), servicePercent()));
         },
         D::Money);
 
@@ -187,8 +196,10 @@ void TDM::addComputedFields()
         [](const NamedQuery& q, int row) {
             // The line total is rounded to four decimals before its own service is
             // added; the sum is rounded once more only to fit four decimals.
-            const double c = Money::fromDoubleHalfEven(fieldAt(q, row, "Raodenoba") * fieldAt(q, row, "GFASI")).toDouble();
-            return QVariant::fromValue(totalWithService(c, fieldAt(q, row, "momsaxureoba")));
+            const double product = fieldAt(q, row, "Raodenoba") * fieldAt(q, row, "GFASI");
+            const auto rounded = Money::tryFromDoubleHalfEven(product);
+            const double c = rounded ? rounded->toDouble() : product;
+            return amountOf(withServiceCharge(c, fieldAt(q, row, "momsaxureoba")));
         },
         D::Money);
     History_shekvetebi->addComputedField(

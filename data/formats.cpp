@@ -36,6 +36,15 @@ QString groupDigits(const QString& digits)
     }
     return out;
 }
+// "-1234.56" in the money format: grouped, the system's separator, the lari sign.
+QString moneyText(const QString& text)
+{
+    const bool negative = text.startsWith(u'-');
+    const QString body = negative ? text.mid(1) : text;
+    const qsizetype dot = body.indexOf(u'.');
+    QString out = groupDigits(body.left(dot)) + Formats::decimalSeparator() + body.mid(dot + 1, 2);
+    return (negative ? QStringLiteral("-") : QString()) + out + QStringLiteral(" ₾");
+}
 }  // namespace
 
 QChar Formats::decimalSeparator()
@@ -71,30 +80,31 @@ QString Formats::shortest(Money value)
 
 QString Formats::upToTwoDecimals(double value)
 {
-    const Money m = Money::fromDoubleHalfEven(value).roundedHalfAwayFromZero(2);
-    return shortest(m);
+    // A value beyond what an amount holds is still shown, in the general form.
+    const auto m = Money::tryFromDoubleHalfEven(value);
+    return m ? shortest(m->roundedHalfAwayFromZero(2)) : general(value);
 }
 
 QString Formats::fixedTwo(double value)
 {
-    const Money m = Money::fromDoubleHalfEven(value).roundedHalfAwayFromZero(2);
-    const QString text = m.toSqlText();
+    const auto m = Money::tryFromDoubleHalfEven(value);
+    if (!m)
+        return std::isfinite(value) ? withSeparator(QString::number(value, 'f', 2)) : general(value);
+    const QString text = m->roundedHalfAwayFromZero(2).toSqlText();
     return withSeparator(text.left(text.size() - 2));
 }
 
 QString Formats::money(Money value)
 {
     const QString text = value.roundedHalfAwayFromZero(2).toSqlText();  // "-1234.5600"
-    const bool negative = text.startsWith(u'-');
-    const QString body = negative ? text.mid(1) : text;
-    const qsizetype dot = body.indexOf(u'.');
-    QString out = groupDigits(body.left(dot)) + decimalSeparator() + body.mid(dot + 1, 2);
-    return (negative ? QStringLiteral("-") : QString()) + out + QStringLiteral(" ₾");
+    return moneyText(text.left(text.size() - 2));
 }
 
 QString Formats::money(double value)
 {
-    return money(Money::fromDoubleHalfEven(value));
+    if (const auto m = Money::tryFromDoubleHalfEven(value))
+        return money(*m);
+    return std::isfinite(value) ? moneyText(QString::number(value, 'f', 2)) : general(value);
 }
 
 QString Formats::date(const QDateTime& value)

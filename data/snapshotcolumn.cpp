@@ -1,6 +1,7 @@
 #include "data/snapshotcolumn.h"
 
 #include <QRegularExpression>
+#include <cmath>
 
 namespace {
 constexpr std::int64_t MsPerDay = 86400000;
@@ -34,11 +35,15 @@ int digitsOf(const Char* p, int n)
     return v;
 }
 
-// "YYYY-MM-DD" and "YYYY-MM-DD HH:MM[:SS[.zzz]]" (a "T" may stand for the space).
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM" and "YYYY-MM-DD HH:MM:SS" (a "T" may stand for
+// the space), nothing before or after. The program keeps whole seconds, as the
+// PostgreSQL columns do: a fraction ("12:00:00.123", as Qt or a timestamp column
+// with fractions writes it) is read and dropped, so that what was read is what is
+// written back and read again.
 template <typename Char>
 bool parseIso(const Char* p, int n, std::int64_t* out)
 {
-    if (n < 10)
+    if (n != 10 && n != 16 && n != 19 && n < 21)
         return false;
     const int y = digitsOf(p, 4), mo = digitsOf(p + 5, 2), d = digitsOf(p + 8, 2);
     if (y < 0 || mo < 0 || d < 0 || p[4] != Char('-') || p[7] != Char('-'))
@@ -46,27 +51,23 @@ bool parseIso(const Char* p, int n, std::int64_t* out)
     const QDate date(y, mo, d);
     if (!date.isValid())
         return false;
-    int h = 0, mi = 0, s = 0, ms = 0;
+    int h = 0, mi = 0, s = 0;
     if (n > 10) {
-        if (n < 16 || (p[10] != Char(' ') && p[10] != Char('T')) || p[13] != Char(':'))
+        if ((p[10] != Char(' ') && p[10] != Char('T')) || p[13] != Char(':'))
             return false;
         h = digitsOf(p + 11, 2);
         mi = digitsOf(p + 14, 2);
-        if (n >= 19) {
+        if (n > 16) {
             if (p[16] != Char(':'))
                 return false;
             s = digitsOf(p + 17, 2);
         }
-        if (n > 20 && p[19] == Char('.')) {
-            const int len = std::min(3, n - 20);
-            ms = digitsOf(p + 20, len);
-            for (int k = len; k < 3; ++k)
-                ms *= 10;
-        }
-        if (h < 0 || mi < 0 || s < 0 || ms < 0 || h > 23 || mi > 59 || s > 59)
+        if (n > 19 && (p[19] != Char('.') || digitsOf(p + 20, std::min(n - 20, 9)) < 0 || n > 29))
+            return false;
+        if (h < 0 || mi < 0 || s < 0 || h > 23 || mi > 59 || s > 59)
             return false;
     }
-    *out = date.toJulianDay() * MsPerDay + ((h * 60 + mi) * 60 + s) * 1000 + ms;
+    *out = date.toJulianDay() * MsPerDay + ((h * 60 + mi) * 60 + s) * 1000;
     return true;
 }
 
@@ -136,8 +137,9 @@ bool SnapshotColumn::convert(const QVariant& value, std::int64_t* i, double* d, 
             *i = value.toString().toLongLong(&ok);
         else if (value.metaType().id() == QMetaType::Double) {
             const double v = value.toDouble();
-            *i = std::int64_t(v);
-            ok = double(*i) == v;
+            // Only a whole number that 64 bits hold is stored as one.
+            ok = v >= -9223372036854775808.0 && v < 9223372036854775808.0 && v == std::trunc(v);
+            *i = ok ? std::int64_t(v) : 0;
         } else
             *i = value.toLongLong(&ok);
         return ok;
@@ -162,8 +164,9 @@ bool SnapshotColumn::convert(const QVariant& value, std::int64_t* i, double* d, 
     }
     case Store::Money: {
         if (value.metaType().id() == QMetaType::Double) {
-            *i = Money::fromDoubleHalfEven(value.toDouble()).raw();
-            return true;
+            const auto m = Money::tryFromDoubleHalfEven(value.toDouble());
+            *i = m ? m->raw() : 0;
+            return m.has_value();
         }
         if (value.canConvert<Money>() && value.metaType() == QMetaType::fromType<Money>()) {
             *i = value.value<Money>().raw();

@@ -50,7 +50,8 @@ public:
     // free of any time zone.
     static std::int64_t encodeDateTime(const QDateTime& value);
     static QDateTime decodeDateTime(std::int64_t encoded);
-    // Reads the forms stored by SQLite: "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS[.zzz]".
+    // Reads the stored forms "YYYY-MM-DD" and "YYYY-MM-DD HH:MM[:SS]" and nothing
+    // else; a fraction of a second after the seconds is dropped.
     static bool parseIsoDateTime(const QString& text, QDateTime* out);
     // The same forms straight to the encoded value (no QDateTime: a local
     // QDateTime asks the C library about the time zone each time).

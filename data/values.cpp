@@ -34,8 +34,13 @@ qint64 Values::toInteger(const QVariant& value)
         return 0;
     if (isMoney(value))
         return value.value<Money>().roundedHalfEven(0).raw() / Money::Scale;
-    if (value.metaType().id() == QMetaType::Double)  // halves to even, as an amount does
-        return qint64(std::nearbyint(value.toDouble()));
+    if (value.metaType().id() == QMetaType::Double) {  // halves to even, as an amount does
+        const double rounded = std::nearbyint(value.toDouble());
+        // Only what 64 bits hold converts (2^63 itself does not; NaN fails both).
+        if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0))
+            refuse(NotAnIntegerText, value);
+        return qint64(rounded);
+    }
     return wholeNumber(value);
 }
 
@@ -47,7 +52,8 @@ double Values::toFloat(const QVariant& value)
         return value.value<Money>().toDouble();
     bool ok = false;
     const double d = value.toDouble(&ok);
-    if (!ok)
+    // Neither engine keeps an infinity or NaN as a number (SQLite stores NULL).
+    if (!ok || !std::isfinite(d))
         refuse(NotANumberText, value);
     return d;
 }
@@ -59,9 +65,10 @@ Money Values::toMoney(const QVariant& value)
     if (isMoney(value))
         return value.value<Money>();
     if (value.metaType().id() == QMetaType::QString) {
-        const auto m = Money::parse(value.toString());
+        bool tooLarge = false;
+        const auto m = Money::parse(value.toString(), &tooLarge);
         if (!m)
-            refuse(NotAnAmountText, value);
+            refuse(tooLarge ? AmountTooLargeText : NotAnAmountText, value);
         return *m;
     }
     return Money::fromDoubleHalfEven(value.toDouble());

@@ -16,6 +16,7 @@ namespace Values {
 inline constexpr char NotAnIntegerText[] = "„%1“ არ არის მთელი რიცხვი";
 inline constexpr char NotANumberText[] = "„%1“ არ არის რიცხვი";
 inline constexpr char NotAnAmountText[] = "„%1“ არ არის თანხა";
+inline constexpr char AmountTooLargeText[] = "თანხა „%1“ ძალიან დიდია!";
 inline constexpr char NotADateText[] = "„%1“ არ არის თარიღი";
 
 // Reading: an empty value reads 0, the zero amount or the null date-time.

@@ -1,6 +1,8 @@
 #include "orders/konsignaciapas.h"
 #include "app/shell/ui.h"
+#include "app/shell/inputerror.h"
 #include "data/formats.h"
+#include "data/values.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -58,7 +60,12 @@ Money Tkonsignacia::askAmount(const QString& orderNumber, double sum, Money with
 Money Tkonsignacia::amount() const
 {
     const QString shown = CheckBox1->isChecked() ? Label7->text() : Label6->text();
-    return Money::fromDoubleHalfEven(Formats::parseNumber(shown).value_or(0.0));
+    // A label that does not read as an amount stops the credit; it never becomes 0.
+    bool tooLarge = false;
+    const std::optional<Money> value = Money::parse(shown, &tooLarge);
+    if (!value)
+        throw InputError(QString::fromUtf8(tooLarge ? Values::AmountTooLargeText : Values::NotAnAmountText).arg(shown));
+    return *value;
 }
 
 void Tkonsignacia::showEvent(QShowEvent* event)

@@ -1,5 +1,6 @@
 #include "orders/tanxis_gadaxda_winaswar.h"
 #include "app/shell/forms.h"
+#include "app/shell/inputerror.h"
 #include "app/shell/numerickeyfilter.h"
 #include "app/shell/shared.h"
 #include "app/shell/ui.h"
@@ -54,7 +55,10 @@ void TTANXIS_GADAXDA::FormShow()
 void TTANXIS_GADAXDA::Button1Click()
 {
     // The amount replaces what was stored; a text that is no number is refused
-    // and the dialog stays open.
+    // and the dialog stays open. A number too large to hold is told so.
+    const QString tooLarge = Money::refusalText(Edit1->text(), QString());
+    if (!tooLarge.isEmpty())
+        throw InputError(tooLarge.trimmed());
     if (Settlement::savePrepayment(*m_dm, forms().shekvetebi->Label1->text(), Edit1->text()))
         accept();
 }

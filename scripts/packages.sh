@@ -11,12 +11,14 @@ KELVORA_BUILD_PACKAGES=(
   fonts-noto-core cmake ninja-build g++
   libreoffice-calc libreoffice-dev libreoffice-dev-common
 )
-# Tests: a throwaway PostgreSQL server and an X server for screen tests; the
+# Tests: a throwaway PostgreSQL server and an X server for screen tests; clang
+# and its fuzzer runtime for the fuzz harnesses; the
 # package test makes the Debian package (dpkg-dev for its dependencies,
 # fakeroot) and checks it with lintian and desktop-file-validate.
 KELVORA_TEST_PACKAGES=(
   "${KELVORA_BUILD_PACKAGES[@]}"
   postgresql xvfb xauth clang-format
+  clang libclang-rt-14-dev
   dpkg-dev fakeroot lintian desktop-file-utils
 )
 

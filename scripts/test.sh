@@ -14,6 +14,9 @@ scripts/check-format.sh
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVORA_SANITIZE=ON -DKELVORA_TESTS=ON
 cmake --build build-test
 
+# The fuzz harnesses on their corpus plus a few seconds each; a finding fails.
+scripts/fuzz.sh --ci
+
 # Undefined behaviour stops the test (-fno-sanitize-recover); show where.
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 

@@ -36,7 +36,7 @@ Money number(const QString& text)
 {
     const std::optional<Money> value = Money::parseLocal(text);
     if (!value)
-        throw InputError(Receiving::NotANumber);
+        throw InputError(Money::refusalText(text, Receiving::NotANumber));
     return *value;
 }
 

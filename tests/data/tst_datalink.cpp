@@ -275,6 +275,11 @@ void tst_datalink::textRoundTrip_data()
 
     pg.password.clear();
     QTest::newRow("postgres without password") << pg;
+
+    // A value that looks like a marker of the written text stays as it is.
+    pg.host = QStringLiteral("10%2.0.0.5");
+    pg.user = QStringLiteral("%1%4");
+    QTest::newRow("percent markers in values") << pg;
 }
 
 void tst_datalink::textRoundTrip()

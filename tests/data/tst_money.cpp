@@ -1,3 +1,4 @@
+#include "data/dberror.h"
 #include "data/formats.h"
 #include "data/money.h"
 
@@ -17,12 +18,17 @@ private Q_SLOTS:
     void parse();
     void parseLocal_data();
     void parseLocal();
+    void refusalText_data();
+    void refusalText();
     void rounding_data();
     void rounding();
     void toSqlText_data();
     void toSqlText();
     void fromDoubleHalfEven_data();
     void fromDoubleHalfEven();
+    void fromDoubleOutOfRange_data();
+    void fromDoubleOutOfRange();
+    void arithmeticBeyond64Bits();
 };
 
 namespace {
@@ -49,8 +55,16 @@ void tst_money::parse_data()
     QTest::newRow("just above half") << "1.234450001" << qint64(12345);
     QTest::newRow("half below zero") << "-1.23455" << qint64(-12346);
     QTest::newRow("smallest unit") << "0.0001" << qint64(1);
-    QTest::newRow("largest accepted") << "99999999999999.9999" << qint64(999999999999999999LL);
-    QTest::newRow("too many digits") << "100000000000000" << Invalid;
+    // Every amount 64 bits hold reads, as the database gives it back; no more.
+    QTest::newRow("rounded up to 10^14") << "99999999999999.99995" << qint64(1000000000000000000LL);
+    QTest::newRow("largest") << "922337203685477.5807" << qint64(Money::MaxRaw);
+    QTest::newRow("largest below zero") << "-922337203685477.5807" << qint64(-Money::MaxRaw);
+    QTest::newRow("half below the largest stays") << "922337203685477.58065" << qint64(Money::MaxRaw - 1);
+    QTest::newRow("rounded beyond the largest") << "922337203685477.58075" << Invalid;
+    QTest::newRow("next after the largest") << "922337203685477.5808" << Invalid;
+    QTest::newRow("numeric(19,4)'s largest") << "999999999999999.9999" << Invalid;
+    QTest::newRow("sixteen digits") << "1000000000000000" << Invalid;
+    QTest::newRow("sixteen digits below zero") << "-1000000000000000" << Invalid;
     QTest::newRow("empty") << "" << Invalid;
     QTest::newRow("blank") << "   " << Invalid;
     QTest::newRow("sign only") << "-" << Invalid;
@@ -88,6 +102,15 @@ void tst_money::parseLocal_data()
         QTest::addRow("%sother separator", qPrintable(tag)) << sep << with("12.5", other) << Invalid;
         QTest::addRow("%swhole", qPrintable(tag)) << sep << QStringLiteral("40") << qint64(400000);
         QTest::addRow("%srounded", qPrintable(tag)) << sep << with("0.00005", sep) << qint64(0);
+        // A typed amount has at most 15 significant digits, so that a float column
+        // gives it back exactly too.
+        QTest::addRow("%slargest typed", qPrintable(tag)) << sep << with("99999999999.9999", sep) << qint64(Money::MaxTypedRaw);
+        QTest::addRow("%slargest typed below zero", qPrintable(tag))
+            << sep << with("-99999999999.9999", sep) << qint64(-Money::MaxTypedRaw);
+        QTest::addRow("%snext after the largest typed", qPrintable(tag)) << sep << QStringLiteral("100000000000") << Invalid;
+        QTest::addRow("%srounded beyond the largest typed", qPrintable(tag))
+            << sep << with("99999999999.99995", sep) << Invalid;
+        QTest::addRow("%srounded to 10^14", qPrintable(tag)) << sep << with("99999999999999.99995", sep) << Invalid;
     }
 }
 
@@ -104,6 +127,34 @@ void tst_money::parseLocal()
     }
     QVERIFY(m.has_value());
     QCOMPARE(m->raw(), raw);
+    // What was accepted reads back: as shown, as the database text, from a float column.
+    QCOMPARE(Money::parseLocal(Formats::shortest(*m)), m);
+    QCOMPARE(Money::parse(m->toSqlText()), m);
+    QCOMPARE(Money::fromDoubleHalfEven(m->toDouble()), *m);
+}
+
+void tst_money::refusalText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("tooLarge");
+
+    QTest::newRow("too large") << "100000000000" << true;
+    QTest::newRow("too large below zero") << "-123456789012345" << true;
+    QTest::newRow("rounded up to 10^14") << "99999999999999,99995" << true;
+    QTest::newRow("letters") << "12a" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("accepted") << "12" << false;
+}
+
+void tst_money::refusalText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, tooLarge);
+    Formats::setDecimalSeparator(u',');
+    const QString own = QStringLiteral("თანხა უნდა იყოს რიცხვი!");
+    const QString refusal = Money::refusalText(text, own);
+    QVERIFY(refusal.endsWith(own));
+    QCOMPARE(refusal.contains(QStringLiteral("ძალიან დიდია (უდიდესი 99999999999,9999)!")), tooLarge);
 }
 
 void tst_money::rounding_data()
@@ -164,7 +215,9 @@ void tst_money::toSqlText_data()
     QTest::newRow("negative smallest") << qint64(-1) << "-0.0001";
     QTest::newRow("negative half") << qint64(-5000) << "-0.5000";
     QTest::newRow("large") << qint64(123456789999LL) << "12345678.9999";
-    QTest::newRow("largest") << qint64(999999999999999999LL) << "99999999999999.9999";
+    QTest::newRow("10^14") << qint64(1000000000000000000LL) << "100000000000000.0000";
+    QTest::newRow("largest") << qint64(Money::MaxRaw) << "922337203685477.5807";
+    QTest::newRow("largest below zero") << qint64(-Money::MaxRaw) << "-922337203685477.5807";
 }
 
 void tst_money::toSqlText()
@@ -195,6 +248,39 @@ void tst_money::fromDoubleHalfEven_data()
     QTest::newRow("large") << 12345678.9999 << "12345678.9999";
     QTest::newRow("smallest") << 0.0001 << "0.0001";
     QTest::newRow("below smallest half") << 0.00004 << "0";
+    QTest::newRow("10^14") << 1e14 << "100000000000000";
+    QTest::newRow("largest typed") << 99999999999.9999 << "99999999999.9999";
+    QTest::newRow("near the largest") << 9e14 << "900000000000000";
+}
+
+void tst_money::fromDoubleOutOfRange_data()
+{
+    QTest::addColumn<double>("value");
+
+    QTest::newRow("10^15") << 1e15;
+    QTest::newRow("-10^15") << -1e15;
+    QTest::newRow("huge") << 1e300;
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity();
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN();
+}
+
+void tst_money::fromDoubleOutOfRange()
+{
+    // Never a silent 0: the checked form gives nothing, the other throws.
+    QFETCH(double, value);
+    QVERIFY(!Money::tryFromDoubleHalfEven(value));
+    QVERIFY_THROWS_EXCEPTION(DbError, Money::fromDoubleHalfEven(value));
+}
+
+void tst_money::arithmeticBeyond64Bits()
+{
+    const Money largest = Money::fromRaw(Money::MaxRaw);
+    QVERIFY_THROWS_EXCEPTION(DbError, largest + Money::fromRaw(1));
+    QVERIFY_THROWS_EXCEPTION(DbError, -largest - Money::fromRaw(2));
+    QVERIFY_THROWS_EXCEPTION(DbError, largest.roundedHalfEven(0));
+    // Rounding to the two decimals shown never leaves 64 bits.
+    QCOMPARE(largest.roundedHalfAwayFromZero(2), *Money::parse("922337203685477.58"));
+    QCOMPARE(largest - largest, Money());
 }
 
 void tst_money::fromDoubleHalfEven()

@@ -302,6 +302,10 @@ void tst_namedquery::moneyRoundTrip_data()
     QTest::newRow("typed with a comma") << QVariant(QStringLiteral("0,0001")) << "0.0001";
     QTest::newRow("large, as float") << QVariant(12345678.9999) << "12345678.9999";
     QTest::newRow("float with noise") << QVariant(0.1 + 0.2) << "0.3";
+    QTest::newRow("10^14, as text") << QVariant(QStringLiteral("100000000000000.0000")) << "100000000000000";
+    QTest::newRow("largest, as money") << QVariant::fromValue(Money::fromRaw(Money::MaxRaw)) << "922337203685477.5807";
+    QTest::newRow("largest below zero, as text") << QVariant(QStringLiteral("-922337203685477.5807"))
+                                                 << "-922337203685477.5807";
 }
 
 void tst_namedquery::moneyRoundTrip()
@@ -384,6 +388,7 @@ void tst_namedquery::dateTimeRoundTrip_data()
     QTest::newRow("text") << QVariant(QStringLiteral("2024-03-31 10:05:00")) << QDateTime(d, QTime(10, 5));
     QTest::newRow("short date text") << QVariant(QStringLiteral("31.03.2024 10:05")) << QDateTime(d, QTime(10, 5));
     QTest::newRow("UTC moment") << QVariant(QDateTime(d, QTime(8, 0), Qt::UTC)) << QDateTime(d, QTime(8, 0));
+    QTest::newRow("text with a fraction") << QVariant(QStringLiteral("2024-03-31 12:00:00.123")) << QDateTime(d, QTime(12, 0));
 }
 
 // Date-times keep their time of day and do not move with the zone of the

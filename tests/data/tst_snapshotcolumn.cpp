@@ -42,9 +42,24 @@ void tst_snapshotcolumn::parseIso_data()
     QTest::newRow("T between") << "2024-06-08T12:30:45" << true << at(2024, 6, 8, 12, 30, 45);
     QTest::newRow("no seconds") << "2024-06-08 12:30" << true << at(2024, 6, 8, 12, 30);
     QTest::newRow("last second") << "2024-12-31 23:59:59" << true << at(2024, 12, 31, 23, 59, 59);
-    QTest::newRow("milliseconds") << "2024-06-08 12:30:45.123" << true << at(2024, 6, 8, 12, 30, 45, 123);
-    QTest::newRow("tenths") << "2024-06-08 12:30:45.5" << true << at(2024, 6, 8, 12, 30, 45, 500);
+    // Whole seconds are kept, as the PostgreSQL columns keep them: a fraction is dropped.
+    QTest::newRow("milliseconds") << "2024-06-08 12:00:00.123" << true << at(2024, 6, 8, 12);
+    QTest::newRow("tenths dropped, not rounded") << "2024-06-08 12:30:45.9" << true << at(2024, 6, 8, 12, 30, 45);
+    QTest::newRow("microseconds") << "2024-06-08 23:59:59.999999" << true << at(2024, 6, 8, 23, 59, 59);
     QTest::newRow("qt's form") << "2024-06-08T10:30:00.000" << true << at(2024, 6, 8, 10, 30);
+    QTest::newRow("midnight with a fraction") << "2024-06-08 00:00:00.5" << true << at(2024, 6, 8);
+    QTest::newRow("separator without fraction") << "2024-06-08 12:30:45." << false << QDateTime();
+    QTest::newRow("fraction of letters") << "2024-06-08 12:30:45.12a" << false << QDateTime();
+    QTest::newRow("fraction beyond nanoseconds") << "2024-06-08 12:30:45.1234567890" << false << QDateTime();
+    QTest::newRow("fraction without seconds") << "2024-06-08 12:30.5" << false << QDateTime();
+    QTest::newRow("junk after seconds") << "2024-06-08 12:34:56garbage" << false << QDateTime();
+    QTest::newRow("junk after minutes") << "2024-06-08 12:34xx" << false << QDateTime();
+    QTest::newRow("junk after day") << "2024-06-08x" << false << QDateTime();
+    QTest::newRow("one-digit second") << "2024-06-08 12:34:5" << false << QDateTime();
+    QTest::newRow("one-digit minute") << "2024-06-08 12:3" << false << QDateTime();
+    QTest::newRow("blank after") << "2024-06-08 12:34:56 " << false << QDateTime();
+    QTest::newRow("zone after") << "2024-06-08 12:34:56+04" << false << QDateTime();
+    QTest::newRow("year 10000") << "10000-01-01 00:00:00" << false << QDateTime();
     QTest::newRow("leap day") << "2024-02-29" << true << at(2024, 2, 29);
     QTest::newRow("leap day 2000") << "2000-02-29 08:00:00" << true << at(2000, 2, 29, 8);
     QTest::newRow("no leap day 2023") << "2023-02-29" << false << QDateTime();
@@ -82,6 +97,10 @@ void tst_snapshotcolumn::parseIso()
     QCOMPARE(fromText, SnapshotColumn::encodeDateTime(expected));
     QCOMPARE(dt, expected);
     QCOMPARE(SnapshotColumn::decodeDateTime(fromText), expected);
+    // What was read is written in the stored form and reads back as the same moment.
+    QDateTime again;
+    QVERIFY(SnapshotColumn::parseIsoDateTime(SnapshotColumn::sqlText(dt), &again));
+    QCOMPARE(again, dt);
 }
 
 void tst_snapshotcolumn::utf8AsVariant_data()
