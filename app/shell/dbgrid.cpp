@@ -172,16 +172,18 @@ DBGrid::DBGrid(QWidget* parent)
     verticalHeader()->hide();
     fitRowHeight();
     setItemDelegate(new GridDelegate(this));
+    // A click on the current row leaves the query where it stands: a move would
+    // post an edit or drop a new row not yet filled in.
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         guarded([&] {
-            if (m_model && index.isValid())
+            if (m_model && index.isValid() && m_model->dataSet()->recNo() != index.row())
                 m_model->dataSet()->moveTo(index.row());
             Q_EMIT cellClicked(index.column());
         });
     });
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         guarded([&] {
-            if (m_model && index.isValid())
+            if (m_model && index.isValid() && m_model->dataSet()->recNo() != index.row())
                 m_model->dataSet()->moveTo(index.row());
             Q_EMIT cellDoubleClicked(index.column());
         });
