@@ -3,10 +3,13 @@
 #include "admin/deletes.h"
 #include "app/shell/dbgrid.h"
 #include "app/shell/forms.h"
+#include "app/shell/messages.h"
 #include "app/shell/shared.h"
 #include "app/shell/tabrows.h"
 #include "app/shell/ui.h"
 #include "data/clock.h"
+#include "data/connection.h"
+#include "data/dberror.h"
 #include "data/datamodule.h"
 #include "floorplan/floorplan.h"
 #include "kitchen/cooktab.h"
@@ -28,6 +31,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -74,6 +80,22 @@ TKelvora::TKelvora()
     column->setSpacing(0);
     column->addWidget(PageControl1, 1);
     setCentralWidget(central);
+
+    databaseUnreachable = named(new QFrame(central), "databaseUnreachable");
+    databaseUnreachable->setStyleSheet(QStringLiteral("#databaseUnreachable { background: #B3261E; }"
+                                                      "#databaseUnreachable QLabel { color: white; }"));
+    auto* banner = new QHBoxLayout(databaseUnreachable);
+    databaseUnreachableText = named(new QLabel(databaseUnreachable), "databaseUnreachableText");
+    databaseUnreachableText->setFont(timesBold(21));
+    databaseUnreachableText->setWordWrap(true);
+    databaseUnreachableText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    retryDatabase = named(new QPushButton(QStringLiteral("თავიდან ცდა"), databaseUnreachable), "retryDatabase");
+    retryDatabase->setFont(timesBold(21));
+    banner->addWidget(databaseUnreachableText, 1);
+    banner->addWidget(retryDatabase);
+    databaseUnreachable->hide();
+    column->insertWidget(0, databaseUnreachable);
+    connect(retryDatabase, &QPushButton::clicked, this, &TKelvora::retryStartUp);
     TabSheet1 = sheet(PageControl1, "TabSheet1", QStringLiteral("შეკვეთა"));
     TabSheet5 = sheet(PageControl1, "TabSheet5", QStringLiteral("მიღება"));
     tabsheet2 = sheet(PageControl1, "tabsheet2", QStringLiteral("რეპორტები"));
@@ -90,7 +112,8 @@ TKelvora::TKelvora()
     TabSheet8 = sheet(PageControl2, "TabSheet8", QStringLiteral("კონსიგნაცია"));
     TabSheet9 = sheet(PageControl2, "TabSheet9", QStringLiteral("წაშლები"));
     // Both rows of tabs wrap on a narrow window instead of scrolling.
-    column->addWidget(new TabRows(PageControl1, timesBold(21), central));
+    m_tabRows = new TabRows(PageControl1, timesBold(21), central);
+    column->addWidget(m_tabRows);
     tabsheet2->layout()->addWidget(new TabRows(PageControl2, font(), tabsheet2));
 
     // Running from start-up; what a tick does belongs to the cook tab.
@@ -155,9 +178,57 @@ void TKelvora::showEvent(QShowEvent* event)
     if (m_shown)
         return;
     m_shown = true;
-    // An error stops the start-up at that step; the window stays usable with
-    // what was loaded before it.
-    guarded([this] { FormShow(); });
+    // An error stops the start-up at that step and is shown once; the window
+    // then says the database is not reachable instead of failing on every tab.
+    QString reason;
+    if (!startUp(reason)) {
+        Messages::error(reason, this);
+        showUnreachable(reason);
+    }
+}
+
+bool TKelvora::startUp(QString& reason)
+{
+    try {
+        FormShow();
+        m_started = true;
+        return true;
+    } catch (const DbError& e) {
+        reason = e.text();
+    } catch (const std::exception& e) {
+        reason = QString::fromLocal8Bit(e.what());
+    }
+    return false;
+}
+
+void TKelvora::showUnreachable(const QString& reason)
+{
+    // Nothing on any tab can work: no tab loads, and the cook screen's timer
+    // does not read again and again.
+    Timer1->stop();
+    PageControl1->setEnabled(false);
+    m_tabRows->setEnabled(false);
+    databaseUnreachableText->setText(
+        QStringLiteral("მონაცემთა ბაზა მიუწვდომელია (%1): პროგრამა ვერ იმუშავებს, სანამ კავშირი არ აღდგება.\n%2")
+            .arg(Clock::now().time().toString(QStringLiteral("HH:mm:ss")), reason));
+    databaseUnreachable->show();
+}
+
+void TKelvora::retryStartUp()
+{
+    // A new connection, the data link file read again.
+    Connection::close();
+    QString reason;
+    if (!startUp(reason)) {
+        showUnreachable(reason);
+        return;
+    }
+    databaseUnreachable->hide();
+    PageControl1->setEnabled(true);
+    m_tabRows->setEnabled(true);
+    // As at start-up: the cook screen's timer runs until the first change of tab.
+    cook->resetCounter();
+    Timer1->start();
 }
 
 void TKelvora::resizeEvent(QResizeEvent* event)
@@ -207,6 +278,8 @@ void TKelvora::Button3Click()
 void TKelvora::PageControl1Change()
 {
     const int index = PageControl1->currentIndex();
+    if (!m_started)
+        return;  // the tabs have nothing to load without the database
     if (index == 1)
         guarded([this] { receiving->Button8Click(); });
     Timer1->stop();
@@ -237,6 +310,8 @@ void TKelvora::PageControl1Change()
 
 void TKelvora::PageControl2Change()
 {
+    if (!m_started)
+        return;
     switch (PageControl2->currentIndex()) {
     case 1: receivingReport->Button11Click(); break;
     case 2: warehouseReport->Button13Click(); break;

@@ -6,6 +6,8 @@ class CookTab;
 class CreditTab;
 class DeletionsReport;
 class FloorPlan;
+class QLabel;
+class QPushButton;
 class ParametersTab;
 class QTabWidget;
 class QTimer;
@@ -55,6 +57,16 @@ public:
     CookTab* cook = nullptr;
     WaiterTab* waiter = nullptr;
 
+    // Shown over the tabs while the database cannot be reached at start-up:
+    // what went wrong and a button that tries the start-up again.
+    QWidget* databaseUnreachable;
+    QLabel* databaseUnreachableText;
+    QPushButton* retryDatabase;
+    // The start-up ran through: the database answered and the tabs are loaded.
+    bool isStarted() const { return m_started; }
+    // Runs the start-up again on a new connection (the retry button).
+    void retryStartUp();
+
     void FormShow();
     void PageControl1Change();
     void PageControl2Change();
@@ -70,9 +82,14 @@ protected:
 private:
     void buildTabs(TDM* dm);
     void connectOccupancy();
+    // Runs the start-up sequence; `reason` receives the error's text when it fails.
+    bool startUp(QString& reason);
+    void showUnreachable(const QString& reason);
 
     TDM* m_dm = nullptr;
     bool m_shown = false;
     bool m_closing = false;
     bool m_floorPlanReady = false;
+    bool m_started = false;
+    QWidget* m_tabRows = nullptr;
 };

@@ -16,6 +16,7 @@
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 CookTab::CookTab(TDM* dm, QWidget* parent)
     : QWidget(parent), m_dm(dm)
@@ -36,8 +37,16 @@ CookTab::CookTab(TDM* dm, QWidget* parent)
     ComboBox12->setEditable(true);
     ComboBox12->setFixedWidth(435);
     Button18 = named(new QPushButton(QStringLiteral("Refresh"), Panel13), "Button18");
-    Button18->setFixedWidth(82);
     Button18->setFont(timesBold(13));
+    // As wide as the widest caption of the countdown, so that none is clipped
+    // and the button keeps its place while the numbers run down.
+    int refreshWidth = 82;
+    for (const QString& caption : {QStringLiteral("Refresh 30"), QStringLiteral("Refresh -1")}) {
+        Button18->setText(caption);
+        refreshWidth = std::max(refreshWidth, Button18->sizeHint().width());
+    }
+    Button18->setText(QStringLiteral("Refresh"));
+    Button18->setFixedWidth(refreshWidth);
     SpeedButton10 = named(new QToolButton(Panel13), "SpeedButton10");
     SpeedButton10->setIcon(QIcon(cookPicture()));
     SpeedButton10->hide();
@@ -63,6 +72,10 @@ CookTab::CookTab(TDM* dm, QWidget* parent)
         auto* fill = new QVBoxLayout(panel);
         fill->setContentsMargins(0, 0, 0, 0);
         fill->addWidget(grid);
+        // Read from across the kitchen: whole names on as many lines as they
+        // take, whole titles.
+        grid->setRowsFitText(true);
+        grid->setTitlesFit(true);
     }
     Splitter2->addWidget(Panel11);
     Splitter2->addWidget(Panel12);
@@ -87,12 +100,15 @@ CookTab::CookTab(TDM* dm, QWidget* parent)
                                         {QStringLiteral("TableNum"), QStringLiteral("მაგიდა")},
                                         {QString(), QStringLiteral("START")},
                                         {QString(), QStringLiteral("END")}});
+    for (int c = 1; c <= 3; ++c)
+        DBGrid11->setTitleFont(c, timesBold(13));
     const int widths[] = {192, 70, 70, 70, 100, 100};
     for (int c = 0; c < 6; ++c)
         DBGrid11->horizontalHeader()->resizeSection(c, widths[c]);
     DBGrid11->setCellFont(1, timesBold(13), Qt::AlignCenter);
     DBGrid11->setCellFont(2, timesBold(21), Qt::AlignCenter);
     DBGrid11->setCellFont(3, timesBold(13), Qt::AlignCenter);
+
     DBGrid11->rowBrush = [dm](int row) {
         NamedQuery* q = dm->povari_right;
         return QBrush(LineState::rowColour(
@@ -231,8 +247,9 @@ void CookTab::load()
 
 void CookTab::Button18Click()
 {
-    resizegrid(DBGrid10, 130);
-    resizegrid(DBGrid11, 160);
+    // The narrow columns, widened to their whole titles, stay out of the spread.
+    resizegrid(DBGrid10, std::max(130, DBGrid10->titleWidth(1)));
+    resizegrid(DBGrid11, std::max(160, DBGrid11->widestTitle({1, 2, 3, 4, 5})));
     m_tag = 30;  // the next tick re-reads
 }
 

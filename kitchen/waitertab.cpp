@@ -7,14 +7,33 @@
 #include "app/shell/postorreread.h"
 #include "data/datamodule.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+// The width of an editable box that shows `text` whole in its own font.
+int fittingWidth(QComboBox* box, const QString& text)
+{
+    QStyleOptionComboBox opt;
+    opt.initFrom(box);
+    opt.editable = true;
+    const QFontMetrics fm(box->font());
+    // The line edit keeps a few pixels of its own on each side of the text.
+    const QSize contents(fm.horizontalAdvance(text) + 12, fm.height());
+    return box->style()->sizeFromContents(QStyle::CT_ComboBox, &opt, contents, box).width();
+}
+
+}  // namespace
 
 WaiterTab::WaiterTab(TDM* dm, QWidget* parent)
     : QWidget(parent), m_dm(dm)
@@ -34,6 +53,14 @@ WaiterTab::WaiterTab(TDM* dm, QWidget* parent)
     ComboBox10->setFixedWidth(145);
     ComboBox10->setFont(timesBold(37));
     ComboBox10->lineEdit()->setPlaceholderText(QStringLiteral("მაგიდა"));
+    // The theme's rule for edit boxes would draw the typed text and the hint in
+    // the application's small font: the boxes' own edits and lists carry theirs.
+    for (QComboBox* box : {ComboBox8, ComboBox10}) {
+        box->lineEdit()->setFont(box->font());
+        box->view()->setFont(box->font());
+    }
+    // The table box is wide enough for its hint in its large font.
+    ComboBox10->setFixedWidth(std::max(145, fittingWidth(ComboBox10, ComboBox10->lineEdit()->placeholderText())));
     SpeedButton12 = named(new QToolButton(Panel16), "SpeedButton12");
     SpeedButton12->setText(QStringLiteral("ფილტრი"));
     SpeedButton12->setFixedSize(137, 57);
@@ -48,6 +75,8 @@ WaiterTab::WaiterTab(TDM* dm, QWidget* parent)
     DBGrid12->setFont(timesBold(48));
     DBGrid12->horizontalHeader()->setFont(timesBold(21));
     DBGrid12->setRowIndicator(true);
+    DBGrid12->setRowsFitText(true);
+    DBGrid12->setTitlesFit(true);
     DBGrid12->bind(dm->Opicianti_S, {{QStringLiteral("Kerdzi_DAS"), QStringLiteral("დასახელება")},
                                      {QStringLiteral("Raodenoba"), QStringLiteral("რაოდენობა")},
                                      {QStringLiteral("TableNum"), QStringLiteral("მაგიდა")},
@@ -95,7 +124,13 @@ void WaiterTab::load()
         if (m_dm->oficianti->valueAt(r, state).toString() == QStringLiteral("აქტიური"))
             ComboBox8->addItem(m_dm->oficianti->valueAt(r, name).toString());
     ComboBox8->setEditText(QString());
-    resizegrid(DBGrid12, 120);
+    // Every active waiter's whole name fits the box and its list.
+    int wide = std::max(409, fittingWidth(ComboBox8, ComboBox8->lineEdit()->placeholderText()));
+    for (int i = 0; i < ComboBox8->count(); ++i)
+        wide = std::max(wide, fittingWidth(ComboBox8, ComboBox8->itemText(i)));
+    ComboBox8->setFixedWidth(wide);
+    // The narrow columns, widened to their whole titles, stay out of the spread.
+    resizegrid(DBGrid12, std::max(120, DBGrid12->widestTitle({1, 2, 4, 5})));
 }
 
 void WaiterTab::SpeedButton12Click()

@@ -59,9 +59,16 @@ void TRaodenoba::Button1Click()
     Tshekvetebi* order = forms().shekvetebi;
     const QString table = order->Label1->text();
     // A quantity that is no number is refused here and the dialog stays open.
+    const QVariant dish = order->currentDish();
     OrderEntry::addLine(*m_dm, table, order->ComboBox1->currentText(), rao->text());
     accept();
-    order->Edit1->clear();
+    // The cleared filter and the lowered stock in one reading, on the dish just
+    // ordered, so that the waiter's place in the menu is kept.
+    {
+        const QSignalBlocker quiet(order->Edit1);
+        order->Edit1->clear();
+    }
+    order->rereadMenu(dish);
     order->Edit1->setFocus();
     Q_EMIT occupancyChanged();
     m_dm->busytables->reopen({{QStringLiteral("TB"), table}});

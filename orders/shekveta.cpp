@@ -27,6 +27,7 @@
 #include <QFontMetrics>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -238,6 +239,28 @@ void Tshekvetebi::Edit1Change()
                   {QStringLiteral("tp"), type}});
 }
 
+QVariant Tshekvetebi::currentDish() const
+{
+    NamedQuery* menu = m_dm->kerdzebi;
+    return menu->isOpen() && !menu->isEmpty() ? menu->value(QStringLiteral("ID")) : QVariant();
+}
+
+void Tshekvetebi::rereadMenu(const QVariant& dishId)
+{
+    const int scrolled = DBGrid1->verticalScrollBar()->value();
+    Edit1Change();
+    NamedQuery* menu = m_dm->kerdzebi;
+    const int id = menu->fieldIndex(QStringLiteral("ID"));
+    for (int r = 0; !dishId.isNull() && r < menu->rowCount(); ++r) {
+        if (menu->valueAt(r, id) == dishId) {
+            menu->moveTo(r);
+            break;
+        }
+    }
+    DBGrid1->verticalScrollBar()->setValue(scrolled);
+    DBGrid1->scrollTo(DBGrid1->currentIndex());
+}
+
 void Tshekvetebi::DBGrid1DblClick()
 {
     if (ComboBox1->currentText().size() < 2) {
@@ -332,6 +355,9 @@ void Tshekvetebi::DBGrid2CellClick(int column)
         if (Corrections::deleteLine(*m_dm, Label1->text()))
             Q_EMIT occupancyChanged();
     }
+    // A changed or deleted line took or gave back stock: the menu shows it.
+    if ((column == 1 || column == 3) && hasLine)
+        rereadMenu(currentDish());
     // Whatever the column: the total line follows the order as stored.
     NamedQuery* table = m_dm->busytables;
     table->reopen({{QStringLiteral("TB"), Label1->text()}});

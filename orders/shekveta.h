@@ -67,6 +67,13 @@ public:
     // busy, an empty order with the first waiter offered when it is free.
     void openTable(const QString& table);
 
+    // Reads the menu again with its filter and type (the stock a line took or
+    // gave back shows at once) and stands on the dish `dishId` where it is
+    // listed, keeping the list's scroll position.
+    void rereadMenu(const QVariant& dishId);
+    // The ID of the menu's current dish, or a null value.
+    QVariant currentDish() const;
+
     void FormShow();
     void Edit1Change();
     void DBGrid1DblClick();

@@ -33,6 +33,18 @@ public:
     void setRowIndicator(bool shown);
     // A column's own font and alignment (cells only; titles keep the header's).
     void setCellFont(int column, const QFont& font, Qt::Alignment alignment);
+    // Rows as tall as their wrapped text (the service screens, whose names are
+    // read from across the kitchen); otherwise every row has the height of the
+    // largest font its cells draw.
+    void setRowsFitText(bool fit);
+    // No column narrower than its whole title.
+    void setTitlesFit(bool fit);
+    // A column's title in a font of its own, centred (the others take the header's).
+    void setTitleFont(int column, const QFont& font);
+    QFont titleFont(int column) const;
+    // The narrowest a column may be for its whole title in the header's font.
+    int titleWidth(int column) const;
+    int widestTitle(std::initializer_list<int> columns) const;
     struct CellLook
     {
         QFont font;
@@ -44,9 +56,15 @@ Q_SIGNALS:
     void cellClicked(int column);
     void cellDoubleClicked(int column);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void followCurrent(int row);
+    void fitRowHeight();
+    void fitTitles();
 
     QueryModel* m_model = nullptr;
     QHash<int, CellLook> m_looks;
+    bool m_rowsFitText = false;
 };

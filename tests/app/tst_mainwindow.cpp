@@ -13,6 +13,9 @@
 #include "tests/support/testdb.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -172,25 +175,80 @@ private Q_SLOTS:
         QVERIFY(w->FormCloseQuery());
     }
 
-    void aBrokenDataLinkIsShownAndTheWindowGoesOn()
+    // Without a usable data link the error is shown once; the window then says
+    // so, no tab and no timer tries again, and the retry starts the program once
+    // the database answers.
+    void unreachableDatabaseShownOnceAndRetried_data()
     {
-        if (TestDb::currentEngine() != Engine::SQLite)
-            return;  // the data link file is read the same way for both engines
+        QTest::addColumn<QByteArray>("udl");  // empty: no data link file at all
+        QTest::addColumn<QString>("reason");  // a part of the error's text
+        QTest::newRow("no data link file") << QByteArray() << QStringLiteral("kavshiri.udl");
+        QTest::newRow("unknown provider") << QByteArray("[oledb]\r\nProvider=Oracle;Data Source=x\r\n")
+                                          << QStringLiteral("Oracle");
+        QTest::newRow("database file missing")
+            << QByteArray("[oledb]\r\nProvider=SQLite;Data Source=nowhere.db\r\n") << QStringLiteral("nowhere.db");
+    }
+
+    void unreachableDatabaseShownOnceAndRetried()
+    {
+        QFETCH(QByteArray, udl);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
-        QFile udl(dir.filePath(QStringLiteral("kavshiri.udl")));
-        QVERIFY(udl.open(QIODevice::WriteOnly));
-        udl.write("[oledb]\r\nProvider=Oracle;Data Source=x\r\n");
-        udl.close();
-        Connection::setDataLinkPath(udl.fileName());
+        const QString path = dir.filePath(QStringLiteral("kavshiri.udl"));
+        if (!udl.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(udl);
+        }
+        Connection::setDataLinkPath(path);
+        const auto restore = qScopeGuard([] {
+            Connection::close();
+            Connection::setDataLinkPath(QString());
+        });
         std::unique_ptr<TKelvora> w(TKelvora::createWindows());
+        w->resize(1366, 768);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QCOMPARE(Messages::shown().size(), 1);
+        QVERIFY2(Messages::shown().first().contains(reason), qPrintable(Messages::shown().first()));
 
-        QVERIFY(Messages::shown().first().contains(QStringLiteral("kavshiri.udl")));
-        QVERIFY(Messages::shown().first().contains(QStringLiteral("Oracle")));
-        QVERIFY(w->isVisible());
-        Connection::setDataLinkPath(QString());
+        QVERIFY(!w->isStarted());
+        QVERIFY(w->databaseUnreachable->isVisible());
+        QVERIFY(w->databaseUnreachableText->text().contains(QStringLiteral("მონაცემთა ბაზა მიუწვდომელია")));
+        QVERIFY(w->databaseUnreachableText->text().contains(reason));
+        QVERIFY(!w->PageControl1->isEnabled());
+        QVERIFY(!w->Timer1->isActive());
+
+        // Every tab, and a resize, tries nothing more.
+        for (int tab = 1; tab < w->PageControl1->count(); ++tab)
+            w->PageControl1->setCurrentIndex(tab);
+        w->PageControl1->setCurrentIndex(2);
+        w->PageControl2->setCurrentIndex(3);
+        w->resize(1200, 700);
+        QCoreApplication::processEvents();
+        QCOMPARE(Messages::shown().size(), 1);
+        QVERIFY(!w->Timer1->isActive());
+
+        // A retry that fails again says so in the window, without another box.
+        QTest::mouseClick(w->retryDatabase, Qt::LeftButton);
+        QCOMPARE(Messages::shown().size(), 1);
+        QVERIFY(w->databaseUnreachable->isVisible());
+
+        // The database is there now: the retry starts the program.
+        TestDb db(TestDb::currentEngine());
+        fillRestaurant(db.openStation(QStringLiteral("station_a")));
+        w->PageControl1->setCurrentIndex(0);
+        QTest::mouseClick(w->retryDatabase, Qt::LeftButton);
+        QVERIFY2(Messages::shown().size() == 1, qPrintable(Messages::shown().join(u'\n')));
+        QVERIFY(w->isStarted());
+        QVERIFY(!w->databaseUnreachable->isVisible());
+        QVERIFY(w->PageControl1->isEnabled());
+        QVERIFY(w->Timer1->isActive());
+        QCOMPARE(w->floorPlan->pictureCount(), 12);
+        QCOMPARE(forms().shekvetebi->ComboBox1->count(), 2);
+        w->PageControl1->setCurrentIndex(3);
+        QCOMPARE(forms().DM->kerdzebi->rowCount(), 3);
+        QCOMPARE(Messages::shown().size(), 1);
     }
 };
 

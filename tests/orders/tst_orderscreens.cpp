@@ -1,12 +1,14 @@
 // How the order window and its dialogs look and answer the keys, in the
 // program's theme, on both engines.
 
+#include "app/shell/dbgrid.h"
 #include "app/shell/forms.h"
 #include "app/shell/messages.h"
 #include "app/shell/theme.h"
 #include "app/kelvorau.h"
 #include "data/formats.h"
 #include "orders/konsignaciapas.h"
+#include "orders/raodenobau.h"
 #include "orders/tanxis_gadaxda_winaswar.h"
 #include "orders/shekveta.h"
 #include "tests/support/orderwindow.h"
@@ -175,6 +177,55 @@ private Q_SLOTS:
             QCOMPARE(free, QColor(Qt::white));
             QVERIFY2(locked != free, qPrintable(locked.name()));
             QVERIFY2(locked.lightness() < 240, qPrintable(locked.name()));
+        });
+    }
+
+    // The menu's stock follows every line written, on the dish just ordered, the
+    // type tab kept (the name filter is cleared after each line).
+    void menuStockFollowsEachLine_data()
+    {
+        QTest::addColumn<QString>("type");  // the tab chosen; empty for "ყველა"
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("dish");
+        QTest::newRow("whole menu") << QString() << QString() << QStringLiteral("კერძი 12");
+        QTest::newRow("name typed") << QString() << QStringLiteral("კერძი 1") << QStringLiteral("კერძი 12");
+        QTest::newRow("type tab") << Types.at(11) << QString() << QStringLiteral("კერძი 12");
+    }
+
+    void menuStockFollowsEachLine()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, filter);
+        QFETCH(QString, dish);
+        openTable(1, [&] {
+            Tshekvetebi* w = order();
+            int tab = 0;
+            for (int i = 1; !type.isEmpty() && i < w->TabControl1->count(); ++i)
+                if (w->TabControl1->tabText(i) == type)
+                    tab = i;
+            w->TabControl1->setCurrentIndex(tab);
+            w->Edit1->setText(filter);  // typed: the menu is filtered at each change
+            for (const auto& [keys, left] : {std::pair{"3", "7"}, std::pair{"2.5", "4.5"}}) {
+                const int row = Screens::rowOf(w->DBGrid1, 0, dish);
+                QVERIFY2(row >= 0, qPrintable(dish));
+                whenModal([keys = QString::fromLatin1(keys)] {
+                    QTest::keyClicks(forms().Raodenoba->rao, keys);
+                    QTest::mouseClick(forms().Raodenoba->Button1, Qt::LeftButton);
+                    if (forms().Raodenoba->isVisible())
+                        forms().Raodenoba->reject();
+                });
+                Screens::clickCell(w->DBGrid1, row, 0, true);
+                QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
+                QCOMPARE(w->TabControl1->currentIndex(), tab);
+                QCOMPARE(w->Edit1->text(), QString());
+                const int now = Screens::rowOf(w->DBGrid1, 0, dish);
+                QCOMPARE(w->DBGrid1->currentIndex().row(), now);
+                QCOMPARE(w->DBGrid1->model()->index(now, 2).data().toString(), QString::fromLatin1(left));
+                QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select raodenoba from kerdzebi where Dasaxeleba = '%1'")
+                                                       .arg(dish))
+                             .toDouble(),
+                         QString::fromLatin1(left).toDouble());
+            }
         });
     }
 

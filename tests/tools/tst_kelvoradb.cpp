@@ -582,14 +582,19 @@ private Q_SLOTS:
     void demo_data()
     {
         QTest::addColumn<int>("engine");
-        addEngines("fresh database");
+        QTest::addColumn<int>("tables");  // given to init; the demo keeps it
+        for (Engine e : {Engine::SQLite, Engine::PostgreSQL})
+            for (int tables : {3, 16})
+                QTest::addRow("%s/fresh database, %d tables", e == Engine::SQLite ? "sqlite" : "postgres", tables)
+                    << int(e) << tables;
     }
 
     void demo()
     {
         QFETCH(int, engine);
+        QFETCH(int, tables);
         QTemporaryDir tmp;
-        Run r = runTool(QStringList{QStringLiteral("init"), QStringLiteral("--tables"), QStringLiteral("3")}
+        Run r = runTool(QStringList{QStringLiteral("init"), QStringLiteral("--tables"), QString::number(tables)}
                             + engineArgs(Engine(engine), newDatabaseName()),
                         tmp.path());
         QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
@@ -611,7 +616,7 @@ private Q_SLOTS:
                      .toInt(),
                  items);
         // The floor keeps the tables init was given.
-        QCOMPARE(scalar(db, QStringLiteral("select Tables from Parametres")).toInt(), 3);
+        QCOMPARE(scalar(db, QStringLiteral("select Tables from Parametres")).toInt(), tables);
 
         QSqlQuery q(db);
         QVERIFY(q.exec(QStringLiteral("select mdgomareoba, count(*) from OFICIANTI group by mdgomareoba")));
