@@ -10,6 +10,8 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSqlDatabase>
 #include <QTest>
 
 // A rush on one database: station processes adding, correcting, moving and
@@ -108,42 +110,17 @@ private Q_SLOTS:
     {
         QFETCH(QString, breaking);
         QFETCH(QString, invariant);
-        TestDb db(TestDb::currentEngine());
-        QSqlDatabase check = db.openStation(QStringLiteral("station_check"));
-        const RushFixture::Stock start = RushFixture::prepare(check);
-        const QString logPath = db.folder() + QStringLiteral("/here.log");
-        QHash<QString, qint64> orders;
-        {
-            RushLog::Writer log(logPath);
-            TDM dm;
-            auto add = [&](const QString& table, const QString& quantity) {
-                dm.kerdzebi->reopen({{QStringLiteral("das"), QStringLiteral("ხაჭაპური")}, {QStringLiteral("tp"), QStringLiteral("%")}});
-                const qint64 order = OrderEntry::addLine(dm, table, QStringLiteral("ნინო"), quantity).orderNumber;
-                log.write(QStringLiteral("add"), QStringLiteral("ok"),
-                          {{QStringLiteral("order"), QString::number(order)},
-                           {QStringLiteral("item"), QString::number(dm.kerdzebi->asInteger(QStringLiteral("ID")))},
-                           {QStringLiteral("qty"), quantity}});
-                return order;
-            };
-            orders[QStringLiteral("A")] = add(QStringLiteral("1"), QStringLiteral("2"));
-            add(QStringLiteral("1"), QStringLiteral("1"));
-            orders[QStringLiteral("B")] = add(QStringLiteral("2"), QStringLiteral("1.5"));
-            orders[QStringLiteral("C")] = add(QStringLiteral("3"), QStringLiteral("1"));
-            dm.shekvet->reopen({{QStringLiteral("USR"), orders[QStringLiteral("B")]}});
-            log.write(QStringLiteral("clear"), QStringLiteral("try"),
-                      {{QStringLiteral("order"), QString::number(orders[QStringLiteral("B")])},
-                       {QStringLiteral("lines"), QStringLiteral("%1:1.5").arg(dm.shekvet->asInteger(QStringLiteral("ID")))}});
-            Settlement::clearTable(dm, QStringLiteral("2"), QString::number(orders[QStringLiteral("B")]), 10);
-            log.write(QStringLiteral("clear"), QStringLiteral("ok"), {});
-        }
-        Connection::close();
-
+        const Floor& floor = smallFloor();
+        QSqlDatabase check = QSqlDatabase::database(floor.connection);
+        // Each row breaks the floor in a transaction of its own, undone afterwards.
+        QVERIFY(check.transaction());
+        const auto undo = qScopeGuard([&] { check.rollback(); });
         if (!breaking.isEmpty()) {
-            for (auto it = orders.cbegin(); it != orders.cend(); ++it)
+            for (auto it = floor.orders.cbegin(); it != floor.orders.cend(); ++it)
                 breaking.replace(QRegularExpression(QStringLiteral("\\b%1\\b").arg(it.key())), QString::number(it.value()));
             TestDb::exec(check, breaking);
         }
-        const QList<Invariants::Violation> broken = Invariants::check(check, start, {logPath});
+        const QList<Invariants::Violation> broken = Invariants::check(check, floor.start, {floor.log});
         if (invariant.isEmpty()) {
             QVERIFY2(broken.isEmpty(), qPrintable(Invariants::describe(broken)));
             return;
@@ -154,6 +131,67 @@ private Q_SLOTS:
         QVERIFY2(it != broken.cend(), qPrintable(Invariants::describe(broken)));
         QVERIFY(!it->rows.isEmpty());
     }
+
+    void cleanupTestCase()
+    {
+        for (Floor& f : m_floors) {
+            if (!f.db)
+                continue;
+            QSqlDatabase::database(f.connection).close();
+            QSqlDatabase::removeDatabase(f.connection);
+            f.db.reset();
+        }
+    }
+
+private:
+    struct Floor
+    {
+        std::unique_ptr<TestDb> db;
+        QString connection;
+        RushFixture::Stock start;
+        QString log;
+        QHash<QString, qint64> orders;
+    };
+
+    // The floor the checker's rows break, made once per engine by the program's
+    // own order entry and clearing, with the log a station would have written.
+    const Floor& smallFloor()
+    {
+        const Engine engine = TestDb::currentEngine();
+        Floor& floor = m_floors[engine == Engine::SQLite ? 0 : 1];
+        if (floor.db)
+            return floor;
+        floor.db = std::make_unique<TestDb>(engine);
+        floor.connection = QStringLiteral("floor_check_%1").arg(int(engine));
+        floor.start = RushFixture::prepare(Connection::openNamed(floor.db->link(), floor.connection));
+        floor.log = floor.db->folder() + QStringLiteral("/here.log");
+        RushLog::Writer log(floor.log);
+        TDM dm;
+        auto add = [&](const QString& table, const QString& quantity) {
+            dm.kerdzebi->reopen({{QStringLiteral("das"), QStringLiteral("ხაჭაპური")}, {QStringLiteral("tp"), QStringLiteral("%")}});
+            const qint64 order = OrderEntry::addLine(dm, table, QStringLiteral("ნინო"), quantity).orderNumber;
+            log.write(QStringLiteral("add"), QStringLiteral("ok"),
+                      {{QStringLiteral("order"), QString::number(order)},
+                       {QStringLiteral("item"), QString::number(dm.kerdzebi->asInteger(QStringLiteral("ID")))},
+                       {QStringLiteral("qty"), quantity}});
+            return order;
+        };
+        floor.orders[QStringLiteral("A")] = add(QStringLiteral("1"), QStringLiteral("2"));
+        add(QStringLiteral("1"), QStringLiteral("1"));
+        floor.orders[QStringLiteral("B")] = add(QStringLiteral("2"), QStringLiteral("1.5"));
+        floor.orders[QStringLiteral("C")] = add(QStringLiteral("3"), QStringLiteral("1"));
+        const QString b = QString::number(floor.orders[QStringLiteral("B")]);
+        dm.shekvet->reopen({{QStringLiteral("USR"), b}});
+        log.write(QStringLiteral("clear"), QStringLiteral("try"),
+                  {{QStringLiteral("order"), b},
+                   {QStringLiteral("lines"), QStringLiteral("%1:1.5").arg(dm.shekvet->asInteger(QStringLiteral("ID")))}});
+        Settlement::clearTable(dm, QStringLiteral("2"), b, 10);
+        log.write(QStringLiteral("clear"), QStringLiteral("ok"), {});
+        Connection::close();
+        return floor;
+    }
+
+    Floor m_floors[2];
 };
 
 QTEST_GUILESS_MAIN(tst_rush)
