@@ -58,7 +58,7 @@ run_long() {
   cat "$work"/s?.out
   [ "$rc" = 0 ] || { echo "faults:"; sort "$work"/s?.err | uniq -c | sort -rn | head -20; failed=1; }
   "$check" check "$work/kavshiri.udl" "$work/stock.txt" "$work"/s?.log || failed=1
-  echo "invariant checks: 1 of 10 invariants"
+  echo "invariant checks: 1 pass of 10 invariants"
 }
 
 run_kill() {

@@ -1,5 +1,7 @@
 #include "tests/race/rushlog.h"
 
+#include <QDateTime>
+
 RushLog::Writer::Writer(const QString& path)
     : m_file(path)
 {
@@ -10,6 +12,8 @@ void RushLog::Writer::write(const QString& op, const QString& outcome,
                             const QList<std::pair<QString, QString>>& fields, const QString& text)
 {
     QStringList parts{op, outcome};
+    // The moment, in milliseconds, lets the logs of several stations be read as one story.
+    parts << QStringLiteral("at=%1").arg(QDateTime::currentMSecsSinceEpoch());
     for (const auto& [key, value] : fields)
         parts << key + u'=' + value;
     if (!text.isEmpty()) {

@@ -8,7 +8,7 @@
 // The log of one rush station: one line per operation, tab-separated, written
 // and flushed as soon as it is known, so that a station killed with -9 loses at
 // most the operation it was in. A line reads
-//   OP <tab> OUTCOME <tab> key=value ... [<tab> text]
+//   OP <tab> OUTCOME <tab> at=MILLISECONDS <tab> key=value ... [<tab> text=...]
 // with OUTCOME "try" (about to start: the dish of an add, the lines of a bill),
 // "ok", "refused" or "fault". An operation whose "try" has no outcome after it
 // was cut short by a kill.
