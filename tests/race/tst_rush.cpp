@@ -47,28 +47,28 @@ private Q_SLOTS:
             QCOMPARE(p->exitStatus(), QProcess::NormalExit);
         }
 
-        // Every kind of operation was done, and none met a fault.
+        // Every kind of operation was done; no station met a fault and every
+        // invariant holds. Faults and broken invariants are reported together.
         QHash<QString, int> done;
-        int faults = 0;
-        for (const QString& log : logs) {
-            const QList<RushLog::Entry> entries = RushLog::read(log);
-            for (const RushLog::Entry& e : entries) {
+        QStringList faults;
+        for (const QString& log : logs)
+            for (const RushLog::Entry& e : RushLog::read(log)) {
                 if (e.outcome == QLatin1String("ok"))
                     ++done[e.op];
                 else if (e.outcome == QLatin1String("fault"))
-                    qWarning("fault in %s: %s", qPrintable(e.op), qPrintable(e.text));
+                    faults << QStringLiteral("FAULT in %1: %2").arg(e.op, e.text);
             }
-            faults += RushLog::count(entries).faults;
-        }
         for (const char* op : {"add", "change", "delete", "move", "prepay", "clear", "cook"})
             QVERIFY2(done.value(QString::fromLatin1(op)) > 0, op);
+        int failedStations = 0;
         for (auto& p : processes)
-            QCOMPARE(p->exitCode(), 0);
-        QCOMPARE(faults, 0);
+            failedStations += p->exitCode() != 0;
+        QCOMPARE(failedStations > 0, !faults.isEmpty());
 
         const QList<Invariants::Violation> broken =
             Invariants::check(db.openStation(QStringLiteral("station_check")), start, logs);
-        QVERIFY2(broken.isEmpty(), qPrintable(Invariants::describe(broken)));
+        QVERIFY2(faults.isEmpty() && broken.isEmpty(),
+                 qPrintable((faults + QStringList{Invariants::describe(broken)}).join(u'\n')));
     }
 
     // The checker on a small floor written in this process, then broken by hand
