@@ -5,6 +5,8 @@
 #   scripts/rush.sh --kill [--engine ...] [--build DIR] [--cycles N]
 #     each cycle starts 4 stations, kills one with -9 at a random moment, lets
 #     the others finish and checks every invariant (25 cycles by default)
+#   --disjoint: each station keeps to two tables of its own, so that the kills,
+#     not the stations' races on one table, are what the invariants judge
 # Stations and checker come from the build folder (default build-test, the
 # sanitizer build; a Release build runs about three times as fast). PostgreSQL
 # runs on the throwaway server of scripts/with-postgres.sh, started here when
@@ -12,7 +14,7 @@
 # and the time; exits 1 when a station met a fault or an invariant broke.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mode="" engine=both build="$here/../build-test" cycles=25 keep=""
+mode="" engine=both build="$here/../build-test" cycles=25 keep="" disjoint=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --long|--kill) mode=${1#--} ;;
@@ -20,7 +22,8 @@ while [ $# -gt 0 ]; do
     --build) build=$2; shift ;;
     --cycles) cycles=$2; shift ;;
     --keep) keep=1 ;;
-    *) echo "usage: $0 --long|--kill [--engine sqlite|postgres|both] [--build DIR] [--cycles N] [--keep]" >&2; exit 2 ;;
+    --disjoint) disjoint=1 ;;
+    *) echo "usage: $0 --long|--kill [--engine sqlite|postgres|both] [--build DIR] [--cycles N] [--keep] [--disjoint]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -31,7 +34,7 @@ for f in "$station" "$check" "$db"; do
   [ -x "$f" ] || { echo "$0: $f is not built (cmake --build $build --target kelvora_rushstation kelvora_rushcheck kelvora-db)" >&2; exit 2; }
 done
 if [ "$engine" != sqlite ] && [ -z "${KELVORA_TEST_PGHOST:-}" ]; then
-  exec "$here/with-postgres.sh" "$0" --"$mode" --engine "$engine" --build "$build" --cycles "$cycles" ${keep:+--keep}
+  exec "$here/with-postgres.sh" "$0" --"$mode" --engine "$engine" --build "$build" --cycles "$cycles" ${keep:+--keep} ${disjoint:+--disjoint}
 fi
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
@@ -51,7 +54,8 @@ make_db() {
 run_long() {
   local eng=$1 per=2500 pids=() s rc=0
   for s in 1 2 3 4; do
-    "$station" "$work/kavshiri.udl" "$s" "$per" "$((RANDOM * 4 + s))" "$work/s$s.log" >"$work/s$s.out" 2>"$work/s$s.err" &
+    "$station" "$work/kavshiri.udl" "$s" "$per" "$((RANDOM * 4 + s))" "$work/s$s.log" \
+      ${disjoint:+"$((2 * s - 1))-$((2 * s))"} >"$work/s$s.out" 2>"$work/s$s.err" &
     pids+=($!)
   done
   for s in 1 2 3 4; do wait "${pids[$((s - 1))]}" || rc=1; done
@@ -67,7 +71,7 @@ run_kill() {
     pids=()
     for s in 1 2 3 4; do
       "$station" "$work/kavshiri.udl" "$s" 150 "$((RANDOM * 4 + s))" "$work/c${cycle}s$s.log" \
-        >/dev/null 2>>"$work/faults.err" &
+        ${disjoint:+"$((2 * s - 1))-$((2 * s))"} >/dev/null 2>>"$work/faults.err" &
       pids+=($!)
     done
     sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 0.3 + (r % 2500) / 1000 }')"
@@ -95,7 +99,7 @@ engines=$engine
 [ "$engine" = both ] && engines="sqlite postgres"
 for eng in $engines; do
   work=$(mktemp -d /tmp/kelvora-rush.XXXXXX)
-  echo "== $mode on $eng ($work)"
+  echo "== $mode${disjoint:+ (disjoint tables)} on $eng ($work)"
   start=$(date +%s)
   make_db "$eng"
   "run_$mode" "$eng"

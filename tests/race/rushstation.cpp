@@ -2,7 +2,9 @@
 // the few tables of the floor (dishes added, quantities changed, lines deleted,
 // orders moved, prepayments taken, tables cleared, lines taken, started and
 // finished), as a separate process against a shared database. Usage:
-//   kelvora_rushstation UDL_PATH STATION OPERATIONS SEED LOG_PATH
+//   kelvora_rushstation UDL_PATH STATION OPERATIONS SEED LOG_PATH [FIRST-LAST]
+// FIRST-LAST keeps the station to those tables (all of the floor by default), so
+// that stations on tables of their own share only the kitchen and the stock.
 // Every operation is logged (see rushlog.h). An operation the program refuses
 // for a reason a person is told (a table just cleared elsewhere, a line another
 // station changed) counts as refused; anything else that fails (an engine's raw
@@ -56,8 +58,8 @@ QString number(double value)
 class Station
 {
 public:
-    Station(int station, quint32 seed, const QString& logPath)
-        : m_station(station), m_rng(seed), m_log(logPath)
+    Station(int station, quint32 seed, const QString& logPath, int firstTable, int lastTable)
+        : m_station(station), m_rng(seed), m_log(logPath), m_first(firstTable), m_last(lastTable)
     {
         m_waiter = QStringLiteral("მიმტანი %1").arg(station);
     }
@@ -68,7 +70,7 @@ public:
     void runOne()
     {
         const int roll = pick(100);
-        const QString table = QString::number(1 + pick(RushFixture::Tables));
+        const QString table = QString::number(m_first + pick(m_last - m_first + 1));
         if (roll < 35)
             guarded(QStringLiteral("add"), [&] { add(table); });
         else if (roll < 47)
@@ -214,7 +216,7 @@ private:
     {
         QStringList targets;
         for (const QString& t : Corrections::freeTables(m_dm))
-            if (t != table && t.toInt() >= 1 && t.toInt() <= RushFixture::Tables)
+            if (t != table && t.toInt() >= m_first && t.toInt() <= m_last)
                 targets << t;
         if (targets.isEmpty()) {
             m_op.clear();
@@ -296,6 +298,8 @@ private:
     int m_station;
     std::mt19937 m_rng;
     RushLog::Writer m_log;
+    int m_first;
+    int m_last;
     TDM m_dm;
     QString m_waiter;
     QString m_op;
@@ -308,13 +312,19 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 6) {
-        std::fprintf(stderr, "usage: kelvora_rushstation UDL STATION OPERATIONS SEED LOG\n");
+    int first = 1;
+    int last = RushFixture::Tables;
+    if (args.size() == 7) {
+        first = args[6].section(u'-', 0, 0).toInt();
+        last = args[6].section(u'-', 1, 1).toInt();
+    }
+    if ((args.size() != 6 && args.size() != 7) || first < 1 || last < first || last > RushFixture::Tables) {
+        std::fprintf(stderr, "usage: kelvora_rushstation UDL STATION OPERATIONS SEED LOG [FIRST-LAST]\n");
         return 2;
     }
     Formats::setDecimalSeparator(u'.');
     Connection::setDataLinkPath(args[1]);
-    Station station(args[2].toInt(), args[4].toUInt(), args[5]);
+    Station station(args[2].toInt(), args[4].toUInt(), args[5], first, last);
     if (!station.logOpen()) {
         std::fprintf(stderr, "cannot write the log %s\n", qPrintable(args[5]));
         return 2;
