@@ -507,17 +507,6 @@ bool Tshekvetebi::DPrint(double amount, QString& status)
     return exchange.DPrint(*m_dm, amount, status);
 }
 
-namespace {
-
-// The outcomes after which the sale is certainly not on the fiscal printer.
-bool certainlyNotRegistered(const QString& status)
-{
-    return status == QLatin1String("oldfile") || status == QLatin1String("failed")
-           || status == QLatin1String("off");
-}
-
-}  // namespace
-
 QString Tshekvetebi::registerSale(Money amount, qint64 orderNumber)
 {
     const QString tableText = Label1->text();
@@ -527,9 +516,9 @@ QString Tshekvetebi::registerSale(Money amount, qint64 orderNumber)
     QString status;
     DPrint(due.toDouble(), status);
     const QString dueText = Formats::shortest(due);
-    if (certainlyNotRegistered(status))
+    if (FiscalExchange::certainlyNotRegistered(status))
         return Settlement::FiscalNotRegisteredText.arg(dueText);
-    const bool unknown = status == QLatin1String("unknown");
+    const bool unknown = status == QLatin1String(FiscalExchange::StatusUnknown);
     if (!unknown && status != QLatin1String(FiscalExchange::SuccessCode))
         return Settlement::FiscalNotRegisteredText.arg(dueText);  // the driver refused it
     // A sale the driver took without answering counts as registered: registering

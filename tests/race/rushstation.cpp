@@ -36,9 +36,7 @@ using Fields = QList<std::pair<QString, QString>>;
 int clearOrder(TDM& dm, const QString& tableText, const QString& orderNumber, double servicePercent,
                const QList<qint64>& billedLineIds)
 {
-    Q_UNUSED(billedLineIds);
-    Settlement::clearTable(dm, tableText, orderNumber, servicePercent);
-    return 0;
+    return Settlement::clearTable(dm, tableText, orderNumber, servicePercent, billedLineIds);
 }
 
 // A text the program wrote for a person (Georgian, no engine's words in it).

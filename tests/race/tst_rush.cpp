@@ -182,10 +182,10 @@ private:
         floor.orders[QStringLiteral("C")] = add(QStringLiteral("3"), QStringLiteral("1"));
         const QString b = QString::number(floor.orders[QStringLiteral("B")]);
         dm.shekvet->reopen({{QStringLiteral("USR"), b}});
+        const qint64 billed = dm.shekvet->asInteger(QStringLiteral("ID"));
         log.write(QStringLiteral("clear"), QStringLiteral("try"),
-                  {{QStringLiteral("order"), b},
-                   {QStringLiteral("lines"), QStringLiteral("%1:1.5").arg(dm.shekvet->asInteger(QStringLiteral("ID")))}});
-        Settlement::clearTable(dm, QStringLiteral("2"), b, 10);
+                  {{QStringLiteral("order"), b}, {QStringLiteral("lines"), QStringLiteral("%1:1.5").arg(billed)}});
+        Settlement::clearTable(dm, QStringLiteral("2"), b, 10, {billed});
         log.write(QStringLiteral("clear"), QStringLiteral("ok"), {});
         Connection::close();
         return floor;
