@@ -42,19 +42,50 @@ void reread(TDM& dm)
     }
 }
 
+// Inside the correction's transaction, after the order lock: the order must
+// still be open on this table, and the line still in it and not settled, as
+// another station may have cleared, moved or changed it since the window read
+// it. The line is then the current row of `lines`, as the database holds it.
+void requireOpenLine(TDM& dm, const QString& tableText, qint64 order, qint64 lineId)
+{
+    NamedQuery* table = dm.busytables;
+    table->reopen({{QStringLiteral("TB"), tableText}});
+    if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) != 1
+        || table->asInteger(QStringLiteral("USERNUM")) != order)
+        throw InputError(Corrections::OrderGoneText.arg(order).arg(tableText));
+    NamedQuery* lines = dm.shekvet;
+    lines->reopen({{QStringLiteral("USR"), order}});
+    for (lines->first(); !lines->eof(); lines->next())
+        if (lines->asInteger(QStringLiteral("ID")) == lineId) {
+            if (lines->asInteger(QStringLiteral("STATUSI")) == 100)
+                break;
+            return;
+        }
+    throw InputError(Corrections::LineGoneText);
+}
+
 }  // namespace
+
+const QString Corrections::OrderGoneText =
+    QStringLiteral("შეკვეთა № %1 მაგიდა № %2-ზე აღარ არის: სხვა სადგურმა შეცვალა! ცვლილება არ შესრულდა.");
+const QString Corrections::LineGoneText =
+    QStringLiteral("ეს კერძი უკვე გადახდილია ან წაშლილია სხვა სადგურზე! ცვლილება არ შესრულდა.");
 
 bool Corrections::deleteLine(TDM& dm, const QString& tableText)
 {
     NamedQuery* lines = dm.shekvet;
-    const qint64 item = lines->asInteger(QStringLiteral("Kerdzi_N"));
-    const QString name = lines->asString(QStringLiteral("Kerdzi_DAS"));
-    const double quantity = lines->asFloat(QStringLiteral("Raodenoba"));
+    const qint64 lineId = lines->asInteger(QStringLiteral("ID"));
     const qint64 order = lines->asInteger(QStringLiteral("USERNUM"));
     bool freed = false;
     try {
         Transaction tx;
         tx.lockOrderNumbering();
+        // What goes back to stock is what the line holds now, not what the
+        // window read.
+        requireOpenLine(dm, tableText, order, lineId);
+        const qint64 item = lines->asInteger(QStringLiteral("Kerdzi_N"));
+        const QString name = lines->asString(QStringLiteral("Kerdzi_DAS"));
+        const double quantity = lines->asFloat(QStringLiteral("Raodenoba"));
         logRow(dm, item, name, quantity, tableText, order, RaqnaDeleted);
         dm.addToStock(item, Money::fromDoubleHalfEven(quantity));
         lines->remove();
@@ -87,14 +118,20 @@ void Corrections::changeQuantity(TDM& dm, const QString& tableText, const QStrin
         throw InputError(QStringLiteral("რაოდენობა უნდა იყოს რიცხვი! შეიყვანეთ სწორი რაოდენობა!!!"));
     NamedQuery* lines = dm.shekvet;
     const Money newQuantity = *parsed;
-    const Money oldQuantity = Money::fromRaw(std::llround(lines->asFloat(QStringLiteral("Raodenoba")) * 10000.0));
-    const qint64 item = lines->asInteger(QStringLiteral("Kerdzi_N"));
-    const QString name = lines->asString(QStringLiteral("Kerdzi_DAS"));
+    const qint64 lineId = lines->asInteger(QStringLiteral("ID"));
     const qint64 order = lines->asInteger(QStringLiteral("USERNUM"));
-    const bool decreased = oldQuantity >= newQuantity;
-    const Money difference = decreased ? oldQuantity - newQuantity : newQuantity - oldQuantity;
     try {
         Transaction tx;
+        // The order lock first, as every writer of orders takes it: the
+        // corrections, the order entry and the clearing never wait on each other
+        // in opposite orders.
+        tx.lockOrderNumbering();
+        requireOpenLine(dm, tableText, order, lineId);
+        const Money oldQuantity = Money::fromRaw(std::llround(lines->asFloat(QStringLiteral("Raodenoba")) * 10000.0));
+        const qint64 item = lines->asInteger(QStringLiteral("Kerdzi_N"));
+        const QString name = lines->asString(QStringLiteral("Kerdzi_DAS"));
+        const bool decreased = oldQuantity >= newQuantity;
+        const Money difference = decreased ? oldQuantity - newQuantity : newQuantity - oldQuantity;
         logRow(dm, item, name, difference.toDouble(), tableText, order, decreased ? RaqnaDecreased : RaqnaIncreased);
         lines->edit();
         lines->setField(QStringLiteral("Raodenoba"), newQuantity.toDouble());
@@ -132,6 +169,13 @@ void Corrections::moveOrder(TDM& dm, const QString& oldTableText, qint64 orderNu
         table->reopen({{QStringLiteral("TB"), targetTable}});
         if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) == 1)
             throw InputError(QStringLiteral("მაგიდა № %1 უკვე დაკავებულია! შეკვეთა არ გადავიდა.").arg(targetTable));
+
+        // The order must still be open on the table it leaves: another station
+        // may have cleared it or moved it since this window read it.
+        table->reopen({{QStringLiteral("TB"), oldTableText}});
+        if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) != 1
+            || table->asInteger(QStringLiteral("USERNUM")) != orderNumber)
+            throw InputError(OrderGoneText.arg(orderNumber).arg(oldTableText));
 
         lines->reopen({{QStringLiteral("USR"), orderNumber}});
         for (lines->first(); !lines->eof(); lines->next()) {

@@ -13,6 +13,10 @@ namespace Corrections {
 extern const QString RaqnaDeleted;    // "წაშლა"
 extern const QString RaqnaDecreased;  // "შემცირდა"
 extern const QString RaqnaIncreased;  // "გაიზარდა"
+// Refusals when another station changed the order first: the order is no longer
+// open on the table (%1 order, %2 table), or the line is settled or gone.
+extern const QString OrderGoneText;
+extern const QString LineGoneText;
 
 // Deletes the current line of TDM::shekvet: the log row, the quantity back to
 // stock (when the dish still exists), the line; when it was the order's last

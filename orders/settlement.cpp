@@ -7,9 +7,15 @@
 #include "data/datamodule.h"
 #include "data/transaction.h"
 
+#include <QHash>
+#include <QSet>
+#include <cmath>
+
 const QString Settlement::ClientWhois = QStringLiteral("კლიენტი");
 const QString Settlement::LinesLeftOpenText =
     QStringLiteral("მაგიდაზე დაემატა ახალი კერძი! მაგიდა არ გასუფთავდა, გადაამოწმეთ შეკვეთა!!!");
+const QString Settlement::BillChangedText =
+    QStringLiteral("შეკვეთა შეიცვალა ანგარიშის დაბეჭდვის შემდეგ! მაგიდა არ გასუფთავდა, დაბეჭდეთ ანგარიში ხელახლა!!!");
 const QString Settlement::OrderNotOnTableText =
     QStringLiteral("ეს შეკვეთა ამ მაგიდაზე აღარ არის (სხვა სადგურმა შეცვალა)! მაგიდა არ გასუფთავდა!!!");
 const QString Settlement::FiscalUnknownText =
@@ -102,8 +108,36 @@ void Settlement::writeCredit(TDM& dm, const QString& orderNumber, const QString&
     ledger->post();
 }
 
+namespace {
+
+// Every billed line still open must stand as the bill showed it: another
+// station may have deleted it or changed its quantity after the printout.
+void requireAsBilled(TDM& dm, qint64 order, const QList<Settlement::BilledLine>& billed)
+{
+    NamedQuery* lines = dm.shekvet;
+    lines->reopen({{QStringLiteral("USR"), order}});
+    QHash<qint64, double> open;
+    QSet<qint64> settled;
+    for (lines->first(); !lines->eof(); lines->next()) {
+        const qint64 id = lines->asInteger(QStringLiteral("ID"));
+        if (lines->asInteger(QStringLiteral("STATUSI")) == 100)
+            settled.insert(id);
+        else
+            open.insert(id, lines->asFloat(QStringLiteral("Raodenoba")));
+    }
+    for (const Settlement::BilledLine& line : billed) {
+        if (settled.contains(line.id))
+            continue;  // settled by an earlier clearing, as it stood then
+        const auto it = open.constFind(line.id);
+        if (it == open.constEnd() || std::abs(*it - line.quantity) > 1e-9)
+            throw InputError(Settlement::BillChangedText);
+    }
+}
+
+}  // namespace
+
 int Settlement::clearTable(TDM& dm, const QString& tableText, const QString& orderNumber, double servicePercent,
-                           const QList<qint64>& billedLineIds, const std::optional<Credit>& credit)
+                           const QList<BilledLine>& billed, const std::optional<Credit>& credit)
 {
     const int tableNum = tableNumber(tableText);
     const qint64 order = orderNumber.toLongLong();
@@ -120,6 +154,7 @@ int Settlement::clearTable(TDM& dm, const QString& tableText, const QString& ord
         if (!holdsOrder(table, order))
             throw InputError(OrderNotOnTableText);
 
+        requireAsBilled(dm, order, billed);
         if (credit)
             writeCredit(dm, orderNumber, credit->client, credit->amount.toDouble());
 
@@ -129,8 +164,8 @@ int Settlement::clearTable(TDM& dm, const QString& tableText, const QString& ord
         stamp->setParam(QStringLiteral("MOM"),
                         Formats::general(servicePercent).replace(Formats::decimalSeparator(), u'.'));
         stamp->setParam(QStringLiteral("user"), orderNumber);
-        for (const qint64 id : billedLineIds) {
-            stamp->setParam(QStringLiteral("ID"), QString::number(id));
+        for (const BilledLine& line : billed) {
+            stamp->setParam(QStringLiteral("ID"), QString::number(line.id));
             stamp->execute();
         }
 

@@ -446,7 +446,7 @@ void Tshekvetebi::Button2Click()
 
 void Tshekvetebi::sufris_alageba_shekvetebis_gasuftaveba(const QString& user, double momsaxureoba)
 {
-    Settlement::clearTable(*m_dm, Label1->text(), user, momsaxureoba, shownLineIds());
+    Settlement::clearTable(*m_dm, Label1->text(), user, momsaxureoba, shownLines());
 }
 
 void Tshekvetebi::Button1Click()
@@ -458,7 +458,7 @@ void Tshekvetebi::Button1Click()
         return;
     // What the window shows now is what the waiter clears; a dish another station
     // adds meanwhile is not on this bill.
-    const QList<qint64> shown = shownLineIds();
+    const QList<Settlement::BilledLine> shown = shownLines();
     NamedQuery* table = m_dm->busytables;
     table->reopen({{QStringLiteral("TB"), Label1->text()}});
     const qint64 usernum = table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"));
@@ -477,7 +477,7 @@ void Tshekvetebi::Button1Click()
         credit = Settlement::Credit{dialog->Edit1->text(), amount};
     }
 
-    const QList<qint64> printed = printBill();
+    const QList<Settlement::BilledLine> printed = printBill();
 
     if (usernum > 0) {
         const int open = Settlement::clearTable(*m_dm, Label1->text(), orderNumber,
@@ -536,23 +536,24 @@ void Tshekvetebi::SpeedButton2Click()
     printBill();
 }
 
-QList<qint64> Tshekvetebi::shownLineIds() const
+QList<Settlement::BilledLine> Tshekvetebi::shownLines() const
 {
     const NamedQuery* lines = m_dm->shekvet;
-    QList<qint64> ids;
+    QList<Settlement::BilledLine> shown;
     if (!lines->isOpen())
-        return ids;
+        return shown;
     const int id = lines->fieldIndex(QStringLiteral("ID"));
+    const int quantity = lines->fieldIndex(QStringLiteral("Raodenoba"));
     for (int r = 0; r < lines->rowCount(); ++r)
-        ids.append(lines->valueAt(r, id).toLongLong());
-    return ids;
+        shown.append({lines->valueAt(r, id).toLongLong(), lines->valueAt(r, quantity).toDouble()});
+    return shown;
 }
 
-QList<qint64> Tshekvetebi::printBill()
+QList<Settlement::BilledLine> Tshekvetebi::printBill()
 {
     const QString templatePath = BillPrintout::templatePath();
     NamedQuery* lines = m_dm->shekvet;
-    QList<qint64> billed;
+    QList<Settlement::BilledLine> billed;
     if (!QFileInfo(templatePath).isFile() || !lines->isOpen() || lines->isEmpty())
         return billed;
     // The line grid stays still while its dataset is walked; it is released
@@ -573,7 +574,7 @@ QList<qint64> Tshekvetebi::printBill()
                 line.sulfasi = lines->asFloat(QStringLiteral("sulfasi"));
                 line.USERNUM = lines->asInteger(QStringLiteral("USERNUM"));
                 order.lines.append(line);
-                billed.append(lines->asInteger(QStringLiteral("ID")));
+                billed.append({lines->asInteger(QStringLiteral("ID")), line.Raodenoba});
             }
             order.waiter = ComboBox1->currentText();
             order.serviceApplied = CheckBox2->isChecked();

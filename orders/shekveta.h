@@ -4,6 +4,7 @@
 #include <QPixmap>
 
 #include "billing/fiscalexchange.h"
+#include "orders/settlement.h"
 #include "data/money.h"
 
 #include <optional>
@@ -111,10 +112,10 @@ protected:
 private:
     double servicePercent();
     // The IDs of the order's lines as the window shows them.
-    QList<qint64> shownLineIds() const;
+    QList<Settlement::BilledLine> shownLines() const;
     // The bill printout; returns the IDs of the lines it put on the bill (none
     // when there was nothing to print).
-    QList<qint64> printBill();
+    QList<Settlement::BilledLine> printBill();
     // Registers with the fiscal printer what of `amount` the order has not yet
     // registered, and keeps what the driver took; returns the message to show
     // afterwards (empty when all went well or nothing was due).

@@ -29,12 +29,13 @@ void clearTables(TDM& dm, int rounds, const QStringList& tables)
                 continue;
             const qint64 order = occupancy->asInteger(QStringLiteral("USERNUM"));
             lines->reopen({{QStringLiteral("USR"), order}});
-            QList<qint64> billed;
+            QList<Settlement::BilledLine> billed;
             for (int row = 0; row < lines->rowCount(); ++row)
-                billed.append(lines->valueAt(row, lines->fieldIndex(QStringLiteral("ID"))).toLongLong());
+                billed.append({lines->valueAt(row, lines->fieldIndex(QStringLiteral("ID"))).toLongLong(),
+                               lines->valueAt(row, lines->fieldIndex(QStringLiteral("Raodenoba"))).toDouble()});
             Settlement::clearTable(dm, table, QString::number(order), 10, billed);
-            for (const qint64 id : billed)
-                std::printf("%lld\n", static_cast<long long>(id));
+            for (const Settlement::BilledLine& line : billed)
+                std::printf("%lld\n", static_cast<long long>(line.id));
         }
     }
 }

@@ -32,11 +32,11 @@ namespace {
 using Fields = QList<std::pair<QString, QString>>;
 
 // The clearing as the order window does it after the bill was printed from
-// `billedLineIds`. Returns the number of the order's lines left open.
+// `billed`. Returns the number of the order's lines left open.
 int clearOrder(TDM& dm, const QString& tableText, const QString& orderNumber, double servicePercent,
-               const QList<qint64>& billedLineIds)
+               const QList<Settlement::BilledLine>& billed)
 {
-    return Settlement::clearTable(dm, tableText, orderNumber, servicePercent, billedLineIds);
+    return Settlement::clearTable(dm, tableText, orderNumber, servicePercent, billed);
 }
 
 // A text the program wrote for a person (Georgian, no engine's words in it).
@@ -240,11 +240,11 @@ private:
     {
         // The bill is printed from the lines the order window holds.
         NamedQuery* lines = m_dm.shekvet;
-        QList<qint64> billed;
+        QList<Settlement::BilledLine> billed;
         QStringList billText;
         for (lines->first(); !lines->eof(); lines->next()) {
-            billed << lines->asInteger(QStringLiteral("ID"));
-            billText << QStringLiteral("%1:%2").arg(billed.last()).arg(number(lines->asFloat(QStringLiteral("Raodenoba"))));
+            billed.append({lines->asInteger(QStringLiteral("ID")), lines->asFloat(QStringLiteral("Raodenoba"))});
+            billText << QStringLiteral("%1:%2").arg(billed.last().id).arg(number(billed.last().quantity));
         }
         const double service = pick(2) ? 10.0 : 0.0;
         tried({{QStringLiteral("table"), table},

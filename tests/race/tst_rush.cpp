@@ -185,7 +185,7 @@ private:
         const qint64 billed = dm.shekvet->asInteger(QStringLiteral("ID"));
         log.write(QStringLiteral("clear"), QStringLiteral("try"),
                   {{QStringLiteral("order"), b}, {QStringLiteral("lines"), QStringLiteral("%1:1.5").arg(billed)}});
-        Settlement::clearTable(dm, QStringLiteral("2"), b, 10, {billed});
+        Settlement::clearTable(dm, QStringLiteral("2"), b, 10, {{billed, 1.5}});
         log.write(QStringLiteral("clear"), QStringLiteral("ok"), {});
         Connection::close();
         return floor;
