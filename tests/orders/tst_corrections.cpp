@@ -283,6 +283,69 @@ private Q_SLOTS:
         QCOMPARE(m_main->floorPlan->picture(3)->property("busy").toBool(), busy == 1);
     }
 
+    // Another station changed the order while this window held it: the deletion
+    // works on what the database holds, or is refused when the order is no
+    // longer open on this table.
+    void deletingALineChangedElsewhere_data()
+    {
+        QTest::addColumn<QStringList>("meanwhile");  // the other station's SQL
+        QTest::addColumn<int>("logged");             // DELS rows written
+        QTest::addColumn<double>("stock2");
+        QTest::addColumn<int>("linesLeft");
+        QTest::newRow("quantity lowered to 1: 1 goes back")
+            << QStringList{QStringLiteral("update Shekvetebi set Raodenoba = 1 where Kerdzi_N = 2")} << 1 << 11.0 << 1;
+        QTest::newRow("order settled: refused")
+            << QStringList{QStringLiteral("update Shekvetebi set STATUSI = 100 where USERNUM = 42"),
+                           QStringLiteral("update busytable set Busy = 0, USERNUM = -1 where TableNum = 3")}
+            << 0 << 10.0 << 2;
+        QTest::newRow("order moved to table 9: refused")
+            << QStringList{QStringLiteral("update Shekvetebi set TableNum = 9 where USERNUM = 42"),
+                           QStringLiteral("update busytable set Busy = 1, USERNUM = 42 where TableNum = 9"),
+                           QStringLiteral("update busytable set Busy = 0, USERNUM = 0 where TableNum = 3")}
+            << 0 << 10.0 << 2;
+    }
+    void deletingALineChangedElsewhere()
+    {
+        QFETCH(QStringList, meanwhile);
+        QFETCH(int, logged);
+        QFETCH(double, stock2);
+        QFETCH(int, linesLeft);
+        const auto driver = startDriver();
+        QVERIFY(driver);
+        openTable(3, [&] {
+            for (const QString& sql : meanwhile)
+                TestDb::exec(m_station, sql);
+            Screens::clickCell(order()->DBGrid2, 1, 3);
+        });
+        const QList<LogRow> written = logRows(m_station);
+        QCOMPARE(written.size(), logged);
+        if (logged == 1)
+            QCOMPARE(written[0].quantity, 1.0);
+        else
+            QCOMPARE(Messages::shown().last(), Corrections::OrderGoneText.arg(42).arg(3));
+        QCOMPARE(stock(m_station, 2), stock2);
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select count(*) from Shekvetebi where USERNUM = 42")).toInt(),
+                 linesLeft);
+    }
+
+    void movingAnOrderClearedElsewhereMovesNothing()
+    {
+        openTable(3, [&] {
+            whenModal([this] {
+                TestDb::exec(m_station, QStringLiteral("update Shekvetebi set STATUSI = 100 where USERNUM = 42"));
+                TestDb::exec(m_station, QStringLiteral("update busytable set Busy = 0, USERNUM = -1 where TableNum = 3"));
+                Tmagidisshecvla* d = forms().magidisshecvla;
+                d->ComboBox1->setCurrentText(QStringLiteral("9"));
+                QTest::mouseClick(d->Button1, Qt::LeftButton);
+            });
+            QTest::mouseDClick(order()->Label1, Qt::LeftButton);
+        });
+        QCOMPARE(Messages::shown(), QStringList{Corrections::OrderGoneText.arg(42).arg(3)});
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select count(*) from Shekvetebi where TableNum = 3")).toInt(), 2);
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select Busy from busytable where TableNum = 9")).toInt(), 0);
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select Busy from busytable where TableNum = 3")).toInt(), 0);
+    }
+
     void answeringNoDeletesNothing()
     {
         Messages::intercept([](const QString&) { return false; });
