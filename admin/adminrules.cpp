@@ -1,5 +1,5 @@
 #include "admin/adminrules.h"
-#include "app/shell/inputerror.h"
+#include "shell/inputerror.h"
 #include "data/formats.h"
 #include "data/schema.h"
 

@@ -1,6 +1,6 @@
 #include "admin/deletes.h"
-#include "app/shell/shared.h"
-#include "app/shell/ui.h"
+#include "shell/shared.h"
+#include "shell/ui.h"
 #include "data/datamodule.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "admin/editablequerymodel.h"
-#include "app/shell/shared.h"
-#include "app/shell/postorreread.h"
+#include "shell/shared.h"
+#include "shell/postorreread.h"
 #include "data/datasource.h"
 #include "data/namedquery.h"
 

@@ -1,9 +1,9 @@
 #include "admin/gridediting.h"
 #include "admin/adminrules.h"
 #include "admin/editablequerymodel.h"
-#include "app/shell/dbgrid.h"
-#include "app/shell/messages.h"
-#include "app/shell/shared.h"
+#include "shell/dbgrid.h"
+#include "shell/messages.h"
+#include "shell/shared.h"
 #include "data/namedquery.h"
 
 #include <QKeyEvent>

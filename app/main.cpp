@@ -1,6 +1,6 @@
-#include "app/shell/kelvoraapplication.h"
-#include "app/shell/messages.h"
-#include "app/shell/theme.h"
+#include "shell/kelvoraapplication.h"
+#include "shell/messages.h"
+#include "shell/theme.h"
 #include "app/kelvorau.h"
 
 int main(int argc, char** argv)

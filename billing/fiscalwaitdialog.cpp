@@ -1,5 +1,5 @@
 #include "billing/fiscalwaitdialog.h"
-#include "app/shell/ui.h"
+#include "shell/ui.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/waitindicator.h"
+#include "shell/waitindicator.h"
 
 #include <chrono>
 

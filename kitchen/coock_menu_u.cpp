@@ -1,5 +1,5 @@
 #include "kitchen/coock_menu_u.h"
-#include "app/shell/ui.h"
+#include "shell/ui.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>

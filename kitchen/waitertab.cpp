@@ -1,10 +1,10 @@
 #include "kitchen/waitertab.h"
-#include "app/shell/dbgrid.h"
-#include "app/shell/linestates.h"
-#include "app/shell/shared.h"
+#include "shell/dbgrid.h"
+#include "shell/linestates.h"
+#include "shell/shared.h"
 #include "kitchen/cooktab.h"
-#include "app/shell/ui.h"
-#include "app/shell/postorreread.h"
+#include "shell/ui.h"
+#include "shell/postorreread.h"
 #include "data/datamodule.h"
 
 #include <QAbstractItemView>

@@ -1,7 +1,6 @@
 #include "office/officethread.h"
-#include "app/shell/waitindicator.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
 #include <QThread>
@@ -10,8 +9,18 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <utility>
 
 const QString OfficeThread::StartingText = QStringLiteral("ცხრილების პროგრამა იტვირთება…");
+
+namespace {
+OfficeThread::StartingNotice g_startingNotice;
+}
+
+void OfficeThread::setStartingNotice(StartingNotice notice)
+{
+    g_startingNotice = std::move(notice);
+}
 
 struct OfficeThread::Task
 {
@@ -160,19 +169,19 @@ void OfficeThread::waitPainting(const std::shared_ptr<Task>& task)
     QEventLoop loop;
     task->loop = &loop;
 
-    // The wait indicator, over the window in front, while the office is starting.
-    std::unique_ptr<WaitIndicator> indicator;
-    const bool windows = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    // The starting notice, while the office is starting.
+    std::function<void()> endNotice;
+    bool noticed = false;
     auto follow = [&] {
-        if (!windows)
+        if (!g_startingNotice)
             return;
-        if (m_starting && !indicator) {
-            indicator = std::make_unique<WaitIndicator>(QStringLiteral("OfficeStarting"),
-                                                        QApplication::applicationDisplayName(), StartingText, 0,
-                                                        WaitIndicator::frontWindow());
-            indicator->show();
-        } else if (!m_starting && indicator) {
-            indicator.reset();
+        if (m_starting && !noticed) {
+            noticed = true;
+            endNotice = g_startingNotice(StartingText);
+        } else if (!m_starting && noticed) {
+            noticed = false;
+            if (endNotice)
+                std::exchange(endNotice, nullptr)();
         }
     };
     QTimer probe;
@@ -186,4 +195,6 @@ void OfficeThread::waitPainting(const std::shared_ptr<Task>& task)
     while (!m_worker->isDone(task))
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     task->loop = nullptr;
+    if (endNotice)
+        endNotice();
 }

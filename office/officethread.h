@@ -12,12 +12,18 @@ class QObject;
 // jobs. A call into the office blocks until the office answers (and the first one
 // waits for the office to start), so the user-interface thread hands its jobs to
 // this thread and waits in a local event loop: the windows keep painting, user
-// input waits until the job has ended, and while the office is starting a small
-// modal wait indicator is shown.
+// input waits until the job has ended, and while the office is starting the
+// waiting side is told so, so that a window above this layer can show the wait.
 class OfficeThread
 {
 public:
     static const QString StartingText;
+
+    // Called on the user-interface thread when a job it waits for starts the
+    // office, with the text to show; what it returns is called once the office has
+    // started (or the job ended). One for the whole program; none by default.
+    using StartingNotice = std::function<std::function<void()>(const QString& text)>;
+    static void setStartingNotice(StartingNotice notice);
 
     OfficeThread();
     // Runs the jobs still queued, then stops the thread.
@@ -40,8 +46,8 @@ public:
     // job throws is dropped.
     bool runWithin(const std::function<void()>& job, std::chrono::milliseconds limit);
 
-    // Called by a job while it starts the office: the waiting side shows the
-    // wait indicator for as long as this is set, when there are windows.
+    // Called by a job while it starts the office: the waiting side is given the
+    // starting notice for as long as this is set.
     void setStarting(bool starting) { m_starting = starting; }
 
     // True on the office thread itself.

@@ -1,5 +1,5 @@
 #include "orders/corrections.h"
-#include "app/shell/inputerror.h"
+#include "shell/inputerror.h"
 #include "data/clock.h"
 #include "data/dberror.h"
 #include "data/formats.h"

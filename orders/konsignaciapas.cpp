@@ -1,6 +1,6 @@
 #include "orders/konsignaciapas.h"
-#include "app/shell/ui.h"
-#include "app/shell/inputerror.h"
+#include "shell/ui.h"
+#include "shell/inputerror.h"
 #include "data/formats.h"
 #include "data/values.h"
 

@@ -1,7 +1,7 @@
 #include "orders/magidis_shecvla.h"
-#include "app/shell/forms.h"
-#include "app/shell/shared.h"
-#include "app/shell/ui.h"
+#include "shell/forms.h"
+#include "shell/shared.h"
+#include "shell/ui.h"
 #include "orders/corrections.h"
 #include "orders/shekveta.h"
 

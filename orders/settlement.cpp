@@ -1,6 +1,6 @@
 #include "orders/settlement.h"
-#include "app/shell/inputerror.h"
-#include "app/shell/shared.h"
+#include "shell/inputerror.h"
+#include "shell/shared.h"
 #include "data/clock.h"
 #include "data/dberror.h"
 #include "data/formats.h"

@@ -1,5 +1,5 @@
 #include "reports/excellgo.h"
-#include "app/shell/waitindicator.h"
+#include "shell/waitindicator.h"
 #include "office/cellref.h"
 #include "office/spreadsheet.h"
 #include "data/namedquery.h"

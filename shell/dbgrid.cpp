@@ -1,5 +1,5 @@
-#include "app/shell/dbgrid.h"
-#include "app/shell/shared.h"
+#include "shell/dbgrid.h"
+#include "shell/shared.h"
 #include "data/datasource.h"
 #include "data/namedquery.h"
 

@@ -1,4 +1,4 @@
-#include "app/shell/deletemark.h"
+#include "shell/deletemark.h"
 
 #include <QPainter>
 

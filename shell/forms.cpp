@@ -1,4 +1,4 @@
-#include "app/shell/forms.h"
+#include "shell/forms.h"
 
 Forms& forms()
 {

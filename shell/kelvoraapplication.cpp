@@ -1,7 +1,7 @@
-#include "app/shell/kelvoraapplication.h"
-#include "app/shell/messages.h"
-#include "app/shell/shared.h"
-#include "app/shell/inputerror.h"
+#include "shell/kelvoraapplication.h"
+#include "shell/messages.h"
+#include "shell/shared.h"
+#include "shell/inputerror.h"
 #include "data/dberror.h"
 
 #include <exception>

@@ -1,4 +1,4 @@
-#include "app/shell/messages.h"
+#include "shell/messages.h"
 
 #include <QApplication>
 #include <QAbstractButton>

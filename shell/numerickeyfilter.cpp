@@ -1,4 +1,4 @@
-#include "app/shell/numerickeyfilter.h"
+#include "shell/numerickeyfilter.h"
 #include "data/formats.h"
 
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "app/shell/shared.h"
+#include "shell/shared.h"
 
 #include <QHeaderView>
 #include <QTableView>

@@ -1,4 +1,4 @@
-#include "app/shell/theme.h"
+#include "shell/theme.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "app/shell/waitindicator.h"
+#include "shell/waitindicator.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #include "stock/receiving.h"
-#include "app/shell/inputerror.h"
-#include "app/shell/shared.h"
+#include "shell/inputerror.h"
+#include "shell/shared.h"
 #include "data/dberror.h"
 #include "data/money.h"
 #include "data/datamodule.h"

@@ -1,4 +1,4 @@
-#include "app/shell/forms.h"
+#include "shell/forms.h"
 #include "app/kelvorau.h"
 #include "orders/shekveta.h"
 #include "orders/raodenobau.h"
@@ -12,7 +12,7 @@
 #include "kitchen/waitertab.h"
 #include "tests/support/legacynames.h"
 
-#include "app/shell/dbgrid.h"
+#include "shell/dbgrid.h"
 
 #include <QCheckBox>
 #include <QComboBox>

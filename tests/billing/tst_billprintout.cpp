@@ -1,4 +1,4 @@
-#include "app/shell/messages.h"
+#include "shell/messages.h"
 #include "billing/billprintout.h"
 #include "office/unooffice.h"
 #include "data/dberror.h"

@@ -1,10 +1,10 @@
 // The cook and waiter screens read from across the room, in the program's theme:
 // every row as tall as the text it draws, every title and caption whole.
 
-#include "app/shell/dbgrid.h"
-#include "app/shell/linestates.h"
-#include "app/shell/messages.h"
-#include "app/shell/theme.h"
+#include "shell/dbgrid.h"
+#include "shell/linestates.h"
+#include "shell/messages.h"
+#include "shell/theme.h"
 #include "app/kelvorau.h"
 #include "data/clock.h"
 #include "kitchen/cooktab.h"

@@ -5,7 +5,7 @@
 //   kelvora_orderracer UDL_PATH DISH ROUNDS TABLE[,TABLE...] WAITER
 //   kelvora_orderracer UDL_PATH --clear ROUNDS TABLE[,TABLE...]
 // Exits 0 when every line was written (every clearing was done).
-#include "app/shell/inputerror.h"
+#include "shell/inputerror.h"
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/formats.h"

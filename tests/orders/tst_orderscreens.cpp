@@ -1,10 +1,10 @@
 // How the order window and its dialogs look and answer the keys, in the
 // program's theme, on both engines.
 
-#include "app/shell/dbgrid.h"
-#include "app/shell/forms.h"
-#include "app/shell/messages.h"
-#include "app/shell/theme.h"
+#include "shell/dbgrid.h"
+#include "shell/forms.h"
+#include "shell/messages.h"
+#include "shell/theme.h"
 #include "app/kelvorau.h"
 #include "data/formats.h"
 #include "orders/konsignaciapas.h"

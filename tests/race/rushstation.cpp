@@ -10,8 +10,8 @@
 // station changed) counts as refused; anything else that fails (an engine's raw
 // text, "database is locked", an error where none belongs) is a fault. Exits 0
 // when there was no fault, 1 otherwise, 2 on a usage error.
-#include "app/shell/inputerror.h"
-#include "app/shell/linestates.h"
+#include "shell/inputerror.h"
+#include "shell/linestates.h"
 #include "data/clock.h"
 #include "data/connection.h"
 #include "data/datamodule.h"

@@ -1,4 +1,4 @@
-#include "app/shell/dbgrid.h"
+#include "shell/dbgrid.h"
 #include "data/datamodule.h"
 #include "reports/deletionsreport.h"
 #include "reports/receivingreport.h"

@@ -1,5 +1,5 @@
-#include "app/shell/forms.h"
-#include "app/shell/messages.h"
+#include "shell/forms.h"
+#include "shell/messages.h"
 #include "app/kelvorau.h"
 #include "office/spreadsheet.h"
 #include "data/clock.h"

@@ -1,7 +1,7 @@
 // The data-bound grid over a real query, on both engines.
 
-#include "app/shell/dbgrid.h"
-#include "app/shell/messages.h"
+#include "shell/dbgrid.h"
+#include "shell/messages.h"
 #include "data/datamodule.h"
 #include "data/namedquery.h"
 #include "tests/support/screens.h"

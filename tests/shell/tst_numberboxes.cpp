@@ -1,7 +1,7 @@
 // The number boxes' key rule: what is no number stays out, typed or pasted,
 // while selecting, copying, cutting and pasting a number work as in any box.
 
-#include "app/shell/numerickeyfilter.h"
+#include "shell/numerickeyfilter.h"
 #include "data/formats.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/shell/tabrows.h"
+#include "shell/tabrows.h"
 
 #include <QTabBar>
 #include <QTabWidget>

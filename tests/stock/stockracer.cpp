@@ -3,7 +3,7 @@
 // start (as a clerk's screen holds it). Usage:
 //   kelvora_stockracer UDL_PATH ITEM_ID ROUNDS QUANTITY DOCUMENT
 // Exits 0 when every line was recorded.
-#include "app/shell/inputerror.h"
+#include "shell/inputerror.h"
 #include "data/clock.h"
 #include "data/connection.h"
 #include "data/dberror.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shell/forms.h"
+#include "shell/forms.h"
 #include "app/kelvorau.h"
 #include "floorplan/floorplan.h"
 #include "orders/shekveta.h"

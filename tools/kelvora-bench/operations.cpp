@@ -1,7 +1,7 @@
 #include "tools/kelvora-bench/operations.h"
 #include "tools/kelvora-bench/reportoperations.h"
 #include "tools/kelvora-bench/stockoperations.h"
-#include "app/shell/shared.h"
+#include "shell/shared.h"
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/datamodule.h"
