@@ -2,7 +2,7 @@
 #include "shell/dbgrid.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
-#include "reports/excellgo.h"
+#include "shell/excellgo.h"
 #include "data/datamodule.h"
 #include "reports/columnwidths.h"
 #include "reports/exportpicture.h"

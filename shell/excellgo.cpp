@@ -1,4 +1,4 @@
-#include "reports/excellgo.h"
+#include "shell/excellgo.h"
 #include "shell/waitindicator.h"
 #include "office/cellref.h"
 #include "office/spreadsheet.h"

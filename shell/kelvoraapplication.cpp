@@ -1,5 +1,6 @@
 #include "shell/kelvoraapplication.h"
 #include "shell/messages.h"
+#include "shell/officestartwait.h"
 #include "shell/shared.h"
 #include "shell/inputerror.h"
 #include "data/dberror.h"
@@ -11,6 +12,7 @@ KelvoraApplication::KelvoraApplication(int& argc, char** argv)
 {
     setApplicationName(QStringLiteral("Kelvora"));
     setApplicationDisplayName(QStringLiteral("Kelvora"));
+    showWaitWhileOfficeStarts();
 }
 
 bool KelvoraApplication::notify(QObject* receiver, QEvent* event)

@@ -6,7 +6,7 @@
 #include "shell/shared.h"
 #include "shell/ui.h"
 #include "shell/postorreread.h"
-#include "reports/excellgo.h"
+#include "shell/excellgo.h"
 #include "data/datasource.h"
 #include "data/formats.h"
 #include "data/datamodule.h"

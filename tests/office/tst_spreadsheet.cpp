@@ -2,6 +2,7 @@
 #include "office/cellref.h"
 #include "office/officethread.h"
 #include "office/unooffice.h"
+#include "shell/officestartwait.h"
 #include "data/formats.h"
 #include "data/money.h"
 #include "tests/office/officetesting.h"
@@ -69,6 +70,8 @@ private:
 
 void tst_spreadsheet::initTestCase()
 {
+    // The office only reports its start; the program's shell shows the wait.
+    showWaitWhileOfficeStarts();
     m_test = std::make_unique<OfficeTesting::TestOffice>();
     m_test->office().start();
     QCOMPARE(m_test->office().starts(), 1);

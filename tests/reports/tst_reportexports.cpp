@@ -2,7 +2,7 @@
 #include "shell/forms.h"
 #include "shell/messages.h"
 #include "app/kelvorau.h"
-#include "reports/excellgo.h"
+#include "shell/excellgo.h"
 #include "office/spreadsheet.h"
 #include "data/clock.h"
 #include "data/datamodule.h"

@@ -1,4 +1,4 @@
-#include "reports/excellgo.h"
+#include "shell/excellgo.h"
 #include "office/unooffice.h"
 #include "data/connection.h"
 #include "data/namedquery.h"

@@ -10,7 +10,7 @@
 
 #include "tools/kelvora-bench/sheetbench.h"
 #include "billing/billprintout.h"
-#include "reports/excellgo.h"
+#include "shell/excellgo.h"
 #include "office/spreadsheet.h"
 #include "office/unooffice.h"
 #include "data/connection.h"
