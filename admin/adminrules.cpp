@@ -7,15 +7,11 @@
 #include <QDir>
 #include <QFileInfo>
 
-const QString AdminRules::ActiveState = QStringLiteral("აქტიური");
-const QString AdminRules::PassiveState = QStringLiteral("პასიური");
 const QString AdminRules::ActivatedSuffix = QStringLiteral(" გააქტიურებულია!!!");
 const QString AdminRules::SavedText = QStringLiteral("შენახულია!!!");
 const QString AdminRules::ResetText = QStringLiteral("RESET");
-const QString AdminRules::CheckFieldsText = QStringLiteral("შეამოწმეთ ყველა ველი!!!");
 const QString AdminRules::DuplicateNameText = QStringLiteral(
     "ასეთი დასახელება ბაზაში უკვე არსებობს იდენტიფიცირების მიზნით გთხოვთ შეცვალოთ დასახელება ");
-const QString AdminRules::NoSupplier = QStringLiteral("მომწოდებლის გარეშე");
 const QString AdminRules::SupportLine =
     QStringLiteral("ტექნიკური მხარდაჭერა: Kelvora. დისტანციური დახმარებისთვის დააჭირეთ „SOS“");
 const QString AdminRules::SupportProgram = QStringLiteral("AA_v3.4.exe");

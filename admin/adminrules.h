@@ -1,5 +1,8 @@
 #pragma once
 
+#include "shell/inputerror.h"
+#include "data/storedvalues.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -9,17 +12,17 @@
 // with its Georgian text before anything is written.
 namespace AdminRules {
 
-extern const QString ActiveState;        // "აქტიური"
-extern const QString PassiveState;       // "პასიური"
-extern const QString ActivatedSuffix;    // after a new waiter's name
-extern const QString SavedText;          // "შენახულია!!!"
-extern const QString ResetText;          // "RESET"
-extern const QString CheckFieldsText;    // an empty box of a new item
-extern const QString DuplicateNameText;  // a new item's name already listed
-extern const QString NoSupplier;         // the supplier of an item added here
-extern const QString SupportLine;        // the read-only contacts line
-extern const QString SupportProgram;     // "AA_v3.4.exe"
-extern const QString DeleteRowQuestion;  // Ctrl+Delete in a grid
+inline const QString& ActiveState = StoredValues::ActiveWaiter;
+inline const QString& PassiveState = StoredValues::PassiveWaiter;
+extern const QString ActivatedSuffix;                                    // after a new waiter's name
+extern const QString SavedText;                                          // "შენახულია!!!"
+extern const QString ResetText;                                          // "RESET"
+inline const QString& CheckFieldsText = InputError::CheckAllFieldsText;  // an empty box of a new item
+extern const QString DuplicateNameText;                                  // a new item's name already listed
+inline const QString& NoSupplier = StoredValues::NoSupplier;             // the supplier of an item added here
+extern const QString SupportLine;                                        // the read-only contacts line
+extern const QString SupportProgram;                                     // "AA_v3.4.exe"
+extern const QString DeleteRowQuestion;                                  // Ctrl+Delete in a grid
 
 // The length of a text column of the schema (0 when it has none).
 int columnLength(const char* table, const char* column);

@@ -60,8 +60,7 @@ bool EditableQueryModel::submit()
 void EditableQueryModel::saveRow()
 {
     NamedQuery* q = dataSet();
-    const bool editing = q->state() == NamedQuery::State::Edit || q->state() == NamedQuery::State::Insert;
-    if (!editing || !q->isModified())
+    if (!q->isEditing() || !q->isModified())
         return;
     postOrReread(q, [this] { dropFailedRow(); });
 }

@@ -39,11 +39,6 @@ const QString WaiterNameTitle = QStringLiteral("სახელი გვარ�
 const QString ItemNameTitle = QStringLiteral("დასახელება");
 const QString ItemTypeTitle = QStringLiteral("ტიპი");
 
-bool isEditing(const NamedQuery* q)
-{
-    return q->state() == NamedQuery::State::Edit || q->state() == NamedQuery::State::Insert;
-}
-
 bool inside(const QWidget* w, const QWidget* container)
 {
     return w && (w == container || container->isAncestorOf(w));
@@ -242,7 +237,7 @@ void ParametersTab::Button4Click()
 
 void ParametersTab::DBGrid1KeyPress(QChar key)
 {
-    if (key == u'\r' && isEditing(m_dm->oficianti) && m_dm->oficianti->isModified())
+    if (key == u'\r' && m_dm->oficianti->isEditing() && m_dm->oficianti->isModified())
         m_waiters->model()->saveRow();
 }
 
@@ -351,6 +346,6 @@ void ParametersTab::Button9Click()
 
 void ParametersTab::DBGrid3Exit()
 {
-    if (isEditing(m_dm->kerdzebi) && m_dm->kerdzebi->isModified())
+    if (m_dm->kerdzebi->isEditing() && m_dm->kerdzebi->isModified())
         m_catalogue->model()->saveRow();
 }

@@ -1,6 +1,7 @@
 #include "data/datamodule.h"
 #include "data/catalogue.h"
 #include "data/clock.h"
+#include "data/dberror.h"
 
 namespace {
 
@@ -48,40 +49,40 @@ TDM::TDM(QObject* parent)
             m_queryByName.insert(name.toLower(), q);
         }
     }
-    busytables = take("busytables");
-    Tables = take("Tables");
-    setting = take("setting");
-    kerdzebi = take("kerdzebi");
-    kerdzebi2 = take("kerdzebi2");
-    kerdzebi_kerid = take("kerdzebi_kerid");
-    kerdzebibyid = take("kerdzebibyid");
-    GROUP_TYPE = take("GROUP_TYPE");
-    momwodebeli = take("momwodebeli");
-    oficianti = take("oficianti");
-    shekvet = take("shekvet");
-    sum_shekvetebi = take("sum_shekvetebi");
-    shekvetebis_gasuftaveba = takeStatement("shekvetebis_gasuftaveba");
-    History_shekvetebi = take("History_shekvetebi");
-    sul_his_shek = take("sul_his_shek");
-    magidebis_raod = take("magidebis_raod");
-    Povari_left = take("Povari_left");
-    povari_right = take("povari_right");
-    Opicianti = take("Opicianti");
-    povrebis_uplebebi = take("povrebis_uplebebi");
-    Povrebi = take("Povrebi");
-    Povari_group = take("Povari_group");
-    migeba_old = take("migeba_old");
-    sul_migeba = take("sul_migeba");
-    migeba_new = take("migeba_new");
-    migeba_new_sum = take("migeba_new_sum");
-    Nisia = take("Nisia");
-    nisia_grid = take("nisia_grid");
-    sum_nisia = take("sum_nisia");
-    nisiebis_datvla = take("nisiebis_datvla");
-    dELS = take("dELS");
-    COMkerdzebi = takeStatement("COMkerdzebi");
-    COMmigeba = takeStatement("COMmigeba");
-    COMrealizacia = takeStatement("COMrealizacia");
+    busytables = requireQuery("busytables");
+    Tables = requireQuery("Tables");
+    setting = requireQuery("setting");
+    kerdzebi = requireQuery("kerdzebi");
+    kerdzebi2 = requireQuery("kerdzebi2");
+    kerdzebi_kerid = requireQuery("kerdzebi_kerid");
+    kerdzebibyid = requireQuery("kerdzebibyid");
+    GROUP_TYPE = requireQuery("GROUP_TYPE");
+    momwodebeli = requireQuery("momwodebeli");
+    oficianti = requireQuery("oficianti");
+    shekvet = requireQuery("shekvet");
+    sum_shekvetebi = requireQuery("sum_shekvetebi");
+    shekvetebis_gasuftaveba = requireStatement("shekvetebis_gasuftaveba");
+    History_shekvetebi = requireQuery("History_shekvetebi");
+    sul_his_shek = requireQuery("sul_his_shek");
+    magidebis_raod = requireQuery("magidebis_raod");
+    Povari_left = requireQuery("Povari_left");
+    povari_right = requireQuery("povari_right");
+    Opicianti = requireQuery("Opicianti");
+    povrebis_uplebebi = requireQuery("povrebis_uplebebi");
+    Povrebi = requireQuery("Povrebi");
+    Povari_group = requireQuery("Povari_group");
+    migeba_old = requireQuery("migeba_old");
+    sul_migeba = requireQuery("sul_migeba");
+    migeba_new = requireQuery("migeba_new");
+    migeba_new_sum = requireQuery("migeba_new_sum");
+    Nisia = requireQuery("Nisia");
+    nisia_grid = requireQuery("nisia_grid");
+    sum_nisia = requireQuery("sum_nisia");
+    nisiebis_datvla = requireQuery("nisiebis_datvla");
+    dELS = requireQuery("dELS");
+    COMkerdzebi = requireStatement("COMkerdzebi");
+    COMmigeba = requireStatement("COMmigeba");
+    COMrealizacia = requireStatement("COMrealizacia");
 
     auto source = [this](const char* name, NamedQuery* q) {
         return new DataSource(QString::fromLatin1(name), q, this);
@@ -123,14 +124,20 @@ TDM::TDM(QObject* parent)
 
 TDM::~TDM() = default;
 
-NamedQuery* TDM::take(const char* name)
+NamedQuery* TDM::requireQuery(const char* name) const
 {
-    return m_queryByName.value(QString::fromLatin1(name).toLower());
+    NamedQuery* q = m_queryByName.value(QString::fromLatin1(name).toLower());
+    if (!q)
+        throw DbError(QStringLiteral("მოთხოვნა „%1“ კატალოგში ვერ მოიძებნა").arg(QString::fromLatin1(name)));
+    return q;
 }
 
-NamedStatement* TDM::takeStatement(const char* name)
+NamedStatement* TDM::requireStatement(const char* name) const
 {
-    return m_statementByName.value(QString::fromLatin1(name).toLower());
+    NamedStatement* st = m_statementByName.value(QString::fromLatin1(name).toLower());
+    if (!st)
+        throw DbError(QStringLiteral("ბრძანება „%1“ კატალოგში ვერ მოიძებნა").arg(QString::fromLatin1(name)));
+    return st;
 }
 
 NamedQuery* TDM::query(const QString& name) const

@@ -117,8 +117,10 @@ Q_SIGNALS:
     void typePickListChanged(const QStringList& types);
 
 private:
-    NamedQuery* take(const char* name);
-    NamedStatement* takeStatement(const char* name);
+    // The catalogue's query or statement of that name; a name the catalogue
+    // lacks throws DbError, so no member is left null.
+    NamedQuery* requireQuery(const char* name) const;
+    NamedStatement* requireStatement(const char* name) const;
     void addComputedFields();
     double servicePercent() const;
 

@@ -49,6 +49,31 @@ QString NamedQuery::param(const QString& name) const
     return m_sql.param(name);
 }
 
+QList<NamedQuery::Param> NamedQuery::saveParams() const
+{
+    QList<Param> saved;
+    for (const QString& name : m_sql.paramNames())
+        saved.append(Param(name, m_sql.param(name)));
+    return saved;
+}
+
+void NamedQuery::restoreParams(const QList<Param>& saved)
+{
+    for (const Param& p : saved)
+        m_sql.setParam(p.name, p.value);
+}
+
+void NamedQuery::rereadAfterRollback()
+{
+    if (!isOpen())
+        return;
+    try {
+        reopen();
+    } catch (const DbError&) {
+        // The database is out of reach; the first error is the one to show.
+    }
+}
+
 void NamedQuery::open()
 {
     if (isOpen())
@@ -128,7 +153,7 @@ void NamedQuery::refresh()
 
 void NamedQuery::setCurrent(int row)
 {
-    if (m_state == State::Edit || m_state == State::Insert) {
+    if (isEditing()) {
         const bool dropsRow = m_state == State::Insert && !isModified();
         if (isModified())
             post();
@@ -351,7 +376,7 @@ void NamedQuery::insert()
 void NamedQuery::setField(const QString& field, const QVariant& value)
 {
     const int f = requireField(field);
-    if (m_state != State::Edit && m_state != State::Insert)
+    if (!isEditing())
         throw DbError(QStringLiteral("%1: ჩანაწერი არ არის რედაქტირების რეჟიმში").arg(m_name));
     if (f >= m_baseFields || tableColumn(f).isEmpty())
         throw DbError(QStringLiteral("%1: ველი „%2“ ვერ ჩაიწერება").arg(m_name, field));

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
@@ -72,6 +73,12 @@ public:
         QString value;
     };
 
+    // The values of every parameter as they stand, for a query re-run with
+    // other values for a while: restoreParams sets them all back (reopen then
+    // reads with them).
+    QList<Param> saveParams() const;
+    void restoreParams(const QList<Param>& saved);
+
     void open();     // does nothing when already open
     void close();    // drops the snapshot and any unposted change
     void refresh();  // reads the rows again, keeping the position
@@ -80,6 +87,13 @@ public:
     void reopen(std::initializer_list<Param> params = {});
     bool isOpen() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
+    // A change of the current row or a new row not yet posted.
+    bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
+    // After a write that was rolled back: an open query drops what it holds
+    // unposted and reads its rows again, so it shows what the database holds and
+    // not what was undone. A read that fails (the database out of reach) is let
+    // be: the error of the write is the one to show.
+    void rereadAfterRollback();
 
     // Rows and the current row.
     int rowCount() const { return m_rows; }

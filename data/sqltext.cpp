@@ -158,6 +158,15 @@ QString SqlText::param(const QString& name) const
     return m_values.value(name.toLower());
 }
 
+QStringList SqlText::paramNames() const
+{
+    QStringList names;
+    for (const QString& key : m_order)
+        if (!names.contains(m_spelled.value(key)))
+            names.append(m_spelled.value(key));
+    return names;
+}
+
 QVariant SqlText::boundValue(const QString& key) const
 {
     QString v = m_values.value(key);

@@ -24,6 +24,7 @@ public:
 
     void setParam(const QString& name, const QString& value);  // throws DbError for an unknown name
     QString param(const QString& name) const;
+    QStringList paramNames() const;       // as written in the text, each once
     void bindTo(QSqlQuery& query) const;  // throws DbError for a date that is no date
 
     // The text to run for the values held now, and the values for its

@@ -1,4 +1,5 @@
 #include "floorplan/floorplan.h"
+#include "shell/pictures.h"
 #include "shell/forms.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
@@ -22,39 +23,12 @@ namespace {
 constexpr int PitchX = 110;
 constexpr int PitchY = 100;
 
+// A table seen from the side, on green; a busy one carries a bottle and a glass,
+// large and bright on its right half, so that it shows from across the room,
+// and leaves the left half above the table free for the number.
 QPixmap tablePicture(bool busy)
 {
-    QPixmap pm(99, 96);
-    pm.fill(QColor(9, 108, 55));
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
-    // A table seen from the side: the top, an apron and two legs.
-    p.drawRect(QRectF(8, 52, 83, 7));
-    p.drawRect(QRectF(14, 59, 71, 4));
-    p.drawRect(QRectF(17, 63, 6, 28));
-    p.drawRect(QRectF(76, 63, 6, 28));
-    if (busy) {
-        // A bottle and a glass standing on it, large and bright on the right
-        // half, so a busy table shows from across the room; the left half above
-        // the table stays free for the number.
-        p.setBrush(QColor(196, 28, 44));
-        p.drawRoundedRect(QRectF(60, 18, 16, 34), 4, 4);
-        p.drawRect(QRectF(65, 4, 6, 16));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(60, 28, 16, 11));
-        p.drawRect(QRectF(64, 2, 8, 3));
-        p.setBrush(QColor(215, 238, 255));
-        QPolygonF glass;
-        glass << QPointF(79, 24) << QPointF(94, 24) << QPointF(91, 52) << QPointF(82, 52);
-        p.drawPolygon(glass);
-        p.setBrush(QColor(196, 28, 44));
-        QPolygonF wine;
-        wine << QPointF(80.2, 35) << QPointF(92.8, 35) << QPointF(91, 52) << QPointF(82, 52);
-        p.drawPolygon(wine);
-    }
-    return pm;
+    return picture(busy ? QStringLiteral("table-busy") : QStringLiteral("table-free"));
 }
 
 }  // namespace

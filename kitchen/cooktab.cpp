@@ -1,4 +1,5 @@
 #include "kitchen/cooktab.h"
+#include "shell/pictures.h"
 #include "shell/dbgrid.h"
 #include "shell/linestates.h"
 #include "shell/shared.h"
@@ -11,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QSplitter>
 #include <QToolButton>
@@ -132,49 +132,12 @@ CookTab::CookTab(TDM* dm, QWidget* parent)
 
 QPixmap CookTab::cookPicture()
 {
-    QPixmap pm(75, 75);
-    pm.fill(Qt::white);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 2));
-    p.setBrush(Qt::white);
-    // The toque: three puffs over a band.
-    p.drawEllipse(QRectF(14, 6, 18, 18));
-    p.drawEllipse(QRectF(28, 2, 20, 20));
-    p.drawEllipse(QRectF(43, 6, 18, 18));
-    p.drawRect(QRectF(20, 18, 35, 12));
-    // The face, eyes and moustache.
-    p.drawEllipse(QRectF(22, 30, 31, 34));
-    p.setBrush(Qt::black);
-    p.drawEllipse(QRectF(30, 40, 4, 4));
-    p.drawEllipse(QRectF(41, 40, 4, 4));
-    QPainterPath moustache;
-    moustache.moveTo(37.5, 50);
-    moustache.cubicTo(32, 46, 24, 50, 22, 56);
-    moustache.cubicTo(28, 53, 33, 54, 37.5, 53);
-    moustache.cubicTo(42, 54, 47, 53, 53, 56);
-    moustache.cubicTo(51, 50, 43, 46, 37.5, 50);
-    p.drawPath(moustache);
-    return pm;
+    return picture(QStringLiteral("cook"));
 }
 
 QPixmap CookTab::flagPicture()
 {
-    QPixmap pm(75, 75);
-    pm.fill(Qt::white);
-    QPainter p(&pm);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
-    p.drawRect(QRectF(12, 6, 4, 64));  // the pole
-    const int cell = 8;
-    for (int r = 0; r < 5; ++r)
-        for (int c = 0; c < 6; ++c)
-            if ((r + c) % 2 == 0)
-                p.drawRect(QRectF(16 + c * cell, 8 + r * cell, cell, cell));
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(16, 8, 6 * cell, 5 * cell));
-    return pm;
+    return picture(QStringLiteral("flag"));
 }
 
 void CookTab::ComboBox11Change()

@@ -6,6 +6,7 @@
 #include "shell/ui.h"
 #include "shell/postorreread.h"
 #include "data/datamodule.h"
+#include "data/storedvalues.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -121,7 +122,7 @@ void WaiterTab::load()
     const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
     const int state = m_dm->oficianti->fieldIndex(QStringLiteral("mdgomareoba"));
     for (int r = 0; r < m_dm->oficianti->rowCount(); ++r)
-        if (m_dm->oficianti->valueAt(r, state).toString() == QStringLiteral("აქტიური"))
+        if (m_dm->oficianti->valueAt(r, state).toString() == StoredValues::ActiveWaiter)
             ComboBox8->addItem(m_dm->oficianti->valueAt(r, name).toString());
     ComboBox8->setEditText(QString());
     // Every active waiter's whole name fits the box and its list.

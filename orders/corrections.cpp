@@ -8,10 +8,6 @@
 
 #include <cmath>
 
-const QString Corrections::RaqnaDeleted = QStringLiteral("წაშლა");
-const QString Corrections::RaqnaDecreased = QStringLiteral("შემცირდა");
-const QString Corrections::RaqnaIncreased = QStringLiteral("გაიზარდა");
-
 namespace {
 
 void logRow(TDM& dm, qint64 item, const QString& name, double quantity, const QString& table, qint64 order,
@@ -33,13 +29,8 @@ void logRow(TDM& dm, qint64 item, const QString& name, double quantity, const QS
 // After a rollback: show what the database holds, not what was undone.
 void reread(TDM& dm)
 {
-    try {
-        for (NamedQuery* q : {dm.shekvet, dm.busytables, dm.dELS})
-            if (q->isOpen())
-                q->reopen();
-    } catch (const DbError&) {
-        // The database is out of reach; the first error is the one to show.
-    }
+    for (NamedQuery* q : {dm.shekvet, dm.busytables, dm.dELS})
+        q->rereadAfterRollback();
 }
 
 // Inside the correction's transaction, after the order lock: the order must

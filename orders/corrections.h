@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/storedvalues.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,9 +12,9 @@ class TDM;
 // corrects the dish's stock; each is one transaction: all of it or none.
 namespace Corrections {
 
-extern const QString RaqnaDeleted;    // "წაშლა"
-extern const QString RaqnaDecreased;  // "შემცირდა"
-extern const QString RaqnaIncreased;  // "გაიზარდა"
+inline const QString& RaqnaDeleted = StoredValues::LineDeleted;
+inline const QString& RaqnaDecreased = StoredValues::LineDecreased;
+inline const QString& RaqnaIncreased = StoredValues::LineIncreased;
 // Refusals when another station changed the order first: the order is no longer
 // open on the table (%1 order, %2 table), or the line is settled or gone.
 extern const QString OrderGoneText;

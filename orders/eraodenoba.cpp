@@ -32,7 +32,7 @@ TEditRaoden::TEditRaoden(TDM* dm, QWidget* parent)
     layout->addWidget(Edit1);
     layout->addWidget(Button1);
 
-    Edit1KeyPress();
+    NumericKeyFilter::installHandler(Edit1, [this](QKeyEvent* key) { return Edit1KeyPress(key); });
     connect(dm->shekvetebi_s, &DataSource::reset, this, [this] { showDish(); });
     connect(dm->shekvetebi_s, &DataSource::currentChanged, this, [this] { showDish(); });
     connectHandler(Button1, &QPushButton::clicked, this, &TEditRaoden::Button1Click);
@@ -67,8 +67,7 @@ void TEditRaoden::Button1Click()
     accept();
 }
 
-void TEditRaoden::Edit1KeyPress()
+bool TEditRaoden::Edit1KeyPress(QKeyEvent* key)
 {
-    // The numeric key rule shared by every amount box.
-    NumericKeyFilter::install(Edit1);
+    return NumericKeyFilter::keyPress(Edit1, key);
 }

@@ -35,7 +35,7 @@ TRaodenoba::TRaodenoba(TDM* dm, QWidget* parent)
     layout->addWidget(rao, 1);
     layout->addWidget(Button1);
 
-    raoKeyPress();
+    NumericKeyFilter::installHandler(rao, [this](QKeyEvent* key) { return raoKeyPress(key); });
     connectHandler(Button1, &QPushButton::clicked, this, &TRaodenoba::Button1Click);
 }
 
@@ -74,8 +74,7 @@ void TRaodenoba::Button1Click()
     m_dm->busytables->reopen({{QStringLiteral("TB"), table}});
 }
 
-void TRaodenoba::raoKeyPress()
+bool TRaodenoba::raoKeyPress(QKeyEvent* key)
 {
-    // The numeric key rule shared by every amount box.
-    NumericKeyFilter::install(rao);
+    return NumericKeyFilter::keyPress(rao, key);
 }

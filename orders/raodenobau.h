@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,8 +17,9 @@ class TRaodenoba : public QDialog
 public:
     explicit TRaodenoba(TDM* dm, QWidget* parent = nullptr);
 
-    // Installs the numeric key rule on rao.
-    void raoKeyPress();
+    // The numeric key rule of every amount box, for each key pressed in rao;
+    // true when the key goes no further.
+    bool raoKeyPress(QKeyEvent* key);
 
     QLabel* DBText1;  // the dish's name
     QLabel* Label1;

@@ -11,7 +11,6 @@
 #include <QSet>
 #include <cmath>
 
-const QString Settlement::ClientWhois = QStringLiteral("კლიენტი");
 const QString Settlement::LinesLeftOpenText =
     QStringLiteral("მაგიდაზე დაემატა ახალი კერძი! მაგიდა არ გასუფთავდა, გადაამოწმეთ შეკვეთა!!!");
 const QString Settlement::BillChangedText =
@@ -55,19 +54,6 @@ bool holdsOrder(const NamedQuery* table, qint64 orderNumber)
     return !table->isEmpty() && table->asInteger(Busy) != 0 && table->asInteger(Usernum) == orderNumber;
 }
 
-// After a rollback the shared datasets must not show what was undone.
-void reread(NamedQuery* query)
-{
-    if (!query->isOpen())
-        return;
-    try {
-        query->close();
-        query->open();
-    } catch (const DbError&) {
-        // The database is out of reach; the first error is the one to show.
-    }
-}
-
 }  // namespace
 
 bool Settlement::savePrepayment(TDM& dm, const QString& tableText, const QString& amountText)
@@ -88,7 +74,7 @@ bool Settlement::savePrepayment(TDM& dm, const QString& tableText, const QString
         table->post();
         tx.commit();
     } catch (...) {
-        reread(dm.busytables);
+        dm.busytables->rereadAfterRollback();
         throw;
     }
     return true;
@@ -184,9 +170,9 @@ int Settlement::clearTable(TDM& dm, const QString& tableText, const QString& ord
         }
         tx.commit();
     } catch (...) {
-        reread(dm.busytables);
+        dm.busytables->rereadAfterRollback();
         if (credit)
-            reread(dm.Nisia);
+            dm.Nisia->rereadAfterRollback();
         throw;
     }
     return open;
@@ -214,7 +200,7 @@ void Settlement::addRegistered(TDM& dm, const QString& tableText, qint64 orderNu
         table->post();
         tx.commit();
     } catch (...) {
-        reread(dm.busytables);
+        dm.busytables->rereadAfterRollback();
         throw;
     }
 }

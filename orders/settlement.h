@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/money.h"
+#include "data/storedvalues.h"
 
 #include <QList>
 #include <QString>
@@ -11,7 +12,7 @@ class TDM;
 // Settling a table: the prepaid amount, the client's credit, and clearing.
 namespace Settlement {
 
-extern const QString ClientWhois;  // "კლიენტი"
+inline const QString& ClientWhois = StoredValues::ClientSide;
 // Shown when a clearing left lines open: a dish was added on another station
 // after the bill.
 extern const QString LinesLeftOpenText;

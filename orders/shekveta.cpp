@@ -19,6 +19,7 @@
 #include "orders/magidis_shecvla.h"
 #include "orders/raodenobau.h"
 #include "data/datamodule.h"
+#include "data/storedvalues.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -396,7 +397,7 @@ void Tshekvetebi::loadWaiters()
     const int name = m_dm->oficianti->fieldIndex(QStringLiteral("Oficianti"));
     const int state = m_dm->oficianti->fieldIndex(QStringLiteral("mdgomareoba"));
     for (int r = 0; r < m_dm->oficianti->rowCount(); ++r)
-        if (m_dm->oficianti->valueAt(r, state).toString() == QStringLiteral("აქტიური"))
+        if (m_dm->oficianti->valueAt(r, state).toString() == StoredValues::ActiveWaiter)
             ComboBox1->addItem(m_dm->oficianti->valueAt(r, name).toString());
 }
 

@@ -31,7 +31,7 @@ TTANXIS_GADAXDA::TTANXIS_GADAXDA(TDM* dm, QWidget* parent)
     layout->addWidget(Edit1);
     layout->addWidget(Button1);
 
-    Edit1KeyPress();
+    NumericKeyFilter::installHandler(Edit1, [this](QKeyEvent* key) { return Edit1KeyPress(key); });
     connectHandler(Button1, &QPushButton::clicked, this, &TTANXIS_GADAXDA::Button1Click);
     // Enter in the amount saves it, as the button does.
     connectHandler(Edit1, &QLineEdit::returnPressed, this, &TTANXIS_GADAXDA::Button1Click);
@@ -63,8 +63,7 @@ void TTANXIS_GADAXDA::Button1Click()
         accept();
 }
 
-void TTANXIS_GADAXDA::Edit1KeyPress()
+bool TTANXIS_GADAXDA::Edit1KeyPress(QKeyEvent* key)
 {
-    // The numeric key rule shared by every amount box.
-    NumericKeyFilter::install(Edit1);
+    return NumericKeyFilter::keyPress(Edit1, key);
 }

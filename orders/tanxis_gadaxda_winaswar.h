@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -15,8 +16,9 @@ class TTANXIS_GADAXDA : public QDialog
 public:
     explicit TTANXIS_GADAXDA(TDM* dm, QWidget* parent = nullptr);
 
-    // Installs the numeric key rule on Edit1.
-    void Edit1KeyPress();
+    // The numeric key rule of every amount box, for each key pressed in Edit1;
+    // true when the key goes no further.
+    bool Edit1KeyPress(QKeyEvent* key);
 
     QLabel* Label1;
     QLineEdit* Edit1;  // the paid amount

@@ -6,16 +6,13 @@
 #include "data/clock.h"
 #include "data/datamodule.h"
 #include "reports/columnwidths.h"
-#include "reports/exportpicture.h"
+#include "reports/reportfilters.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
-#include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -23,38 +20,23 @@ DeletionsReport::DeletionsReport(TDM* dm, QWidget* parent)
     : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
-    auto* group = new QGroupBox(QStringLiteral("რეალიზაციის ფილტრი"), this);
-    auto* filters = new QHBoxLayout(group);
-    auto labelled = [&](const QString& label, QWidget* w) {
-        auto* form = new QFormLayout();
-        form->setRowWrapPolicy(QFormLayout::WrapAllRows);
-        form->addRow(label, w);
-        filters->addLayout(form);
-    };
+    FilterStrip filters(QStringLiteral("რეალიზაციის ფილტრი"), this);
+    QGroupBox* group = filters.group();
     LabeledEdit6 = named(new QLineEdit(group), "LabeledEdit6");
     ComboBox9 = named(new QComboBox(group), "ComboBox9");
-    ComboBox9->setEditable(true);
-    ComboBox9->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox9->setMinimumContentsLength(8);
+    FilterStrip::makePickBox(ComboBox9, 8);
     DateTimePicker6 = named(new QDateTimeEdit(Clock::now(), group), "DateTimePicker6");
     DateTimePicker7 = named(new QDateTimeEdit(Clock::now(), group), "DateTimePicker7");
-    for (QDateTimeEdit* d : {DateTimePicker6, DateTimePicker7}) {
-        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
-        d->setCalendarPopup(true);
-    }
+    for (QDateTimeEdit* d : {DateTimePicker6, DateTimePicker7})
+        FilterStrip::makeDateBox(d);
     Button16 = named(new QPushButton(QStringLiteral("ძებნა"), group), "Button16");
     SpeedButton5 = named(new QToolButton(group), "SpeedButton5");
-    SpeedButton5->setIcon(exportPicture());
-    SpeedButton5->setIconSize(QSize(32, 32));
+    FilterStrip::makeExportButton(SpeedButton5);
     Button17 = named(new QPushButton(group), "Button17");
     Button17->hide();
-    labelled(QStringLiteral("შეკვეთის №"), LabeledEdit6);
-    labelled(QStringLiteral("მაგიდის №"), ComboBox9);
-    filters->addWidget(DateTimePicker6, 0, Qt::AlignBottom);
-    filters->addWidget(DateTimePicker7, 0, Qt::AlignBottom);
-    filters->addWidget(Button16, 0, Qt::AlignBottom);
-    filters->addStretch(1);
-    filters->addWidget(SpeedButton5, 0, Qt::AlignBottom);
+    filters.addLabelled(QStringLiteral("შეკვეთის №"), LabeledEdit6);
+    filters.addLabelled(QStringLiteral("მაგიდის №"), ComboBox9);
+    filters.finish({DateTimePicker6, DateTimePicker7, Button16}, SpeedButton5);
     layout->addWidget(group);
 
     DBGrid9 = named(new DBGrid(this), "DBGrid9");
@@ -94,13 +76,7 @@ void DeletionsReport::Button17Click()
     DateTimePicker6->setDateTime(now.addDays(-1));
     DateTimePicker7->setDateTime(now.addDays(1));
     m_dm->Tables->reopen();
-    const int num = m_dm->Tables->fieldIndex(QStringLiteral("TableNum"));
-    for (int r = 0; r < m_dm->Tables->rowCount(); ++r)
-        ComboBox9->addItem(m_dm->Tables->valueAt(r, num).toString());
-    // Blank means every table: the filled list selects nothing.
-    const QSignalBlocker quiet(ComboBox9);
-    ComboBox9->setCurrentIndex(-1);
-    ComboBox9->setEditText(QString());
+    fillPickList(ComboBox9, m_dm->Tables, QStringLiteral("TableNum"));
 }
 
 void DeletionsReport::Button16Click()

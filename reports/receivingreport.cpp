@@ -7,17 +7,15 @@
 #include "data/formats.h"
 #include "data/datamodule.h"
 #include "reports/columnwidths.h"
-#include "reports/exportpicture.h"
+#include "reports/reportfilters.h"
 
 #include <QComboBox>
 #include <QDateEdit>
-#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -44,40 +42,25 @@ ReceivingReport::ReceivingReport(TDM* dm, QWidget* parent)
     : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
-    auto* group = new QGroupBox(QStringLiteral("მიღების ფილტრი"), this);
-    auto* filters = new QHBoxLayout(group);
-    auto labelled = [&](const QString& label, QWidget* w) {
-        auto* form = new QFormLayout();
-        form->setRowWrapPolicy(QFormLayout::WrapAllRows);
-        form->addRow(label, w);
-        filters->addLayout(form);
-    };
+    FilterStrip filters(QStringLiteral("მიღების ფილტრი"), this);
+    QGroupBox* group = filters.group();
     LabeledEdit2 = named(new QLineEdit(group), "LabeledEdit2");
     ComboBox5 = named(new QComboBox(group), "ComboBox5");
-    ComboBox5->setEditable(true);
-    ComboBox5->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox5->setMinimumContentsLength(14);
+    FilterStrip::makePickBox(ComboBox5, 14);
     Edit11 = named(new QLineEdit(group), "Edit11");
     DateTimePicker4 = named(new QDateEdit(Clock::today(), group), "DateTimePicker4");
     DateTimePicker5 = named(new QDateEdit(Clock::today(), group), "DateTimePicker5");
-    for (QDateEdit* d : {DateTimePicker4, DateTimePicker5}) {
-        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
-        d->setCalendarPopup(true);
-    }
+    for (QDateEdit* d : {DateTimePicker4, DateTimePicker5})
+        FilterStrip::makeDateBox(d);
     Button10 = named(new QPushButton(QStringLiteral("ძებნა"), group), "Button10");
     SpeedButton7 = named(new QToolButton(group), "SpeedButton7");
-    SpeedButton7->setIcon(exportPicture());
-    SpeedButton7->setIconSize(QSize(32, 32));
+    FilterStrip::makeExportButton(SpeedButton7);
     Button11 = named(new QPushButton(group), "Button11");
     Button11->hide();
-    labelled(QStringLiteral("მომ. ს.ნ"), LabeledEdit2);
-    labelled(QStringLiteral("მომწოდებელი"), ComboBox5);
-    labelled(QStringLiteral("საბ. №"), Edit11);
-    filters->addWidget(DateTimePicker4, 0, Qt::AlignBottom);
-    filters->addWidget(DateTimePicker5, 0, Qt::AlignBottom);
-    filters->addWidget(Button10, 0, Qt::AlignBottom);
-    filters->addStretch(1);
-    filters->addWidget(SpeedButton7, 0, Qt::AlignBottom);
+    filters.addLabelled(QStringLiteral("მომ. ს.ნ"), LabeledEdit2);
+    filters.addLabelled(QStringLiteral("მომწოდებელი"), ComboBox5);
+    filters.addLabelled(QStringLiteral("საბ. №"), Edit11);
+    filters.finish({DateTimePicker4, DateTimePicker5, Button10}, SpeedButton7);
     layout->addWidget(group);
 
     DBGrid6 = named(new DBGrid(this), "DBGrid6");
@@ -125,13 +108,7 @@ void ReceivingReport::Button11Click()
     DateTimePicker4->setDate(Clock::today());
     DateTimePicker5->setDate(Clock::today());
     m_dm->momwodebeli->reopen();
-    const int f = m_dm->momwodebeli->fieldIndex(QStringLiteral("momwodebeli"));
-    for (int r = 0; r < m_dm->momwodebeli->rowCount(); ++r)
-        ComboBox5->addItem(m_dm->momwodebeli->valueAt(r, f).toString());
-    // Blank means every supplier: the filled list selects nothing.
-    const QSignalBlocker quiet(ComboBox5);
-    ComboBox5->setCurrentIndex(-1);
-    ComboBox5->setEditText(QString());
+    fillPickList(ComboBox5, m_dm->momwodebeli, QStringLiteral("momwodebeli"));
 }
 
 void ReceivingReport::Button10Click()

@@ -7,12 +7,11 @@
 #include "data/datamodule.h"
 #include "data/formats.h"
 #include "reports/columnwidths.h"
-#include "reports/exportpicture.h"
+#include "reports/reportfilters.h"
 #include "reports/salessearch.h"
 
 #include <QComboBox>
 #include <QDateEdit>
-#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,58 +34,32 @@ QString amountText(const QVariant& v)
     return v.isNull() ? QString() : Formats::shortest(Money::fromDoubleHalfEven(v.toDouble()));
 }
 
-// An editable box whose list was just filled shows nothing: blank means all.
-void showBlank(QComboBox* box)
-{
-    const QSignalBlocker quiet(box);
-    box->setCurrentIndex(-1);
-    box->setEditText(QString());
-}
-
 }  // namespace
 
 SalesReport::SalesReport(TDM* dm, QWidget* parent)
     : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
-    auto* group = new QGroupBox(QStringLiteral("რეალიზაციის ფილტრი"), this);
-    auto* filters = new QHBoxLayout(group);
-    auto labelled = [&](const QString& label, QWidget* w) {
-        auto* form = new QFormLayout();
-        form->setRowWrapPolicy(QFormLayout::WrapAllRows);
-        form->addRow(label, w);
-        filters->addLayout(form);
-    };
+    FilterStrip filters(QStringLiteral("რეალიზაციის ფილტრი"), this);
+    QGroupBox* group = filters.group();
     LabeledEdit1 = named(new QLineEdit(group), "LabeledEdit1");
     mycom = named(new QComboBox(group), "mycom");
-    mycom->setEditable(true);
     ComboBox2 = named(new QComboBox(group), "ComboBox2");
-    ComboBox2->setEditable(true);
     ComboBox6 = named(new QComboBox(group), "ComboBox6");
-    ComboBox6->setEditable(true);
-    for (QComboBox* box : {mycom, ComboBox2, ComboBox6}) {
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setMinimumContentsLength(10);
-    }
+    for (QComboBox* box : {mycom, ComboBox2, ComboBox6})
+        FilterStrip::makePickBox(box, 10);
     DateTimePicker1 = named(new QDateEdit(Clock::today(), group), "DateTimePicker1");
     DateTimePicker2 = named(new QDateEdit(Clock::today(), group), "DateTimePicker2");
-    for (QDateEdit* d : {DateTimePicker1, DateTimePicker2}) {
-        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
-        d->setCalendarPopup(true);
-    }
+    for (QDateEdit* d : {DateTimePicker1, DateTimePicker2})
+        FilterStrip::makeDateBox(d);
     Button7 = named(new QPushButton(QStringLiteral("ძებნა"), group), "Button7");
     SpeedButton6 = named(new QToolButton(group), "SpeedButton6");
-    SpeedButton6->setIcon(exportPicture());
-    SpeedButton6->setIconSize(QSize(32, 32));
-    labelled(QStringLiteral("შეკვეთის №"), LabeledEdit1);
-    labelled(QStringLiteral("ოფიციანტი"), mycom);
-    labelled(QStringLiteral("მაგიდის №"), ComboBox2);
-    labelled(QStringLiteral("დასახელება"), ComboBox6);
-    filters->addWidget(DateTimePicker1, 0, Qt::AlignBottom);
-    filters->addWidget(DateTimePicker2, 0, Qt::AlignBottom);
-    filters->addWidget(Button7, 0, Qt::AlignBottom);
-    filters->addStretch(1);
-    filters->addWidget(SpeedButton6, 0, Qt::AlignBottom);
+    FilterStrip::makeExportButton(SpeedButton6);
+    filters.addLabelled(QStringLiteral("შეკვეთის №"), LabeledEdit1);
+    filters.addLabelled(QStringLiteral("ოფიციანტი"), mycom);
+    filters.addLabelled(QStringLiteral("მაგიდის №"), ComboBox2);
+    filters.addLabelled(QStringLiteral("დასახელება"), ComboBox6);
+    filters.finish({DateTimePicker1, DateTimePicker2, Button7}, SpeedButton6);
     layout->addWidget(group);
 
     DBGrid2 = named(new DBGrid(this), "DBGrid2");
@@ -155,11 +128,7 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent)
 void SalesReport::fillWaiters()
 {
     mycom->clear();
-    NamedQuery* q = m_dm->oficianti;
-    const int name = q->fieldIndex(QStringLiteral("Oficianti"));
-    for (int r = 0; r < q->rowCount(); ++r)
-        mycom->addItem(q->valueAt(r, name).toString());
-    showBlank(mycom);
+    fillPickList(mycom, m_dm->oficianti, QStringLiteral("Oficianti"));
 }
 
 void SalesReport::fillTables()
@@ -167,10 +136,7 @@ void SalesReport::fillTables()
     ComboBox2->clear();
     ComboBox6->clear();
     m_dm->Tables->reopen();
-    const int num = m_dm->Tables->fieldIndex(QStringLiteral("TableNum"));
-    for (int r = 0; r < m_dm->Tables->rowCount(); ++r)
-        ComboBox2->addItem(m_dm->Tables->valueAt(r, num).toString());
-    showBlank(ComboBox2);
+    fillPickList(ComboBox2, m_dm->Tables, QStringLiteral("TableNum"));
     showBlank(ComboBox6);
 }
 

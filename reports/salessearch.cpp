@@ -9,7 +9,7 @@ namespace {
 
 // A number of a snapshot cell: a float column holds doubles, read without the
 // general conversion, which is most of the time of a long period.
-inline double number(const QVariant& v)
+inline double cellNumber(const QVariant& v)
 {
     return v.metaType().id() == QMetaType::Double ? *static_cast<const double*>(v.constData()) : v.toDouble();
 }
@@ -70,15 +70,15 @@ SalesSearch::Totals SalesSearch::run(const Filter& f)
         const QVariant g = lines->valueAt(r, gfasi);
         const QVariant m = lines->valueAt(r, rate);
         if (!q.isNull()) {
-            const double qd = number(q);
+            const double qd = cellNumber(q);
             quantity.add(qd);
             if (!a.isNull())
-                cost.add(number(a) * qd);
+                cost.add(cellNumber(a) * qd);
             if (!g.isNull()) {
-                const double gq = number(g) * qd;
+                const double gq = cellNumber(g) * qd;
                 takings.add(gq);
                 if (!m.isNull()) {
-                    withService.add(TDM::withServiceCharge(gq, number(m)));
+                    withService.add(TDM::withServiceCharge(gq, cellNumber(m)));
                     ratedTakings += gq;
                 }
             }

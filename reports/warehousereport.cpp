@@ -5,13 +5,11 @@
 #include "shell/excellgo.h"
 #include "data/datamodule.h"
 #include "reports/columnwidths.h"
-#include "reports/exportpicture.h"
+#include "reports/reportfilters.h"
 
 #include <QComboBox>
 #include <QEvent>
-#include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,34 +21,22 @@ WarehouseReport::WarehouseReport(TDM* dm, QWidget* parent)
     : QWidget(parent), m_dm(dm)
 {
     auto* layout = new QVBoxLayout(this);
-    auto* group = new QGroupBox(QStringLiteral("საწყობი"), this);
-    auto* filters = new QHBoxLayout(group);
-    auto labelled = [&](const QString& label, QWidget* w) {
-        auto* form = new QFormLayout();
-        form->setRowWrapPolicy(QFormLayout::WrapAllRows);
-        form->addRow(label, w);
-        filters->addLayout(form);
-    };
+    FilterStrip filters(QStringLiteral("საწყობი"), this);
+    QGroupBox* group = filters.group();
     LabeledEdit3 = named(new QLineEdit(group), "LabeledEdit3");
     ComboBox1 = named(new QComboBox(group), "ComboBox1");
     ComboBox7 = named(new QComboBox(group), "ComboBox7");
-    for (QComboBox* box : {ComboBox1, ComboBox7}) {
-        box->setEditable(true);
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setMinimumContentsLength(14);
-    }
+    for (QComboBox* box : {ComboBox1, ComboBox7})
+        FilterStrip::makePickBox(box, 14);
     Button12 = named(new QPushButton(QStringLiteral("ძებნა"), group), "Button12");
     SpeedButton8 = named(new QToolButton(group), "SpeedButton8");
-    SpeedButton8->setIcon(exportPicture());
-    SpeedButton8->setIconSize(QSize(32, 32));
+    FilterStrip::makeExportButton(SpeedButton8);
     Button13 = named(new QPushButton(group), "Button13");
     Button13->hide();
-    labelled(QStringLiteral("დასახელება"), LabeledEdit3);
-    labelled(QStringLiteral("მომწოდებელი"), ComboBox1);
-    labelled(QStringLiteral("ტიპი"), ComboBox7);
-    filters->addWidget(Button12, 0, Qt::AlignBottom);
-    filters->addStretch(1);
-    filters->addWidget(SpeedButton8, 0, Qt::AlignBottom);
+    filters.addLabelled(QStringLiteral("დასახელება"), LabeledEdit3);
+    filters.addLabelled(QStringLiteral("მომწოდებელი"), ComboBox1);
+    filters.addLabelled(QStringLiteral("ტიპი"), ComboBox7);
+    filters.finish({Button12}, SpeedButton8);
     layout->addWidget(group);
 
     DBGrid7 = named(new DBGrid(this), "DBGrid7");
@@ -92,18 +78,9 @@ void WarehouseReport::Button13Click()
 
         ComboBox7->addItem(QString());
         m_dm->GROUP_TYPE->reopen();
-        const int tipi = m_dm->GROUP_TYPE->fieldIndex(QStringLiteral("tipi"));
-        for (int r = 0; r < m_dm->GROUP_TYPE->rowCount(); ++r)
-            ComboBox7->addItem(m_dm->GROUP_TYPE->valueAt(r, tipi).toString());
+        fillPickList(ComboBox7, m_dm->GROUP_TYPE, QStringLiteral("tipi"));
         m_dm->momwodebeli->reopen();
-        const int mom = m_dm->momwodebeli->fieldIndex(QStringLiteral("momwodebeli"));
-        for (int r = 0; r < m_dm->momwodebeli->rowCount(); ++r)
-            ComboBox1->addItem(m_dm->momwodebeli->valueAt(r, mom).toString());
-        // Blank means all: the filled lists select nothing.
-        for (QComboBox* box : {ComboBox1, ComboBox7}) {
-            box->setCurrentIndex(-1);
-            box->setEditText(QString());
-        }
+        fillPickList(ComboBox1, m_dm->momwodebeli, QStringLiteral("momwodebeli"));
     }
     Button12Click();
 }
@@ -119,7 +96,7 @@ void WarehouseReport::Button12Click()
 void WarehouseReport::postPending()
 {
     NamedQuery* q = m_dm->kerdzebi2;
-    if (q->isOpen() && (q->state() == NamedQuery::State::Edit || q->state() == NamedQuery::State::Insert))
+    if (q->isEditing())
         q->post();
 }
 

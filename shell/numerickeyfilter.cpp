@@ -8,7 +8,14 @@
 
 void NumericKeyFilter::install(QLineEdit* box)
 {
-    box->installEventFilter(new NumericKeyFilter(box));
+    installHandler(box, {});
+}
+
+void NumericKeyFilter::installHandler(QLineEdit* box, std::function<bool(QKeyEvent*)> handler)
+{
+    auto* rule = new NumericKeyFilter(box);
+    rule->m_handler = std::move(handler);
+    box->installEventFilter(rule);
     box->setContextMenuPolicy(Qt::NoContextMenu);
     box->setAcceptDrops(false);
 }
@@ -30,6 +37,11 @@ bool NumericKeyFilter::eventFilter(QObject* watched, QEvent* event)
     auto* box = qobject_cast<QLineEdit*>(watched);
     if (!box)
         return false;
+    return m_handler ? m_handler(key) : keyPress(box, key);
+}
+
+bool NumericKeyFilter::keyPress(QLineEdit* box, QKeyEvent* key)
+{
     // Selecting, copying and undoing type nothing: the box handles them.
     for (QKeySequence::StandardKey k : {QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut,
                                         QKeySequence::Undo, QKeySequence::Redo})

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
+class QKeyEvent;
 class QLineEdit;
 
 // The key rule of the quantity, quantity-change, prepayment, receiving quantity
@@ -16,6 +18,12 @@ class NumericKeyFilter : public QObject
 public:
     // Installs the rule on the box; the filter is owned by the box.
     static void install(QLineEdit* box);
+    // The same, with every key press on the box handed to a screen's own key
+    // handler (its "Edit1KeyPress"), which applies the rule through keyPress().
+    static void installHandler(QLineEdit* box, std::function<bool(QKeyEvent*)> handler);
+    // The rule for one key press on `box`: true when the key goes no further
+    // (dropped, or typed here as the decimal separator).
+    static bool keyPress(QLineEdit* box, QKeyEvent* key);
 
     // What a typed character becomes: the separator for "." and ",", the
     // character itself for a digit or Backspace, nothing (a null QChar) otherwise.
@@ -26,4 +34,5 @@ protected:
 
 private:
     using QObject::QObject;
+    std::function<bool(QKeyEvent*)> m_handler;
 };

@@ -10,6 +10,7 @@
 #include "data/datasource.h"
 #include "data/formats.h"
 #include "data/datamodule.h"
+#include "data/storedvalues.h"
 #include "stock/receiving.h"
 
 #include <QEvent>
@@ -29,7 +30,6 @@
 
 namespace {
 
-const QString ClientSide = QStringLiteral("კლიენტი");
 const QString NotAnAmount = QStringLiteral("გადახდილი თანხა უნდა იყოს რიცხვი! თანხა არ შეიცვალა!!!");
 constexpr int PaidColumn = 2;
 constexpr int DeleteColumn = 5;
@@ -45,7 +45,7 @@ CreditTab::CreditTab(TDM* dm, QWidget* parent)
     GroupBox = named(new QGroupBox(QStringLiteral("კონსიგნაცია"), this), "GroupBox");
     auto* filters = new QHBoxLayout(GroupBox);
     RadioButton1 = named(new QRadioButton(Receiving::SupplierSide, GroupBox), "RadioButton1");
-    RadioButton2 = named(new QRadioButton(ClientSide, GroupBox), "RadioButton2");
+    RadioButton2 = named(new QRadioButton(StoredValues::ClientSide, GroupBox), "RadioButton2");
     RadioButton1->setChecked(true);
     auto* sides = new QVBoxLayout();
     sides->addWidget(RadioButton1);
@@ -85,11 +85,9 @@ CreditTab::CreditTab(TDM* dm, QWidget* parent)
                                      {QStringLiteral("USERNUM"), QStringLiteral("№")},
                                      {QStringLiteral("tarigi"), QStringLiteral("თარიღი")},
                                      {QString(), QString()}});
-    const QPixmap mark = deleteMark();
-    // DBGrid8DrawColumnCell: the delete mark stretched over its cell.
-    DBGrid8->drawColumnCell = [mark](QPainter* p, const QRect& rect, int, int column) {
-        if (column == DeleteColumn)
-            p->drawPixmap(rect, mark);
+    m_deleteMark = deleteMark();
+    DBGrid8->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid8DrawColumnCell(p, rect, row, column);
     };
     root->addWidget(DBGrid8, 1);
 
@@ -161,7 +159,7 @@ void CreditTab::button14Click()
 {
     // A search drops an amount typed and not yet saved with Enter.
     closeEditor();
-    const QString who = RadioButton1->isChecked() ? Receiving::SupplierSide : ClientSide;
+    const QString who = RadioButton1->isChecked() ? Receiving::SupplierSide : StoredValues::ClientSide;
     const std::initializer_list<NamedQuery::Param> filter = {
         {QStringLiteral("FN"), ifisstring(LabeledEdit4->text()) + QLatin1Char('%')},
         {QStringLiteral("US"), ifisstring(LabeledEdit5->text())},
@@ -258,6 +256,12 @@ bool CreditTab::savePaidAmount()
         m_dm->sum_nisia->reopen();
     });
     return true;
+}
+
+void CreditTab::DBGrid8DrawColumnCell(QPainter* p, const QRect& rect, int, int column)
+{
+    if (column == DeleteColumn)
+        p->drawPixmap(rect, m_deleteMark);
 }
 
 bool CreditTab::eventFilter(QObject* watched, QEvent* event)

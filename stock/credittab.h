@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 class DBGrid;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPainter;
 class QPushButton;
 class QRadioButton;
+class QRect;
 class QToolButton;
 class TDM;
 
@@ -43,6 +46,8 @@ public:
     void button14Click();  // searches
     void DBGrid8CellClick(int column);
     void DBGrid8KeyPress(int key);
+    // The delete mark stretched over its cell.
+    void DBGrid8DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
     void SpeedButton9Click();  // the listed rows to a new workbook
 
 protected:
@@ -56,6 +61,7 @@ private:
     bool savePaidAmount();
 
     TDM* m_dm;
+    QPixmap m_deleteMark;
     QLabel* m_debtTotal;
     QLabel* m_paidTotal;
     QLineEdit* m_editor = nullptr;

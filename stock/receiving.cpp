@@ -9,10 +9,7 @@
 #include <optional>
 
 const QString Receiving::NoSupplierNumber = QStringLiteral("12345678");
-const QString Receiving::NoSupplier = QStringLiteral("მომწოდებლის გარეშე");
 const QString Receiving::NoDocument = QStringLiteral("0");
-const QString Receiving::SupplierSide = QStringLiteral("მომწოდებელი");
-const QString Receiving::CheckAllFields = QStringLiteral("შეამოწმეთ ყველა ველი!!!");
 const QString Receiving::ConsignmentRefused = QStringLiteral(
     "შეიყვანეთ მომწოდებელი და საბუთის № თუ ღებულობთ კონსიგნაციით, ან გამორთეთ კონსიგნაცია");
 const QString Receiving::NotANumber = QStringLiteral(
@@ -32,7 +29,9 @@ bool blank(const QString& text)
     return true;
 }
 
-Money number(const QString& text)
+// A number as the clerk typed it (the system's format), read as an amount;
+// anything else is refused with the receiving's own text.
+Money typedAmount(const QString& text)
 {
     const std::optional<Money> value = Money::parseLocal(text);
     if (!value)
@@ -52,13 +51,8 @@ NamedQuery* openLedger(TDM& dm, const QString& supplier, const QString& document
 // After a rollback: the lists show what the database holds, not what was undone.
 void reread(TDM& dm)
 {
-    try {
-        for (NamedQuery* q : {dm.migeba_old, dm.sul_migeba, dm.kerdzebi2})
-            if (q->isOpen())
-                q->reopen();
-    } catch (const DbError&) {
-        // The database is out of reach; the first error is the one to show.
-    }
+    for (NamedQuery* q : {dm.migeba_old, dm.sul_migeba, dm.kerdzebi2})
+        q->rereadAfterRollback();
 }
 
 }  // namespace
@@ -93,9 +87,9 @@ void Receiving::record(TDM& dm, const ReceivedLine& in)
     if (in.consignment && !consignmentAllowed(in.supplier, in.document))
         throw InputError(ConsignmentRefused);
     // A price typo must not reach the database half-way.
-    const Money quantity = number(in.quantity);
-    const Money purchase = number(in.purchasePrice);
-    const Money sale = number(in.salePrice);
+    const Money quantity = typedAmount(in.quantity);
+    const Money purchase = typedAmount(in.purchasePrice);
+    const Money sale = typedAmount(in.salePrice);
     if (in.item < 0)
         throw InputError(CheckAllFields);
 
@@ -183,12 +177,10 @@ void Receiving::deleteCurrentLine(TDM& dm, const QDate& day)
 
     // The totals under the grid are those of the header's document; the ledger
     // needs those of the line's own document.
-    const QString names[] = {QStringLiteral("SN"), QStringLiteral("FN"), QStringLiteral("Sab"), QStringLiteral("DT")};
-    QString header[4];
-    for (int i = 0; i < 4; ++i)
-        header[i] = sums->param(names[i]);
+    const QList<NamedQuery::Param> header = sums->saveParams();
     auto showHeaderTotals = [&] {
-        sums->reopen({{names[0], header[0]}, {names[1], header[1]}, {names[2], header[2]}, {names[3], header[3]}});
+        sums->restoreParams(header);
+        sums->reopen();
     };
 
     try {
@@ -197,7 +189,10 @@ void Receiving::deleteCurrentLine(TDM& dm, const QDate& day)
         dm.addToStock(item, -quantity);
         lines->remove();
         NamedQuery* ledger = openLedger(dm, supplier, document, day);
-        sums->reopen({{names[0], QStringLiteral("%")}, {names[1], supplier}, {names[2], document}, {names[3], day}});
+        sums->reopen({{QStringLiteral("SN"), QStringLiteral("%")},
+                      {QStringLiteral("FN"), supplier},
+                      {QStringLiteral("Sab"), document},
+                      {QStringLiteral("DT"), day}});
         if (ledger->rowCount() == 1) {
             ledger->edit();
             ledger->setField(QStringLiteral("nisia"), sums->asFloat(QStringLiteral("ASAG")));

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "shell/inputerror.h"
+#include "data/storedvalues.h"
+
 #include <QDate>
 #include <QString>
 
@@ -24,10 +27,10 @@ struct ReceivedLine
 namespace Receiving {
 
 extern const QString NoSupplierNumber;  // "12345678"
-extern const QString NoSupplier;        // "მომწოდებლის გარეშე"
-extern const QString NoDocument;        // "0"
-extern const QString SupplierSide;      // nisiebi.whois of a supplier's debt
-extern const QString CheckAllFields;
+inline const QString& NoSupplier = StoredValues::NoSupplier;
+extern const QString NoDocument;                                  // "0"
+inline const QString& SupplierSide = StoredValues::SupplierSide;  // nisiebi.whois of a supplier's debt
+inline const QString& CheckAllFields = InputError::CheckAllFieldsText;
 extern const QString ConsignmentRefused;
 extern const QString NotANumber;
 extern const QString ItemGone;

@@ -1,4 +1,5 @@
 #include "stock/receivingtab.h"
+#include "shell/pictures.h"
 #include "shell/dbgrid.h"
 #include "shell/deletemark.h"
 #include "shell/messages.h"
@@ -51,16 +52,7 @@ QLabel* caption(const QString& text, QWidget* parent)
 
 QPixmap ReceivingTab::recordMark()
 {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x2E, 0x8B, 0x3E));
-    p.drawEllipse(QRectF(1.5, 1.5, 29, 29));
-    p.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPolyline(QPolygonF({QPointF(8.5, 16.5), QPointF(13.5, 22), QPointF(23.5, 10.5)}));
-    return pm;
+    return picture(QStringLiteral("record"));
 }
 
 ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent)
@@ -184,28 +176,20 @@ ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent)
                                  {QStringLiteral("SGASA"), QStringLiteral("ს.გ.ფ")},
                                  {QStringLiteral("tarigi"), QStringLiteral("თარიღი")},
                                  {QString(), QString()}});
-    const QPixmap mark = deleteMark();
-    // DBGrid5DrawColumnCell: the line totals on grey, the delete mark stretched over its cell.
-    DBGrid5->drawColumnCell = [this, mark](QPainter* p, const QRect& rect, int r, int column) {
-        if (column == 4 || column == 5) {
-            p->fillRect(rect, TotalGrey);
-            p->setPen(palette().color(QPalette::Text));
-            p->drawText(rect.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                        DBGrid5->model()->index(r, column).data().toString());
-        } else if (column == DeleteColumn) {
-            p->drawPixmap(rect, mark);
-        }
+    m_deleteMark = deleteMark();
+    DBGrid5->drawColumnCell = [this](QPainter* p, const QRect& rect, int row, int column) {
+        DBGrid5DrawColumnCell(p, rect, row, column);
     };
 
-    NumericKeyFilter::install(Edit4);  // Edit4KeyPress
+    NumericKeyFilter::installHandler(Edit4, [this](QKeyEvent* key) { return Edit4KeyPress(key); });
     // The prices too: a typo there would otherwise roll the whole line back.
     NumericKeyFilter::install(Edit5);
     NumericKeyFilter::install(Edit6);
 
     connectHandler(Button8, &QPushButton::clicked, this, &ReceivingTab::Button8Click);
     connectHandler(DateTimePicker3, &QDateTimeEdit::dateTimeChanged, this, &ReceivingTab::DateTimePicker3Change);
-    connectHandler(Edit7, &QLineEdit::textChanged, this, &ReceivingTab::DateTimePicker3Change);
-    connectHandler(Edit8, &QLineEdit::textChanged, this, &ReceivingTab::DateTimePicker3Change);
+    connectHandler(Edit7, &QLineEdit::textChanged, this, &ReceivingTab::Edit7Change);
+    connectHandler(Edit8, &QLineEdit::textChanged, this, &ReceivingTab::Edit8Change);
     connectHandler(ComboBox3, &QComboBox::currentTextChanged, this, &ReceivingTab::ComboBox3Change);
     connectHandler(Edit3, &QLineEdit::textChanged, this, &ReceivingTab::Edit3Change);
     connectHandler(CheckBox1, &QCheckBox::clicked, this, &ReceivingTab::Edit3Change);
@@ -318,6 +302,33 @@ void ReceivingTab::DateTimePicker3Change()
     if (!documentNamed)
         CheckBox2->setChecked(false);
     Receiving::reloadDocument(*m_dm, sn, fn, sab, DateTimePicker3->date());
+}
+
+void ReceivingTab::Edit7Change()
+{
+    DateTimePicker3Change();
+}
+
+void ReceivingTab::Edit8Change()
+{
+    DateTimePicker3Change();
+}
+
+void ReceivingTab::DBGrid5DrawColumnCell(QPainter* p, const QRect& rect, int row, int column)
+{
+    if (column == 4 || column == 5) {
+        p->fillRect(rect, TotalGrey);
+        p->setPen(palette().color(QPalette::Text));
+        p->drawText(rect.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                    DBGrid5->model()->index(row, column).data().toString());
+    } else if (column == DeleteColumn) {
+        p->drawPixmap(rect, m_deleteMark);
+    }
+}
+
+bool ReceivingTab::Edit4KeyPress(QKeyEvent* key)
+{
+    return NumericKeyFilter::keyPress(Edit4, key);
 }
 
 void ReceivingTab::ComboBox3Change()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QPixmap>
 #include <QWidget>
 
 class DBGrid;
@@ -8,9 +9,12 @@ class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QPainter;
 class QPushButton;
+class QRect;
 class QSplitter;
 class QTabBar;
 class QToolButton;
@@ -56,11 +60,17 @@ public:
 
     void Button8Click();           // resets the tab
     void DateTimePicker3Change();  // reloads the document of the header
+    void Edit7Change();            // the supplier number: the same reload
+    void Edit8Change();            // the document number: the same reload
     void ComboBox3Change();
     void Edit3Change();                 // searches the items
     void DBGrid4CellClick();            // picks an item
     void SpeedButton4Click();           // records one line
     void DBGrid5CellClick(int column);  // the delete mark deletes a line
+    // The line totals on grey, the delete mark stretched over its cell.
+    void DBGrid5DrawColumnCell(QPainter* p, const QRect& rect, int row, int column);
+    // The numeric key rule of the quantity box; true when the key goes no further.
+    bool Edit4KeyPress(QKeyEvent* key);
 
     // The record button's picture: a green disc with a white tick.
     static QPixmap recordMark();
@@ -70,6 +80,7 @@ private:
     void pickItem(qint64 id, const QString& name);
 
     TDM* m_dm;
+    QPixmap m_deleteMark;
     QSplitter* m_splitter;
     QWidget* m_itemPanel;
     QLabel* m_itemName;       // the picked item, large, bold and red

@@ -6,6 +6,7 @@
 #include "data/dberror.h"
 #include "data/money.h"
 #include "data/datamodule.h"
+#include "data/storedvalues.h"
 #include "data/transaction.h"
 
 #include <QElapsedTimer>
@@ -115,14 +116,14 @@ const std::vector<const char*>& clients()
     return all;
 }
 
-const QString Deleted = QStringLiteral("წაშლა");
-const QString Decreased = QStringLiteral("შემცირდა");
-const QString Increased = QStringLiteral("გაიზარდა");
-const QString ActiveWaiter = QStringLiteral("აქტიური");
-const QString PassiveWaiter = QStringLiteral("პასიური");
-const QString SupplierRow = QStringLiteral("მომწოდებელი");
-const QString ClientRow = QStringLiteral("კლიენტი");
-const QString WithoutSupplier = QStringLiteral("მომწოდებლის გარეშე");
+const QString& Deleted = StoredValues::LineDeleted;
+const QString& Decreased = StoredValues::LineDecreased;
+const QString& Increased = StoredValues::LineIncreased;
+const QString& ActiveWaiter = StoredValues::ActiveWaiter;
+const QString& PassiveWaiter = StoredValues::PassiveWaiter;
+const QString& SupplierRow = StoredValues::SupplierSide;
+const QString& ClientRow = StoredValues::ClientSide;
+const QString& WithoutSupplier = StoredValues::NoSupplier;
 
 const QStringList LineColumns = {
     QStringLiteral("Kerdzi_N"), QStringLiteral("Kerdzi_DAS"), QStringLiteral("AFASI"),
