@@ -43,7 +43,7 @@ private Q_SLOTS:
             processes.push_back(std::move(p));
         }
         for (auto& p : processes) {
-            QVERIFY(p->waitForFinished(120000));
+            QVERIFY(p->waitForFinished(180000));
             QCOMPARE(p->exitStatus(), QProcess::NormalExit);
         }
 
