@@ -1,3 +1,4 @@
+#include "tests/support/globals.h"
 #include "admin/adminrules.h"
 #include "shell/inputerror.h"
 #include "data/formats.h"
@@ -27,7 +28,7 @@ class tst_adminrules : public QObject
     }
 
 private Q_SLOTS:
-    void cleanup() { Formats::setDecimalSeparator(QChar()); }
+    void cleanup() { TestSupport::resetGlobals(); }
 
     void tableCount_data()
     {

@@ -12,8 +12,10 @@
 #include "orders/shekveta.h"
 #include "tests/support/orderwindow.h"
 #include "tests/support/screens.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -57,13 +59,7 @@ int count(QSqlDatabase db, const QString& sql)
     return TestDb::scalar(db, sql).toInt();
 }
 
-QStringList column(DBGrid* grid, int col)
-{
-    QStringList out;
-    for (int r = 0; r < grid->model()->rowCount(); ++r)
-        out << grid->model()->index(r, col).data().toString();
-    return out;
-}
+using Screens::column;
 
 QStringList items(QComboBox* box)
 {
@@ -150,6 +146,10 @@ class tst_parameterstab : public QObject
         m_main->resize(1366, 768);
         m_main->PageControl1->setCurrentIndex(3);
         QCoreApplication::processEvents();
+        // Every walk through the editable grids runs under Qt's model checks.
+        for (DBGrid* grid : {tab()->DBGrid1, tab()->DBGrid3})
+            new QAbstractItemModelTester(grid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                         grid->model());
     }
 
     // Types into the key box one keystroke at a time; the keystrokes after which
@@ -203,8 +203,7 @@ private Q_SLOTS:
         m_main.reset();
         m_station = QSqlDatabase();
         m_db.reset();
-        Messages::stopIntercepting();
-        Formats::setDecimalSeparator(QChar());
+        TestSupport::resetGlobals();
     }
 
     void controlNames_data()

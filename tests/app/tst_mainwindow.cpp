@@ -10,6 +10,7 @@
 #include "kitchen/cooktab.h"
 #include "orders/shekveta.h"
 #include "reports/salesreport.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QComboBox>
@@ -70,8 +71,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        Messages::stopIntercepting();
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void startsWithTabsListsAndTables()

@@ -3,6 +3,7 @@
 #include "billing/fiscalwaitdialog.h"
 #include "data/formats.h"
 #include "data/datamodule.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QApplication>
@@ -121,7 +122,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        Formats::setDecimalSeparator(QChar());
+        TestSupport::resetGlobals();
         for (auto& p : m_drivers) {
             if (p->state() != QProcess::NotRunning) {
                 p->terminate();  // SIGTERM: the simulator ends cleanly

@@ -1,3 +1,4 @@
+#include "tests/support/globals.h"
 #include "data/formats.h"
 #include "data/datamodule.h"
 
@@ -12,7 +13,7 @@ class tst_formats : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { Formats::setDecimalSeparator(QChar()); }
+    void cleanup() { TestSupport::resetGlobals(); }
 
     void general_data();
     void general();

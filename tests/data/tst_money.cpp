@@ -1,3 +1,4 @@
+#include "tests/support/globals.h"
 #include "data/dberror.h"
 #include "data/formats.h"
 #include "data/money.h"
@@ -12,7 +13,7 @@ class tst_money : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { Formats::setDecimalSeparator(QChar()); }
+    void cleanup() { TestSupport::resetGlobals(); }
 
     void parse_data();
     void parse();

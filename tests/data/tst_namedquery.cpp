@@ -3,6 +3,7 @@
 #include "data/formats.h"
 #include "data/datamodule.h"
 #include "tests/data/sampledata.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QSqlQuery>
@@ -23,7 +24,7 @@ private Q_SLOTS:
     void longTexts_data();
     void longTexts();
     void cleanupTestCase() { m_sample.reset(); }
-    void cleanup() { Formats::setDecimalSeparator(QChar()); }
+    void cleanup() { TestSupport::resetGlobals(); }
 
     void fields_data();
     void fields();

@@ -3,6 +3,7 @@
 #include "data/querymodel.h"
 #include "data/datamodule.h"
 #include "tests/data/sampledata.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QAbstractItemModelTester>
@@ -19,7 +20,7 @@ class tst_querymodel : public QObject
 private Q_SLOTS:
     void initTestCase_data() { TestDb::addEngineRows(); }
     void cleanupTestCase() { m_sample.reset(); }
-    void cleanup() { Formats::setDecimalSeparator(QChar()); }
+    void cleanup() { TestSupport::resetGlobals(); }
 
     void followsTheQuery();
     void disabledControls();

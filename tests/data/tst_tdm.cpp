@@ -4,6 +4,7 @@
 #include "data/formats.h"
 #include "data/datamodule.h"
 #include "tests/data/sampledata.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QSignalSpy>
@@ -19,8 +20,7 @@ private Q_SLOTS:
     void cleanupTestCase() { m_sample.reset(); }
     void cleanup()
     {
-        Clock::setFixed(QDateTime());
-        Formats::setDecimalSeparator(QChar());
+        TestSupport::resetGlobals();
     }
 
     void lineTotal_data();

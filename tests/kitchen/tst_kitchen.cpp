@@ -8,6 +8,7 @@
 #include "kitchen/cooktab.h"
 #include "kitchen/waitertab.h"
 #include "tests/support/screens.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QComboBox>
@@ -55,13 +56,7 @@ void addLine(QSqlDatabase db, int id, int item, const QString& name, int state, 
         qFatal("%s", qPrintable(q.lastError().text()));
 }
 
-QStringList column(DBGrid* grid, int col)
-{
-    QStringList out;
-    for (int r = 0; r < grid->model()->rowCount(); ++r)
-        out << grid->model()->index(r, col).data().toString();
-    return out;
-}
+using Screens::column;
 
 int stateOf(QSqlDatabase db, int id)
 {
@@ -123,8 +118,7 @@ private Q_SLOTS:
         m_main.reset();
         m_station = QSqlDatabase();
         m_db.reset();
-        Messages::stopIntercepting();
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void countdownAndReread()

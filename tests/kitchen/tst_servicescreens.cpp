@@ -9,6 +9,7 @@
 #include "data/clock.h"
 #include "kitchen/cooktab.h"
 #include "kitchen/waitertab.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QApplication>
@@ -84,8 +85,7 @@ private Q_SLOTS:
     {
         m_main.reset();
         m_db.reset();
-        Messages::stopIntercepting();
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void rowsAndTitlesFitTheirFonts_data()

@@ -1,3 +1,4 @@
+#include "tests/support/globals.h"
 #include "office/calcformula.h"
 #include "office/cellref.h"
 #include "office/officethread.h"
@@ -30,7 +31,7 @@ private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase() { m_test.reset(); }
     void init();
-    void cleanup() { Formats::setDecimalSeparator(QChar()); }
+    void cleanup() { TestSupport::resetGlobals(); }
 
     void cellNames_data();
     void cellNames();

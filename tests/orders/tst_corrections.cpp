@@ -13,6 +13,7 @@
 #include "tests/support/fiscalsim.h"
 #include "tests/support/orderwindow.h"
 #include "tests/support/screens.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QComboBox>
@@ -146,9 +147,7 @@ private Q_SLOTS:
         m_main.reset();
         m_station = QSqlDatabase();
         m_db.reset();
-        Messages::stopIntercepting();
-        Formats::setDecimalSeparator(QChar());
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void changingAQuantity_data()

@@ -1,3 +1,4 @@
+#include "tests/support/globals.h"
 #include "shell/numerickeyfilter.h"
 #include "data/formats.h"
 #include "floorplan/floorplan.h"
@@ -14,7 +15,7 @@ class tst_orderrules : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { Formats::setDecimalSeparator(QChar()); }
+    void cleanup() { TestSupport::resetGlobals(); }
 
     void totalLine_data()
     {

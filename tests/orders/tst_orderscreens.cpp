@@ -13,6 +13,7 @@
 #include "orders/shekveta.h"
 #include "tests/support/orderwindow.h"
 #include "tests/support/screens.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QAbstractItemView>
@@ -103,8 +104,7 @@ private Q_SLOTS:
         m_main.reset();
         m_station = QSqlDatabase();
         m_db.reset();
-        Messages::stopIntercepting();
-        Formats::setDecimalSeparator(QChar());
+        TestSupport::resetGlobals();
     }
 
     // Every station shows the type tabs in one order, whatever the engine.

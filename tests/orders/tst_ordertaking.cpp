@@ -12,6 +12,7 @@
 #include "orders/shekveta.h"
 #include "tests/support/orderwindow.h"
 #include "tests/support/screens.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QCheckBox>
@@ -131,9 +132,7 @@ private Q_SLOTS:
         m_main.reset();
         m_station = QSqlDatabase();
         m_db.reset();
-        Messages::stopIntercepting();
-        Formats::setDecimalSeparator(QChar());
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void firstDishOpensAnOrderAndTheSecondJoinsIt()

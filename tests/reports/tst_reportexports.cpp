@@ -12,6 +12,7 @@
 #include "tests/office/officetesting.h"
 #include "tests/reports/reportfixture.h"
 #include "tests/support/orderwindow.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QDateEdit>
@@ -94,8 +95,7 @@ private Q_SLOTS:
     {
         m_main.reset();
         m_db.reset();
-        Messages::stopIntercepting();
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void exports_data()

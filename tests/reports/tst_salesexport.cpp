@@ -6,6 +6,7 @@
 #include "data/datamodule.h"
 #include "reports/salesreport.h"
 #include "tests/office/officetesting.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QTest>
@@ -61,8 +62,7 @@ private Q_SLOTS:
     {
         m_main.reset();
         m_db.reset();
-        Messages::stopIntercepting();
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void beforeTheFirstSearchNothingHappens()

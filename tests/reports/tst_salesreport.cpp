@@ -8,6 +8,7 @@
 #include "reports/salesreport.h"
 #include "tests/reports/reportfixture.h"
 #include "tests/support/orderwindow.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QComboBox>
@@ -61,9 +62,7 @@ private Q_SLOTS:
     {
         m_main.reset();
         m_db.reset();
-        Messages::stopIntercepting();
-        Formats::setDecimalSeparator(QChar());
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void beforeTheFirstSearch()

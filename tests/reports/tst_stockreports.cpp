@@ -10,6 +10,7 @@
 #include "reports/warehousereport.h"
 #include "tests/reports/reportfixture.h"
 #include "tests/support/orderwindow.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QComboBox>
@@ -64,9 +65,7 @@ private Q_SLOTS:
     {
         m_main.reset();
         m_db.reset();
-        Messages::stopIntercepting();
-        Formats::setDecimalSeparator(QChar());
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void receivingPreparationDoesNotSearch()

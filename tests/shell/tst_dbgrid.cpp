@@ -5,6 +5,7 @@
 #include "data/datamodule.h"
 #include "data/namedquery.h"
 #include "tests/support/screens.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QTest>
@@ -19,7 +20,7 @@ private Q_SLOTS:
     {
         Messages::intercept([](const QString&) { return true; });
     }
-    void cleanup() { Messages::stopIntercepting(); }
+    void cleanup() { TestSupport::resetGlobals(); }
 
     // A click on the current row keeps a new row not yet filled in, and an
     // edit not yet posted; a click on another row moves there.

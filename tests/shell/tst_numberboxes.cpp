@@ -1,6 +1,7 @@
 // The number boxes' key rule: what is no number stays out, typed or pasted,
 // while selecting, copying, cutting and pasting a number work as in any box.
 
+#include "tests/support/globals.h"
 #include "shell/numerickeyfilter.h"
 #include "data/formats.h"
 
@@ -14,7 +15,7 @@ class tst_numberboxes : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { Formats::setDecimalSeparator(QChar()); }
+    void cleanup() { TestSupport::resetGlobals(); }
 
     void selectCopyCut()
     {

@@ -10,6 +10,7 @@
 #include "stock/credittab.h"
 #include "tests/office/officetesting.h"
 #include "tests/support/screens.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QGroupBox>
@@ -37,13 +38,7 @@ void fillLedger(QSqlDatabase db)
                          "('გიორგი', 'კლიენტი', 15, 5, '43', '2026-05-02')"));
 }
 
-QStringList column(DBGrid* grid, int col)
-{
-    QStringList out;
-    for (int r = 0; r < grid->model()->rowCount(); ++r)
-        out << grid->model()->index(r, col).data().toString();
-    return out;
-}
+using Screens::column;
 
 }  // namespace
 
@@ -125,9 +120,7 @@ private Q_SLOTS:
         m_main.reset();
         m_station = QSqlDatabase();
         m_db.reset();
-        Messages::stopIntercepting();
-        Formats::setDecimalSeparator(QChar());
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void controlsCarryTheirNames_data()

@@ -7,7 +7,9 @@
 #include "data/datamodule.h"
 #include "stock/receiving.h"
 #include "stock/receivingtab.h"
+#include "reports/warehousereport.h"
 #include "tests/support/screens.h"
+#include "tests/support/globals.h"
 #include "tests/support/testdb.h"
 
 #include <QCheckBox>
@@ -45,13 +47,7 @@ void fillStock(QSqlDatabase db)
                          "'2026-05-02')"));
 }
 
-QStringList column(DBGrid* grid, int col)
-{
-    QStringList out;
-    for (int r = 0; r < grid->model()->rowCount(); ++r)
-        out << grid->model()->index(r, col).data().toString();
-    return out;
-}
+using Screens::column;
 
 }  // namespace
 
@@ -125,9 +121,7 @@ private Q_SLOTS:
         m_main.reset();
         m_station = QSqlDatabase();
         m_db.reset();
-        Messages::stopIntercepting();
-        Formats::setDecimalSeparator(QChar());
-        Clock::setFixed(QDateTime());
+        TestSupport::resetGlobals();
     }
 
     void controlsCarryTheirNames_data()
@@ -214,6 +208,41 @@ private Q_SLOTS:
         tab()->Button8Click();
         QVERIFY(tab()->ComboBox3->findText(Alpha) >= 0);
         QCOMPARE(tab()->ComboBox3->currentText(), QString());
+    }
+
+    // The road of a delivery through the screens: received on the receiving
+    // tab, then found in the warehouse report with its new stock, its prices
+    // and its supplier, who joins the report's supplier list.
+    void aDeliveryShowsInTheWarehouseReport()
+    {
+        header(QStringLiteral("205"), Alpha, QStringLiteral("D-18"));
+        pick(Butter);
+        record(QStringLiteral("4"), QStringLiteral("4,25"), QStringLiteral("7,5"));
+        pick(Cheese);
+        record(QStringLiteral("1,5"), QStringLiteral("6"), QStringLiteral("10"));
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join('\n')));
+
+        m_main->PageControl1->setCurrentWidget(m_main->tabsheet2);
+        m_main->PageControl2->setCurrentWidget(m_main->TabSheet7);
+        WarehouseReport* report = m_main->warehouseReport;
+        QVERIFY(report->isVisible());
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join('\n')));
+        QVERIFY(report->ComboBox1->findText(Alpha) >= 0);
+        QStringList names = column(report->DBGrid7, 0);
+        names.sort();
+        QCOMPARE(names, (QStringList{Butter, Lemonade, Cheese}));
+
+        QTest::keyClicks(report->ComboBox1->lineEdit(), Alpha);
+        const int butter = Screens::rowOf(report->DBGrid7, 0, Butter);
+        const int cheese = Screens::rowOf(report->DBGrid7, 0, Cheese);
+        QCOMPARE(report->DBGrid7->model()->rowCount(), 2);
+        QVERIFY(butter >= 0 && cheese >= 0);
+        // Columns: name, purchase and sale price, type, stock, supplier.
+        QCOMPARE(column(report->DBGrid7, 1).at(butter), QStringLiteral("4,25"));
+        QCOMPARE(column(report->DBGrid7, 2).at(butter), QStringLiteral("7,5"));
+        QCOMPARE(column(report->DBGrid7, 4).at(butter), QStringLiteral("4"));    // 0 + 4
+        QCOMPARE(column(report->DBGrid7, 4).at(cheese), QStringLiteral("6,5"));  // 5 + 1.5
+        QCOMPARE(column(report->DBGrid7, 5), (QStringList{Alpha, Alpha}));
     }
 
     void anEmptyHeaderStoresThePlaceholders()

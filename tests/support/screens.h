@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QDialog>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -28,6 +29,15 @@ inline void clickCell(QAbstractItemView* view, int row, int column, bool twice =
     } else {
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
     }
+}
+
+// The texts a grid's column shows, from the first row to the last.
+inline QStringList column(const QAbstractItemView* view, int col)
+{
+    QStringList out;
+    for (int r = 0; r < view->model()->rowCount(); ++r)
+        out << view->model()->index(r, col).data().toString();
+    return out;
 }
 
 // The row of a grid whose column shows `text`, or -1.
