@@ -145,10 +145,7 @@ private Q_SLOTS:
     void cleanup()
     {
         order()->setFiscalTiming(std::nullopt);
-        m_main.reset();
-        m_station = QSqlDatabase();
-        m_db.reset();
-        TestSupport::resetGlobals();
+        TestSupport::closeStation(m_main, m_station, m_db);
     }
 
     void clearing_data()

@@ -118,10 +118,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        m_main.reset();
-        m_station = QSqlDatabase();
-        m_db.reset();
-        TestSupport::resetGlobals();
+        TestSupport::closeStation(m_main, m_station, m_db);
     }
 
     void controlsCarryTheirNames_data()

@@ -6,6 +6,8 @@
 
 #include <QChar>
 #include <QDateTime>
+#include <QSqlDatabase>
+#include <memory>
 
 namespace TestSupport {
 
@@ -17,6 +19,17 @@ inline void resetGlobals()
     Messages::stopIntercepting();
     Formats::setDecimalSeparator(QChar());
     Clock::setFixed(QDateTime());
+}
+
+// After each screen test: the windows closed, then the test's own station
+// connection and its database dropped, then the globals reset.
+template <typename Window, typename Database>
+void closeStation(std::unique_ptr<Window>& window, QSqlDatabase& station, std::unique_ptr<Database>& db)
+{
+    window.reset();
+    station = QSqlDatabase();
+    db.reset();
+    resetGlobals();
 }
 
 }  // namespace TestSupport
