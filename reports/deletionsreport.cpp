@@ -1,4 +1,5 @@
 #include "reports/deletionsreport.h"
+#include "shell/droplist.h"
 #include "shell/dbgrid.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
@@ -36,6 +37,7 @@ DeletionsReport::DeletionsReport(TDM* dm, QWidget* parent)
     ComboBox9->setEditable(true);
     ComboBox9->setInsertPolicy(QComboBox::NoInsert);
     ComboBox9->setMinimumContentsLength(8);
+    readableDropDown(ComboBox9);
     DateTimePicker6 = named(new QDateTimeEdit(Clock::now(), group), "DateTimePicker6");
     DateTimePicker7 = named(new QDateTimeEdit(Clock::now(), group), "DateTimePicker7");
     for (QDateTimeEdit* d : {DateTimePicker6, DateTimePicker7}) {

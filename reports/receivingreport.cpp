@@ -1,4 +1,5 @@
 #include "reports/receivingreport.h"
+#include "shell/droplist.h"
 #include "shell/dbgrid.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
@@ -57,6 +58,7 @@ ReceivingReport::ReceivingReport(TDM* dm, QWidget* parent)
     ComboBox5->setEditable(true);
     ComboBox5->setInsertPolicy(QComboBox::NoInsert);
     ComboBox5->setMinimumContentsLength(14);
+    readableDropDown(ComboBox5);
     Edit11 = named(new QLineEdit(group), "Edit11");
     DateTimePicker4 = named(new QDateEdit(Clock::today(), group), "DateTimePicker4");
     DateTimePicker5 = named(new QDateEdit(Clock::today(), group), "DateTimePicker5");

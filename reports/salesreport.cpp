@@ -1,4 +1,5 @@
 #include "reports/salesreport.h"
+#include "shell/droplist.h"
 #include "shell/dbgrid.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
@@ -67,6 +68,7 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent)
     for (QComboBox* box : {mycom, ComboBox2, ComboBox6}) {
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setMinimumContentsLength(10);
+        readableDropDown(box);
     }
     DateTimePicker1 = named(new QDateEdit(Clock::today(), group), "DateTimePicker1");
     DateTimePicker2 = named(new QDateEdit(Clock::today(), group), "DateTimePicker2");

@@ -1,4 +1,5 @@
 #include "reports/warehousereport.h"
+#include "shell/droplist.h"
 #include "shell/dbgrid.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
@@ -38,6 +39,7 @@ WarehouseReport::WarehouseReport(TDM* dm, QWidget* parent)
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setMinimumContentsLength(14);
+        readableDropDown(box);
     }
     Button12 = named(new QPushButton(QStringLiteral("ძებნა"), group), "Button12");
     SpeedButton8 = named(new QToolButton(group), "SpeedButton8");
