@@ -2,6 +2,7 @@
 # the Debian package all the same, from the declared dependencies only
 # ("Using only user-provided dependencies"), and misses every library the
 # binaries link: stop instead.
+cmake_policy(SET CMP0109 NEW)  # a program found must be one that can run
 if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
   find_program(KELVORA_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(NOT KELVORA_DPKG_SHLIBDEPS)
