@@ -197,8 +197,9 @@ private Q_SLOTS:
         for (int opening = 0; opening < 2; ++opening) {
             openTable(table, [&] {
                 Tshekvetebi* w = order();
-                QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->Edit1));
-                QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("კერძი 12"));
+                // Where the window sends the keys once it is active.
+                QTRY_COMPARE(w->focusWidget(), static_cast<QWidget*>(w->Edit1));
+                QTest::keyClicks(w->focusWidget(), QStringLiteral("კერძი 12"));
                 QCOMPARE(w->DBGrid1->model()->rowCount(), 1);
                 answerQuantity();
                 QTest::keyClick(w->Edit1, Qt::Key_Return);
