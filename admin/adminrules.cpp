@@ -98,5 +98,15 @@ QString AdminRules::findSupportProgram(const QStringList& folders)
 
 QString AdminRules::supportMissingText()
 {
-    return QStringLiteral("დისტანციური დახმარების პროგრამა „%1“ ვერ მოიძებნა!!!").arg(SupportProgram);
+    // Where it was looked for, and where to put it: beside the program is the
+    // one folder that is the program's own.
+    QStringList folders;
+    for (const QString& folder : supportSearchFolders())
+        folders << QStringLiteral("  ") + QDir::toNativeSeparators(folder);
+    return QStringLiteral("დისტანციური დახმარების პროგრამა „%1“ ვერ მოიძებნა!!!\n"
+                          "პროგრამა მას ეძებს ამ საქაღალდეებში:\n%2\n"
+                          "დააყენეთ დისტანციური დახმარების პროგრამა ერთ-ერთ მათგანში, "
+                          "მაგალითად პროგრამის საქაღალდეში „%3“.")
+        .arg(SupportProgram, folders.join(u'\n'),
+             QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
 }

@@ -5,6 +5,8 @@
 #include "admin/gridediting.h"
 #include "admin/picklistdelegate.h"
 #include "admin/starmaskstyle.h"
+#include "shell/enterpresses.h"
+#include "shell/droplist.h"
 #include "shell/dbgrid.h"
 #include "shell/forms.h"
 #include "shell/messages.h"
@@ -140,6 +142,7 @@ ParametersTab::ParametersTab(TDM* dm, QWidget* parent)
     Edit9 = named(new QLineEdit(Panel4), "Edit9");
     ComboBox4 = named(new QComboBox(Panel4), "ComboBox4");
     ComboBox4->setEditable(true);
+    readableDropDown(ComboBox4);
     Edit10 = named(new QLineEdit(Panel4), "Edit10");
     NumericKeyFilter::install(Edit10);
     Edit9->setPlaceholderText(ItemNameTitle);
@@ -163,6 +166,8 @@ ParametersTab::ParametersTab(TDM* dm, QWidget* parent)
     connectHandler(Edit12, &QLineEdit::textChanged, this, &ParametersTab::Edit12Change);
     connectHandler(Edit9, &QLineEdit::textChanged, this, &ParametersTab::Edit9Change);
     connectHandler(Button9, &QPushButton::clicked, this, &ParametersTab::Button9Click);
+    pressOnEnter({Edit1}, Button4);
+    pressOnEnter({Edit9, ComboBox4, Edit10}, Button9);
     // The grid is left when the focus goes anywhere outside it (its cell editors are inside).
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         if (inside(old, DBGrid3) && !inside(now, DBGrid3))

@@ -1,4 +1,5 @@
 #include "admin/picklistdelegate.h"
+#include "shell/droplist.h"
 
 #include <QComboBox>
 
@@ -17,6 +18,7 @@ QWidget* PickListDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
     box->setObjectName(QStringLiteral("PickList"));
     box->setEditable(m_freeText);
     box->addItems(items);
+    readableDropDown(box);
     return box;
 }
 

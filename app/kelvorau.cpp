@@ -285,10 +285,9 @@ void TKelvora::PageControl1Change()
     Timer1->stop();
     switch (index) {
     case 2: {
-        {
-            const QSignalBlocker quiet(PageControl2);
-            PageControl2->setCurrentIndex(0);
-        }
+        // Not silenced: the report tabs' row must follow back to the sales page,
+        // and the change handler has nothing to load for it.
+        PageControl2->setCurrentIndex(0);
         sales->showToday();
         break;
     }

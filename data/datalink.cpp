@@ -38,7 +38,11 @@ DataLink DataLink::read(const QString& path)
 {
     QFile file(path);
     if (!file.exists())
-        fail(path, QStringLiteral("ფაილი ვერ მოიძებნა"));
+        // The program reads the file from the folder it starts in: name that
+        // folder and the command that makes the file there.
+        fail(path, QStringLiteral("ფაილი ვერ მოიძებნა. შექმენით იგი ბრძანებით „kelvora-db init“ საქაღალდეში "
+                                  "„%1“ (პროგრამა ამ ფაილს იმ საქაღალდეში ეძებს, რომელშიც იხსნება)")
+                       .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath())));
     if (!file.open(QIODevice::ReadOnly))
         fail(path, QStringLiteral("ფაილი ვერ წავიკითხე (%1)").arg(file.errorString()));
     return parse(decode(file.readAll()), path);

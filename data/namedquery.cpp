@@ -5,6 +5,7 @@
 #include "data/rowreader.h"
 #include "data/values.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <optional>
 
@@ -92,6 +93,7 @@ void NamedQuery::open()
     }
     m_columns = std::move(read.columns);
     m_rows = read.rows;
+    putInKeyOrder();
 
     m_baseFields = int(m_fieldNames.size());
     for (const auto& [name, def] : m_computedDefs) {
@@ -110,6 +112,47 @@ void NamedQuery::open()
     m_eof = m_rows == 0;
     Q_EMIT opened();
     Q_EMIT currentChanged(m_current);
+}
+
+// A query whose text gives no order lists its rows by the table's key, ID, and
+// a grouping by its groups, on both engines: SQLite reads such a query in that
+// order, PostgreSQL in the rows' physical order, which changes whenever a row is
+// updated (the menu would reshuffle under the waiter's finger after every sale).
+// The texts stay as they are; the snapshot is sorted here, and only when it is
+// not in that order already.
+void NamedQuery::putInKeyOrder()
+{
+    static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression groupBy(QStringLiteral("\\bgroup\\s+by\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (m_rows < 2 || m_sql.original().contains(orderBy))
+        return;
+    std::vector<int> keys;
+    if (m_sql.original().contains(groupBy)) {
+        for (int f = 0; f < int(m_columns.size()); ++f)
+            keys.push_back(f);
+    } else if (const int id = fieldIndex(QStringLiteral("ID")); id >= 0 && id < int(m_columns.size())) {
+        keys.push_back(id);
+    } else {
+        return;
+    }
+    const auto before = [&](std::size_t a, std::size_t b) {
+        for (const int f : keys) {
+            const int c = m_columns[std::size_t(f)].compare(a, b);
+            if (c != 0)
+                return c < 0;
+        }
+        return false;
+    };
+    std::vector<std::size_t> order(static_cast<std::size_t>(m_rows));
+    for (std::size_t r = 0; r < order.size(); ++r)
+        order[r] = r;
+    if (std::is_sorted(order.begin(), order.end(), before))
+        return;
+    std::stable_sort(order.begin(), order.end(), before);
+    for (SnapshotColumn& column : m_columns)
+        column.reorder(order);
 }
 
 void NamedQuery::close()

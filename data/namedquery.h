@@ -164,6 +164,7 @@ private:
     // The posted values (and an inserted row's new ID) become the snapshot's.
     void keepPosted(const std::optional<QVariant>& newId);
     void setCurrent(int row);
+    void putInKeyOrder();
 
     QString m_name;
     SqlText m_sql;

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <cmath>
+#include <type_traits>
 
 namespace {
 constexpr std::int64_t MsPerDay = 86400000;
@@ -242,6 +243,58 @@ QVariant SnapshotColumn::value(std::size_t row) const
     case Store::Variant: return m_variants[row];
     }
     return QVariant();
+}
+
+int SnapshotColumn::compare(std::size_t a, std::size_t b) const
+{
+    if (m_null[a] || m_null[b])
+        return int(!m_null[a]) - int(!m_null[b]);
+    const auto order = [](const auto& x, const auto& y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    switch (m_store) {
+    case Store::Integer:
+    case Store::DateTime:
+    case Store::Money: return order(m_ints[a], m_ints[b]);
+    case Store::Float: return order(m_floats[a], m_floats[b]);
+    case Store::Text: {
+        const quint32 x = m_texts[a];
+        const quint32 y = m_texts[b];
+        return x == y ? 0 : m_pool[x].compare(m_pool[y]);
+    }
+    case Store::Variant: break;
+    }
+    const QVariant& x = m_variants[a];
+    const QVariant& y = m_variants[b];
+    const QPartialOrdering o = QVariant::compare(x, y);
+    if (o == QPartialOrdering::Less)
+        return -1;
+    if (o == QPartialOrdering::Greater)
+        return 1;
+    if (o == QPartialOrdering::Equivalent)
+        return 0;
+    return x.toString().compare(y.toString());
+}
+
+void SnapshotColumn::reorder(const std::vector<std::size_t>& order)
+{
+    std::vector<bool> nulls(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        nulls[i] = m_null[order[i]];
+    m_null = std::move(nulls);
+    const auto gather = [&order](auto& values) {
+        std::remove_reference_t<decltype(values)> sorted;
+        sorted.reserve(order.size());
+        for (const std::size_t row : order)
+            sorted.push_back(values[row]);
+        values = std::move(sorted);
+    };
+    switch (m_store) {
+    case Store::Integer:
+    case Store::DateTime:
+    case Store::Money: gather(m_ints); break;
+    case Store::Float: gather(m_floats); break;
+    case Store::Text: gather(m_texts); break;
+    case Store::Variant: gather(m_variants); break;
+    }
 }
 
 void SnapshotColumn::promoteToVariant()

@@ -46,6 +46,12 @@ public:
     bool isNull(std::size_t row) const { return m_null[row]; }
     QVariant value(std::size_t row) const;
 
+    // Orders two rows' values as SQLite does: empty first, numbers by value,
+    // texts by their characters' codes. Negative, zero or positive.
+    int compare(std::size_t a, std::size_t b) const;
+    // Puts the rows in the given order: row i becomes the old row order[i].
+    void reorder(const std::vector<std::size_t>& order);
+
     // A date-time as a naive count of milliseconds (Julian day and time of day),
     // free of any time zone.
     static std::int64_t encodeDateTime(const QDateTime& value);

@@ -1,5 +1,6 @@
 #include "kitchen/cooktab.h"
 #include "shell/pictures.h"
+#include "shell/droplist.h"
 #include "shell/dbgrid.h"
 #include "shell/linestates.h"
 #include "shell/shared.h"
@@ -36,12 +37,14 @@ CookTab::CookTab(TDM* dm, QWidget* parent)
     ComboBox12 = named(new QComboBox(Panel13), "ComboBox12");
     ComboBox12->setEditable(true);
     ComboBox12->setFixedWidth(435);
+    for (QComboBox* box : {ComboBox11, ComboBox13, ComboBox12})
+        readableDropDown(box);
     Button18 = named(new QPushButton(QStringLiteral("Refresh"), Panel13), "Button18");
     Button18->setFont(timesBold(13));
     // As wide as the widest caption of the countdown, so that none is clipped
     // and the button keeps its place while the numbers run down.
     int refreshWidth = 82;
-    for (const QString& caption : {QStringLiteral("Refresh 30"), QStringLiteral("Refresh -1")}) {
+    for (const QString& caption : {QStringLiteral("Refresh 30"), QStringLiteral("Refresh 0")}) {
         Button18->setText(caption);
         refreshWidth = std::max(refreshWidth, Button18->sizeHint().width());
     }
@@ -169,12 +172,15 @@ void CookTab::reread()
 
 void CookTab::Timer1Timer()
 {
+    // 29 down to 0, then the tick that re-reads starts the count again at 30:
+    // a re-read every 31 ticks, and no count below 0.
     ++m_tag;
+    const bool due = m_tag > 30;
+    if (due)
+        m_tag = 0;
     Button18->setText(QStringLiteral("Refresh %1").arg(30 - m_tag));
-    if (m_tag <= 30)
-        return;
-    m_tag = 0;
-    reread();
+    if (due)
+        reread();
 }
 
 void CookTab::DBGrid10DrawColumnCell(QPainter*, const QRect&, int, int)

@@ -1,4 +1,6 @@
 #include "kitchen/waitertab.h"
+#include "shell/enterpresses.h"
+#include "shell/droplist.h"
 #include "shell/dbgrid.h"
 #include "shell/linestates.h"
 #include "shell/shared.h"
@@ -58,7 +60,7 @@ WaiterTab::WaiterTab(TDM* dm, QWidget* parent)
     // the application's small font: the boxes' own edits and lists carry theirs.
     for (QComboBox* box : {ComboBox8, ComboBox10}) {
         box->lineEdit()->setFont(box->font());
-        box->view()->setFont(box->font());
+        readableDropDown(box);
     }
     // The table box is wide enough for its hint in its large font.
     ComboBox10->setFixedWidth(std::max(145, fittingWidth(ComboBox10, ComboBox10->lineEdit()->placeholderText())));
@@ -100,6 +102,7 @@ WaiterTab::WaiterTab(TDM* dm, QWidget* parent)
 
     connectHandler(Button19, &QPushButton::clicked, this, &WaiterTab::Button19Click);
     connectHandler(SpeedButton12, &QToolButton::clicked, this, &WaiterTab::SpeedButton12Click);
+    pressOnEnter({ComboBox8, ComboBox10}, SpeedButton12);
     connect(DBGrid12, &DBGrid::cellClicked, this, &WaiterTab::DBGrid12CellClick);
 }
 

@@ -449,11 +449,18 @@ void UnoWorkbook::show()
         std::lock_guard lock(m_office->settingsMutex);
         viewer = m_office->viewer;
     }
-    if (viewer)
+    if (viewer) {
         viewer(file);
-    else
-        QProcess::startDetached(OfficeProgram + QStringLiteral("/soffice"),
-                                {QStringLiteral("--calc"), QStringLiteral("-n"), file});
+    } else {
+        // The office's launcher writes its own warnings (javaldx and the like)
+        // on every start: they are not the program's to show.
+        QProcess office;
+        office.setProgram(OfficeProgram + QStringLiteral("/soffice"));
+        office.setArguments({QStringLiteral("--calc"), QStringLiteral("-n"), file});
+        office.setStandardOutputFile(QProcess::nullDevice());
+        office.setStandardErrorFile(QProcess::nullDevice());
+        office.startDetached();
+    }
 }
 
 }  // namespace

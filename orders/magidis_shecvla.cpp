@@ -1,4 +1,5 @@
 #include "orders/magidis_shecvla.h"
+#include "shell/droplist.h"
 #include "shell/forms.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
@@ -24,6 +25,7 @@ Tmagidisshecvla::Tmagidisshecvla(TDM* dm, QWidget* parent)
     Label4 = named(new QLabel(this), "Label4");
     Label5 = named(new QLabel(this), "Label5");
     ComboBox1 = named(new QComboBox(this), "ComboBox1");
+    readableDropDown(ComboBox1);
     Button1 = named(new QPushButton(QStringLiteral("OK"), this), "Button1");
     Button1->setAutoDefault(false);
     layout->addRow(QStringLiteral("არჩ.მაგიდის №"), Label4);

@@ -32,6 +32,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -181,6 +182,13 @@ Tshekvetebi::Tshekvetebi(TDM* dm, QWidget* parent)
     connectHandler(Button2, &QPushButton::clicked, this, &Tshekvetebi::Button2Click);
     connectHandler(SpeedButton2, &QToolButton::clicked, this, &Tshekvetebi::SpeedButton2Click);
     Label1->installEventFilter(this);
+    // Enter on a menu row, or in the name filter on the row it found, orders
+    // that dish as a double-click does.
+    DBGrid1->installEventFilter(this);
+    connect(Edit1, &QLineEdit::returnPressed, this, [this] {
+        if (!Edit1->text().isEmpty())
+            guarded([this] { DBGrid1DblClick(); });
+    });
     // sum_shekvetebi writes the total line each time it reads its row; the labels
     // bound to the sums and the table's row follow their queries.
     connect(dm->sum_shekvetebi_S, &DataSource::reset, this, [this] {
@@ -229,6 +237,8 @@ void Tshekvetebi::FormShow()
     CheckBox2->setText(QStringLiteral(" + %1%").arg(Formats::general(servicePercent())));
     Edit1Change();
     showPrepaid();
+    // The waiter types the dish's name at once, on every opening.
+    Edit1->setFocus(Qt::OtherFocusReason);
 }
 
 void Tshekvetebi::Edit1Change()
@@ -327,6 +337,13 @@ void Tshekvetebi::showPrepaid()
 
 bool Tshekvetebi::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            guarded([this] { DBGrid1DblClick(); });
+            return true;
+        }
+    }
     if (watched == Label1 && event->type() == QEvent::MouseButtonDblClick) {
         guarded([this] { Label1DblClick(); });
         return true;

@@ -1,6 +1,7 @@
 #include "reports/reportfilters.h"
 #include "data/namedquery.h"
 #include "reports/exportpicture.h"
+#include "shell/droplist.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -36,6 +37,7 @@ void FilterStrip::makePickBox(QComboBox* box, int minimumCharacters)
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setMinimumContentsLength(minimumCharacters);
+    readableDropDown(box);
 }
 
 void FilterStrip::makeDateBox(QDateTimeEdit* box)

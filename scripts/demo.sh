@@ -5,6 +5,19 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+
+# The demo ends in the program's window: without a display there is nothing to
+# show it on (the program draws through X11, on a Wayland desktop through
+# XWayland), so say so before anything is installed or built.
+if [ -z "${DISPLAY:-}" ]; then
+  cat >&2 <<'EOF_'
+demo.sh starts Kelvora's window, and there is no display here (DISPLAY is not set).
+Run it in a desktop session, or try it without one under a virtual X server:
+  xvfb-run -a bash scripts/demo.sh      (xvfb-run comes with the packages xvfb and xauth)
+EOF_
+  exit 1
+fi
+
 . scripts/packages.sh
 
 ensure_packages "${KELVORA_BUILD_PACKAGES[@]}"

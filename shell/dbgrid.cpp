@@ -35,11 +35,16 @@ public:
             opt.font = look->font;
             opt.displayAlignment = look->alignment;
         }
+        // A row in a state colour keeps it when selected, so that the state a
+        // person just set shows at once; a frame marks the selection instead.
+        bool framed = false;
         if (m_grid->rowBrush) {
             const QBrush brush = m_grid->rowBrush(index.row());
             if (brush.style() != Qt::NoBrush) {
                 painter->fillRect(option.rect, brush);
                 opt.backgroundBrush = brush;
+                framed = opt.state & QStyle::State_Selected;
+                opt.state &= ~QStyle::State_Selected;
             }
         }
         if (const DBGrid::CellLook* look = m_grid->cellLook(index.column())) {
@@ -60,7 +65,26 @@ public:
             m_grid->drawColumnCell(painter, option.rect, index.row(), index.column());
             painter->restore();
         }
+        if (framed)
+            drawSelectionFrame(painter, option, index);
     }
+
+    // A band along the top and bottom of the selected row, closed at its ends.
+    void drawSelectionFrame(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+    {
+        const QRect r = option.rect;
+        const QColor colour = option.palette.color(QPalette::Active, QPalette::Highlight);
+        painter->save();
+        painter->fillRect(QRect(r.left(), r.top(), r.width(), SelectionFrame), colour);
+        painter->fillRect(QRect(r.left(), r.bottom() - SelectionFrame + 1, r.width(), SelectionFrame), colour);
+        if (index.column() == 0)
+            painter->fillRect(QRect(r.left(), r.top(), SelectionFrame, r.height()), colour);
+        if (index.column() == index.model()->columnCount() - 1)
+            painter->fillRect(QRect(r.right() - SelectionFrame + 1, r.top(), SelectionFrame, r.height()), colour);
+        painter->restore();
+    }
+
+    static constexpr int SelectionFrame = 4;
 
 private:
     DBGrid* m_grid;

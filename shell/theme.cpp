@@ -36,6 +36,9 @@ bool applyTheme(QApplication& app)
         "QPushButton:hover, QToolButton:hover { background: #26965A; }"
         "QPushButton:pressed, QToolButton:pressed { background: #0F552E; }"
         "QPushButton:disabled { background: #9DBBA8; }"
+        // The button that Enter or the space bar would press shows it: an amber
+        // edge in place of the padding it takes, so the button keeps its size.
+        "QPushButton:focus, QToolButton:focus { border: 3px solid #F2B600; padding: 1px 7px; }"
         "QTabWidget::pane { border: none; }"
         "QTabBar::tab { background: #D3E6D9; color: #0F552E; padding: 6px 14px; border: none;"
         "  margin: 1px; }"

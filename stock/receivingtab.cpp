@@ -1,5 +1,7 @@
 #include "stock/receivingtab.h"
 #include "shell/pictures.h"
+#include "shell/enterpresses.h"
+#include "shell/droplist.h"
 #include "shell/dbgrid.h"
 #include "shell/deletemark.h"
 #include "shell/messages.h"
@@ -68,6 +70,7 @@ ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent)
     ComboBox3->setEditable(true);
     ComboBox3->setInsertPolicy(QComboBox::NoInsert);
     ComboBox3->setMinimumWidth(260);
+    readableDropDown(ComboBox3);
     Edit8 = named(new QLineEdit(this), "Edit8");
     CheckBox2 = named(new QCheckBox(QStringLiteral("კონსიგნაცია"), this), "CheckBox2");
     CheckBox2->setEnabled(false);
@@ -196,6 +199,7 @@ ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent)
     connectHandler(TabControl1, &QTabBar::currentChanged, this, &ReceivingTab::Edit3Change);
     connect(DBGrid4, &DBGrid::cellClicked, this, [this] { guarded([this] { DBGrid4CellClick(); }); });
     connectHandler(SpeedButton4, &QToolButton::clicked, this, &ReceivingTab::SpeedButton4Click);
+    pressOnEnter({Edit4, Edit5, Edit6}, SpeedButton4);
     connect(DBGrid5, &DBGrid::cellClicked, this, [this](int column) {
         guarded([&] { DBGrid5CellClick(column); });
     });

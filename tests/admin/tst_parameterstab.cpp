@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -539,6 +540,13 @@ private Q_SLOTS:
         QTest::mouseClick(tab()->SpeedButton3, Qt::LeftButton);
         QCOMPARE(Messages::shown(), QStringList{AdminRules::supportMissingText()});
         QVERIFY(Messages::shown().first().contains(QStringLiteral("AA_v3.4.exe")));
+        // It says where it looked, the program's own folder among them, and
+        // that the remote-support program is to be installed there.
+        const QString shown = Messages::shown().first();
+        for (const QString& folder : AdminRules::supportSearchFolders())
+            QVERIFY2(shown.contains(QDir::toNativeSeparators(folder)), qPrintable(folder));
+        QVERIFY(shown.contains(QStringLiteral("„%1“").arg(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()))));
+        QVERIFY(shown.contains(QStringLiteral("დააყენეთ დისტანციური დახმარების პროგრამა")));
     }
 
     void addItemWithNewType()

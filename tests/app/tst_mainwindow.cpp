@@ -11,9 +11,15 @@
 #include "orders/shekveta.h"
 #include "reports/salesreport.h"
 #include "tests/support/globals.h"
+#include "reports/warehousereport.h"
+#include "stock/receivingtab.h"
 #include "tests/support/testdb.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -25,6 +31,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -173,6 +180,197 @@ private Q_SLOTS:
         w->PageControl1->setCurrentIndex(0);
         QVERIFY(!w->Timer1->isActive());
         QVERIFY(w->FormCloseQuery());
+    }
+
+    // Leaving Reports from another report tab and coming back shows the sales
+    // page, and the tab row marks the sales tab, not the one left.
+    void reportTabsFollowBackToSales_data()
+    {
+        QTest::addColumn<QString>("left");
+        QTest::newRow("consignment") << QStringLiteral("TabSheet8Tab");
+        QTest::newRow("deletions") << QStringLiteral("TabSheet9Tab");
+    }
+
+    void reportTabsFollowBackToSales()
+    {
+        QFETCH(QString, left);
+        TestDb db(TestDb::currentEngine());
+        fillRestaurant(db.openStation(QStringLiteral("station_a")));
+        std::unique_ptr<TKelvora> w(TKelvora::createWindows());
+        w->resize(1366, 768);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const auto tab = [&](const QString& name) {
+            auto* b = w->findChild<QToolButton*>(name);
+            if (!b)
+                qFatal("no tab %s", qPrintable(name));
+            return b;
+        };
+        QTest::mouseClick(tab(QStringLiteral("tabsheet2Tab")), Qt::LeftButton);
+        QTest::mouseClick(tab(left), Qt::LeftButton);
+        QVERIFY(tab(left)->isChecked());
+        QTest::mouseClick(tab(QStringLiteral("TabSheet1Tab")), Qt::LeftButton);
+        QCOMPARE(w->PageControl1->currentIndex(), 0);
+        QTest::mouseClick(tab(QStringLiteral("tabsheet2Tab")), Qt::LeftButton);
+        QCOMPARE(w->PageControl1->currentIndex(), 2);
+        QCOMPARE(w->PageControl2->currentIndex(), 0);
+        QVERIFY(w->TabSheet4->isVisible());
+        QVERIFY(tab(QStringLiteral("TabSheet4Tab"))->isChecked());
+        QVERIFY(!tab(left)->isChecked());
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
+    }
+
+    // Every list that drops down is read at arm's length: rows in a font of 19
+    // pixels at the least (and no smaller than the box's), each row taller than
+    // its letters reach and clear of the next, every entry whole.
+    void dropDownsReadable_data()
+    {
+        QTest::addColumn<int>("page");    // of PageControl1
+        QTest::addColumn<int>("report");  // of PageControl2, or -1
+        QTest::addColumn<QString>("box");
+        QTest::newRow("cook") << 4 << -1 << QStringLiteral("ComboBox11");
+        QTest::newRow("sales waiter") << 2 << 0 << QStringLiteral("mycom");
+        QTest::newRow("sales table") << 2 << 0 << QStringLiteral("ComboBox2");
+        QTest::newRow("sales dish") << 2 << 0 << QStringLiteral("ComboBox6");
+        QTest::newRow("warehouse type") << 2 << 2 << QStringLiteral("ComboBox7");
+        QTest::newRow("warehouse supplier") << 2 << 2 << QStringLiteral("ComboBox1");
+        QTest::newRow("catalogue type") << 3 << -1 << QStringLiteral("ComboBox4");
+    }
+
+    void dropDownsReadable()
+    {
+        QFETCH(int, page);
+        QFETCH(int, report);
+        QFETCH(QString, box);
+        TestDb db(TestDb::currentEngine());
+        QSqlDatabase station = db.openStation(QStringLiteral("station_a"));
+        fillRestaurant(station);
+        TestDb::exec(station, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, gasayidi, raodenoba, momwodebeli) "
+                                             "values ('ხინკალი ქალაქური ჩვენებური', 'ცხელი', 1, 9, 'ნიკორა')"));
+        std::unique_ptr<TKelvora> w(TKelvora::createWindows());
+        w->resize(1366, 768);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->PageControl1->setCurrentIndex(page);
+        if (report >= 0)
+            w->PageControl2->setCurrentIndex(report);
+        w->Timer1->stop();
+        QComboBox* combo = w->PageControl1->widget(page)->findChild<QComboBox*>(box);
+        if (report >= 0)
+            combo = w->PageControl2->widget(report)->findChild<QComboBox*>(box);
+        QVERIFY(combo);
+        if (box == QLatin1String("ComboBox6")) {  // the dish list fills as a name is typed
+            combo->lineEdit()->setFocus();
+            QTest::keyClicks(combo->lineEdit(), QStringLiteral("ხინ"));
+        }
+        QVERIFY2(combo->count() > 0, qPrintable(box));
+
+        combo->showPopup();
+        QAbstractItemView* list = combo->view();
+        QTRY_VERIFY(list->isVisible());
+        const int pixels = QFontInfo(list->font()).pixelSize();
+        QVERIFY2(pixels >= std::max(19, QFontInfo(combo->font()).pixelSize()), qPrintable(QString::number(pixels)));
+        const QFontMetrics metrics(list->font());
+        int previousBottom = -1;
+        for (int r = 0; r < combo->count(); ++r) {
+            const QString text = combo->itemText(r);
+            const QRect row = list->visualRect(combo->model()->index(r, 0));
+            const int ink = std::max(metrics.height(), metrics.boundingRect(text).height());
+            QVERIFY2(row.height() >= ink + 4, qPrintable(QStringLiteral("%1: %2 < %3").arg(text).arg(row.height()).arg(ink)));
+            QVERIFY2(row.top() > previousBottom, qPrintable(text));
+            previousBottom = row.bottom();
+            QVERIFY2(list->viewport()->width() >= metrics.horizontalAdvance(text),
+                     qPrintable(QStringLiteral("%1: %2 < %3")
+                                    .arg(text)
+                                    .arg(list->viewport()->width())
+                                    .arg(metrics.horizontalAdvance(text))));
+        }
+        combo->hidePopup();
+    }
+
+    // Every list of the menu's types is in one order, the characters' order,
+    // on both engines, whatever order the items were written and sold in.
+    void typeListsInOneOrder()
+    {
+        TestDb db(TestDb::currentEngine());
+        QSqlDatabase station = db.openStation(QStringLiteral("station_a"));
+        fillRestaurant(station);
+        TestDb::exec(station, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, gasayidi, raodenoba) values "
+                                             "('ხარჩო', 'ცხელი', 12, 20), ('მწვადი', 'მაყალი', 18, 9), "
+                                             "('ჩაქაფული', 'ცხელი', 15, 5)"));
+        TestDb::exec(station, QStringLiteral("update kerdzebi set raodenoba = raodenoba - 3 where Dasaxeleba = 'ხაჭაპური'"));
+        const QStringList sorted{QStringLiteral("მაყალი"), QStringLiteral("სასმელები"), QStringLiteral("ცომეული"),
+                                 QStringLiteral("ცხელი")};
+        std::unique_ptr<TKelvora> w(TKelvora::createWindows());
+        w->resize(1366, 768);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->PageControl1->setCurrentIndex(1);
+        QCOMPARE(tabs(w->receiving->TabControl1), QStringList{QStringLiteral("ყველა")} + sorted);
+        w->PageControl1->setCurrentIndex(3);
+        QCOMPARE(items(w->parameters->ComboBox4), sorted);
+        w->PageControl1->setCurrentIndex(2);
+        w->PageControl2->setCurrentIndex(2);
+        QCOMPARE(items(w->warehouseReport->ComboBox7), QStringList{QString()} + sorted);
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
+    }
+
+    // Enter in a field presses the button beside it; the button with the focus
+    // shows it with an amber edge.
+    void enterPressesTheButton_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("new waiter") << 3 << QStringLiteral("Edit1") << QStringLiteral("Button4");
+        QTest::newRow("new item's name") << 3 << QStringLiteral("Edit9") << QStringLiteral("Button9");
+        QTest::newRow("new item's type") << 3 << QStringLiteral("ComboBox4") << QStringLiteral("Button9");
+        QTest::newRow("new item's price") << 3 << QStringLiteral("Edit10") << QStringLiteral("Button9");
+        QTest::newRow("receiving quantity") << 1 << QStringLiteral("Edit4") << QStringLiteral("SpeedButton4");
+        QTest::newRow("receiving price") << 1 << QStringLiteral("Edit6") << QStringLiteral("SpeedButton4");
+        QTest::newRow("waiter screen's waiter") << 5 << QStringLiteral("ComboBox8") << QStringLiteral("SpeedButton12");
+        QTest::newRow("waiter screen's table") << 5 << QStringLiteral("ComboBox10") << QStringLiteral("SpeedButton12");
+    }
+
+    void enterPressesTheButton()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, field);
+        QFETCH(QString, button);
+        TestDb db(TestDb::currentEngine());
+        fillRestaurant(db.openStation(QStringLiteral("station_a")));
+        std::unique_ptr<TKelvora> w(TKelvora::createWindows());
+        w->resize(1366, 768);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->PageControl1->setCurrentIndex(page);
+        w->Timer1->stop();
+        QWidget* sheet = w->PageControl1->widget(page);
+        QWidget* input = sheet->findChild<QWidget*>(field);
+        auto* pressed = sheet->findChild<QAbstractButton*>(button);
+        QVERIFY(input && pressed);
+        if (auto* box = qobject_cast<QComboBox*>(input))
+            input = box->lineEdit();
+        int clicks = 0;
+        connect(pressed, &QAbstractButton::clicked, this, [&] { ++clicks; });
+        input->setFocus();
+        QTest::keyClicks(input, QStringLiteral("7"));
+        QTest::keyClick(input, Qt::Key_Return);
+        QCOMPARE(clicks, 1);
+        QTest::keyClick(input, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(clicks, 2);
+
+        // The amber edge with the focus, none without.
+        const QColor amber(0xF2, 0xB6, 0x00);
+        pressed->setFocus();
+        QTRY_VERIFY(pressed->hasFocus());
+        const QPoint edge(1, pressed->height() / 2);
+        QCOMPARE(pressed->grab().toImage().pixelColor(edge * pressed->devicePixelRatio()).name(), amber.name());
+        input->setFocus();
+        QTRY_VERIFY(!pressed->hasFocus());
+        QVERIFY(pressed->grab().toImage().pixelColor(edge * pressed->devicePixelRatio()) != amber);
     }
 
     // Without a usable data link the error is shown once; the window then says

@@ -252,6 +252,10 @@ void tst_datalink::missingFile()
         QFAIL("a missing data link file was accepted");
     } catch (const DbError& e) {
         QVERIFY2(e.text().contains(QDir::toNativeSeparators(path)), qPrintable(e.text()));
+        // It says how to make the file, and where.
+        QVERIFY2(e.text().contains(QStringLiteral("„kelvora-db init“")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("„%1“").arg(QDir::toNativeSeparators(m_dir->path()))),
+                 qPrintable(e.text()));
     }
 }
 

@@ -10,6 +10,7 @@
 #include "kitchen/cooktab.h"
 #include "kitchen/waitertab.h"
 #include "tests/support/globals.h"
+#include "tests/support/screens.h"
 #include "tests/support/testdb.h"
 
 #include <QApplication>
@@ -145,6 +146,35 @@ private Q_SLOTS:
         }
     }
 
+    // The state a cook just set shows on the row at once, though the row stays
+    // selected: the selection is a frame around the state colour.
+    void changedRowShowsItsState()
+    {
+        m_main->PageControl1->setCurrentIndex(4);
+        m_main->Timer1->stop();
+        m_main->cook->ComboBox11->setEditText(QStringLiteral("ანა"));
+        QTest::mouseClick(m_main->cook->Button18, Qt::LeftButton);
+        m_main->cook->Timer1Timer();
+        DBGrid* g = grid(QStringLiteral("DBGrid11"));
+        QCOMPARE(g->model()->rowCount(), 2);
+        Screens::clickCell(g, 0, 4);  // START
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
+        QCOMPARE(g->currentIndex().row(), 0);
+        QVERIFY(g->selectionModel()->isRowSelected(0, QModelIndex()));
+        QCoreApplication::processEvents();
+        const QImage shot = g->viewport()->grab().toImage();
+        // Beside the centred quantity, and at the row's top edge.
+        const QRect cell = g->visualRect(g->model()->index(0, 2));
+        const QColor state = shot.pixelColor(cell.left() + 3, cell.center().y());
+        QCOMPARE(state.name(), LineState::rowColour(LineState::Started).name());
+        const QColor frame = shot.pixelColor(cell.left() + 3, cell.top() + 1);
+        QCOMPARE(frame.name(), g->palette().color(QPalette::Active, QPalette::Highlight).name());
+        // The row not selected has no frame.
+        const QRect other = g->visualRect(g->model()->index(1, 2));
+        QCOMPARE(shot.pixelColor(other.left() + 3, other.top() + 1).name(),
+                 LineState::rowColour(LineState::Taken).name());
+    }
+
     // Every caption of the countdown shows whole, in a button that keeps its width.
     void refreshCaptionWhole()
     {
@@ -158,7 +188,49 @@ private Q_SLOTS:
             QVERIFY2(refresh->sizeHint().width() <= refresh->width(), qPrintable(refresh->text()));
             QCOMPARE(refresh->width(), width);
         }
-        QCOMPARE(refresh->text(), QStringLiteral("Refresh -1"));
+        QCOMPARE(refresh->text(), QStringLiteral("Refresh 30"));
+    }
+
+    // The count runs down to 0 and starts again, never below 0: ticking
+    // alone, and after "Refresh" was pressed (its next tick re-reads).
+    void countdownNeverBelowZero_data()
+    {
+        QTest::addColumn<bool>("pressed");
+        QTest::newRow("ticking") << false;
+        QTest::newRow("Refresh pressed") << true;
+    }
+
+    void countdownNeverBelowZero()
+    {
+        QFETCH(bool, pressed);
+        QToolButton* tab = m_main->findChild<QToolButton*>(QStringLiteral("TabSheet10Tab"));
+        QVERIFY(tab);
+        QTest::mouseClick(tab, Qt::LeftButton);
+        QCOMPARE(m_main->PageControl1->currentIndex(), 4);
+        m_main->Timer1->stop();
+        QPushButton* refresh = m_main->cook->Button18;
+        m_main->cook->ComboBox11->setEditText(QStringLiteral("ანა"));
+        m_main->cook->resetCounter();  // opening the tab pressed "Refresh" already
+        if (pressed)
+            QTest::mouseClick(refresh, Qt::LeftButton);
+        int rereads = 0;
+        int last = -1;
+        for (int tick = 0; tick < 70; ++tick) {
+            m_main->cook->Timer1Timer();
+            const QString caption = refresh->text();
+            QVERIFY2(caption.startsWith(QLatin1String("Refresh ")), qPrintable(caption));
+            bool number = false;
+            const int count = caption.mid(8).toInt(&number);
+            QVERIFY2(number && count >= 0 && count <= 30, qPrintable(caption));
+            if (count == 30)
+                ++rereads;
+            else if (last >= 0)
+                QCOMPARE(count, last - 1);
+            last = count;
+        }
+        QCOMPARE(rereads, pressed ? 3 : 2);
+        // A re-read happened: the cook's work list is on screen.
+        QCOMPARE(m_main->cook->DBGrid11->model()->rowCount(), 2);
     }
 
     // The waiter's boxes show their hints and the longest name whole, in their own large fonts.

@@ -160,6 +160,62 @@ private Q_SLOTS:
         });
     }
 
+    // The order window by keyboard: on every opening the focus is in the name
+    // filter, so typing filters the menu; Enter there, or on a menu row, opens
+    // the quantity dialog as a double-click does.
+    void orderByKeyboard_data()
+    {
+        QTest::addColumn<int>("table");
+        QTest::newRow("free table") << 1;
+        QTest::newRow("busy table") << 4;
+    }
+
+    void orderByKeyboard()
+    {
+        QFETCH(int, table);
+        const auto lines = [&](const char* dish) {
+            return TestDb::scalar(m_station, QStringLiteral("select count(*) from Shekvetebi where TableNum = %1 "
+                                                            "and Kerdzi_DAS = '%2'")
+                                                 .arg(table)
+                                                 .arg(QString::fromUtf8(dish)))
+                .toInt();
+        };
+        const auto answerQuantity = [] {
+            whenModal([] {
+                QTest::keyClicks(forms().Raodenoba->rao, QStringLiteral("2"));
+                QTest::keyClick(forms().Raodenoba->rao, Qt::Key_Return);
+                if (forms().Raodenoba->isVisible()) {
+                    QTest::mouseClick(forms().Raodenoba->Button1, Qt::LeftButton);
+                    if (forms().Raodenoba->isVisible())
+                        forms().Raodenoba->reject();
+                }
+            });
+        };
+        for (int opening = 0; opening < 2; ++opening) {
+            openTable(table, [&] {
+                Tshekvetebi* w = order();
+                // Where the window sends the keys once it is active.
+                QTRY_COMPARE(w->focusWidget(), static_cast<QWidget*>(w->Edit1));
+                QTest::keyClicks(w->focusWidget(), QStringLiteral("კერძი 12"));
+                QCOMPARE(w->DBGrid1->model()->rowCount(), 1);
+                answerQuantity();
+                QTest::keyClick(w->Edit1, Qt::Key_Return);
+                QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
+                QCOMPARE(lines("კერძი 12"), opening + 1);
+
+                // Enter on a row of the menu.
+                const int row = Screens::rowOf(w->DBGrid1, 0, QStringLiteral("კერძი 3"));
+                QVERIFY(row >= 0);
+                w->DBGrid1->setFocus();
+                w->DBGrid1->setCurrentIndex(w->DBGrid1->model()->index(row, 0));
+                answerQuantity();
+                QTest::keyClick(w->DBGrid1, Qt::Key_Return);
+                QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
+                QCOMPARE(lines("კერძი 3"), opening + 1);
+            });
+        }
+    }
+
     // The waiter of a busy table is locked, and the box shows it.
     void lockedWaiterBoxLooksLocked()
     {

@@ -106,6 +106,9 @@ private Q_SLOTS:
         QTest::newRow("desktop entry") << QStringLiteral("usr/share/applications/kelvora.desktop") << QString();
         QTest::newRow("icon") << QStringLiteral("usr/share/icons/hicolor/scalable/apps/kelvora.svg") << QString();
         QTest::newRow("copyright") << QStringLiteral("usr/share/doc/kelvora/copyright") << QString();
+        for (const char* tool : {"kelvora-db", "kelvora-fiscal-sim"})
+            QTest::addRow("manual page %s", tool)
+                << QStringLiteral("usr/share/man/man1/%1.1.gz").arg(QLatin1String(tool)) << QString();
     }
 
     void contents()
@@ -181,6 +184,35 @@ private Q_SLOTS:
             QVERIFY2(names.contains(QLatin1String(needed)), qPrintable(needed + QStringLiteral(" in ") + r.out));
     }
 
+    // The manual pages are the tools' --help: each names every option its tool has.
+    void manualPages_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("kelvora-db") << QStringLiteral("kelvora-db")
+                                    << QStringList{QStringLiteral("--engine"), QStringLiteral("--tables"),
+                                                   QStringLiteral("--establishment"), QStringLiteral("--to")};
+        QTest::newRow("kelvora-fiscal-sim")
+            << QStringLiteral("kelvora-fiscal-sim")
+            << QStringList{QStringLiteral("--udl"), QStringLiteral("--journal"), QStringLiteral("--garbled")};
+    }
+
+    void manualPages()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, options);
+        const Run r = run(QStringLiteral("man"), {QStringLiteral("--warnings"), QStringLiteral("-l"),
+                                                  QStringLiteral("-Tutf8"),
+                                                  QDir(m_root).filePath(QStringLiteral("usr/share/man/man1/%1.1.gz").arg(tool))});
+        QVERIFY2(r.exitCode == 0 && r.err.trimmed().isEmpty(), qPrintable(describe(r)));
+        // man -Tutf8 overstrikes bold; keep the letters only.
+        QString page = r.out;
+        page.remove(QRegularExpression(QStringLiteral(".\\x08")));
+        QVERIFY2(page.contains(QStringLiteral("NAME")) && page.contains(tool + QStringLiteral(" - ")), qPrintable(page));
+        for (const QString& option : options)
+            QVERIFY2(page.contains(option), qPrintable(option + QStringLiteral(" in\n") + page));
+    }
+
     void lintianFindsNoError()
     {
         const Run r = run(QStringLiteral("lintian"), {QStringLiteral("--tag-display-limit"), QStringLiteral("0"), m_deb});
@@ -190,6 +222,8 @@ private Q_SLOTS:
         for (const QString& w : lines.filter(QRegularExpression(QStringLiteral("^W: "))))
             qInfo("%s", qPrintable(w));
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+        const QStringList noPage = lines.filter(QRegularExpression(QStringLiteral("no-manual-page.*kelvora-")));
+        QVERIFY2(noPage.isEmpty(), qPrintable(noPage.join(u'\n')));
     }
 };
 
