@@ -1,6 +1,7 @@
 #include "tools/kelvora-bench/reportoperations.h"
 #include "data/connection.h"
 #include "data/dberror.h"
+#include "data/postgresstatement.h"
 #include "data/sqltext.h"
 #include "data/datamodule.h"
 #include "reports/ordercredit.h"
@@ -54,20 +55,12 @@ qint64 readSqlite(sqlite3* h, const SqlText::Bound& sql)
 qint64 readPostgres(PGconn* c, const SqlText::Bound& sql)
 {
     const QByteArray text = sql.text.toUtf8();
-    std::vector<QByteArray> held;
-    held.reserve(std::size_t(sql.values.size()));
-    std::vector<const char*> params;
-    for (const QVariant& v : sql.values) {
-        if (v.isNull()) {
-            params.push_back(nullptr);
-        } else {
-            held.push_back(v.toString().toUtf8());
-            params.push_back(held.back().constData());
-        }
-    }
+    // Bound as the data layer binds them, so that the reference cannot drift
+    // from what it is measured against.
+    const PostgresStatement::Params params(sql.values);
     // Row by row, as the data layer reads, so that the whole result is never
     // held at once.
-    if (!PQsendQueryParams(c, text.constData(), int(params.size()), nullptr, params.data(), nullptr, nullptr, 0))
+    if (!PQsendQueryParams(c, text.constData(), params.count(), nullptr, params.values(), nullptr, nullptr, 0))
         throw DbError(QString::fromUtf8(PQerrorMessage(c)).trimmed());
     PQsetSingleRowMode(c);
     qint64 rows = 0;

@@ -145,16 +145,24 @@ void makeSales(const QString& folder, int rows)
     DataLink link;
     link.provider = DataLink::Provider::SQLite;
     link.dataSource = QDir(folder).filePath(QStringLiteral("kelvora.db"));
-    QFile(link.dataSource).open(QIODevice::WriteOnly);
     const QString udl = QDir(folder).filePath(QLatin1String(DataLink::FileName));
     QFile file(udl);
     file.open(QIODevice::WriteOnly);
     file.write(link.toText().toUtf8());
     file.close();
+
+    // The program's connection refuses a file without its tables: the database
+    // is made on a connection of its own first, as kelvora-db init makes it.
+    const QString setupName = QStringLiteral("kelvora_bench_sheets_setup");
+    {
+        QSqlDatabase setup = Connection::openNamed(link, setupName);
+        Setup::initialize(setup, {});
+        setup.close();
+    }
+    QSqlDatabase::removeDatabase(setupName);
     Connection::setDataLinkPath(udl);
 
     QSqlDatabase db = Connection::database();
-    Setup::initialize(db, {});
     db.transaction();
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral(
