@@ -18,7 +18,7 @@ QByteArray text(const QVariant& value)
             return QByteArrayLiteral("NaN");
         if (std::isinf(d))
             return d > 0 ? QByteArrayLiteral("Infinity") : QByteArrayLiteral("-Infinity");
-        return QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
+        return QString::number(d, 'g', QLocale::FloatingPointShortest).toLatin1();
     }
     case QMetaType::QDateTime: return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
     case QMetaType::QDate: return value.toDate().toString(Qt::ISODate).toLatin1();
