@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -82,6 +83,8 @@ FiscalExchange::FiscalExchange(Timing timing, Indicator indicator)
         m_timing.interval = std::chrono::milliseconds(0);
     if (m_timing.settle.count() < 1)
         m_timing.settle = std::chrono::milliseconds(1);
+    if (m_timing.poll.count() < 1)
+        m_timing.poll = std::chrono::milliseconds(1);
 }
 
 FiscalExchange::Paths FiscalExchange::pathsFrom(TDM& dm)
@@ -139,16 +142,25 @@ FiscalExchange::Wait FiscalExchange::awaitAnswer(const Paths& paths, QByteArray&
     clock.start();
     const qint64 interval = m_timing.interval.count();
     const qint64 lastCheck = (m_timing.checks - 1) * interval;
+    const qint64 poll = interval > 0 ? std::min<qint64>(m_timing.poll.count(), interval) : 1;
     QWidget* window = m_indicator == Indicator::Automatic ? indicatorWindow() : nullptr;
     QPointer<FiscalWaitDialog> indicator;
     const auto removeIndicator = qScopeGuard([&indicator] { delete indicator.data(); });
 
+    // The driver's check that a look at `due` stands for: the first one at or
+    // after it, as a look only at the checks would have found the answer there.
+    const auto checkAt = [&](qint64 due) {
+        if (interval <= 0)
+            return 1;
+        return int(std::min<qint64>(m_timing.checks, (due + interval - 1) / interval + 1));
+    };
+
     qint64 foundAt = -1;
-    for (int check = 1; check <= m_timing.checks; ++check) {
-        const qint64 due = (check - 1) * interval;
-        if (check > 1)
+    int shownCheck = 0;
+    for (qint64 due = 0;; due = std::min(due + poll, lastCheck)) {
+        if (due > 0)
             waitUntil(clock, due, !indicator.isNull());
-        m_checksMade = check;
+        m_checksMade = checkAt(due);
         if (QFileInfo::exists(paths.answer)) {
             // The driver removes the command before it answers: an answer beside
             // a command still waiting is a late one from an earlier exchange.
@@ -158,31 +170,47 @@ FiscalExchange::Wait FiscalExchange::awaitAnswer(const Paths& paths, QByteArray&
             }
             QFile::remove(paths.answer);
         }
-        if (check == m_timing.checks)
+        if (due >= lastCheck)
             break;
-        if (!window)
+        // The countdown follows the driver's checks passed.
+        const int passed = interval > 0 ? int(due / interval) + 1 : 1;
+        if (!window || passed <= shownCheck)
             continue;
+        shownCheck = passed;
         if (!indicator)
             indicator = new FiscalWaitDialog(window);
-        indicator->setTimeLeft(std::chrono::milliseconds((m_timing.checks - check) * interval), check,
+        indicator->setTimeLeft(std::chrono::milliseconds((m_timing.checks - passed) * interval), passed,
                                m_timing.checks);
         indicator->show();
     }
-    if (foundAt < 0)
+    if (foundAt < 0) {
+        m_checksMade = m_timing.checks;
         return Wait::NoAnswer;
+    }
 
-    // A driver may write its answer in pieces: it is whole once it reads the same,
-    // and not empty, on two looks `settle` apart.
+    // Read at once when the result code is there; a shorter answer once it has
+    // stayed the same, and not empty, for `settle`.
     const qint64 settle = m_timing.settle.count();
-    QByteArray previous = readWhole(paths.answer);
-    for (qint64 due = foundAt + settle; due <= lastCheck + settle; due += settle) {
-        waitUntil(clock, due, !indicator.isNull());
+    const qint64 readUntil = lastCheck + settle;
+    QByteArray previous;
+    qint64 sameSince = foundAt;
+    for (qint64 due = foundAt;; due = std::min(due + std::min(poll, settle), readUntil)) {
+        if (due > foundAt)
+            waitUntil(clock, due, !indicator.isNull());
         QByteArray now = readWhole(paths.answer);
-        if (!now.isEmpty() && now == previous) {
+        if (resultCode(now).size() == 2) {
             answer = now;
             return Wait::Answered;
         }
-        previous = std::move(now);
+        if (now != previous || due == foundAt) {
+            previous = std::move(now);
+            sameSince = due;
+        } else if (!previous.isEmpty() && due - sameSince >= settle) {
+            answer = previous;
+            return Wait::Answered;
+        }
+        if (due >= readUntil)
+            break;
     }
     return Wait::Growing;
 }

@@ -41,16 +41,20 @@ public:
         QString answer;
     };
 
-    // How the answer is awaited: the first check at once, then one every
-    // `interval`, `checks` in all (by default the last one 19.5 s after the first).
-    // An answer found is read once it looks the same twice, `settle` apart: a
-    // driver may write it in pieces. The last answer found gets its second look
-    // `settle` after the last check.
+    // How the answer is awaited: the driver's checks, the first at once, then
+    // one every `interval`, `checks` in all (by default the last one 19.5 s
+    // after the first), bound the wait; between them the answer file is looked
+    // at every `poll`. The result code stands at characters 14 and 15: an answer
+    // that holds them is read at once, as nothing written after can change them.
+    // A shorter answer is read once it has stayed the same, and not empty, for
+    // `settle`: a driver may write it in pieces. The last answer found may
+    // settle until `settle` after the last check.
     struct Timing
     {
         std::chrono::milliseconds interval{500};
         int checks = 40;
         std::chrono::milliseconds settle{500};
+        std::chrono::milliseconds poll{20};
     };
 
     // The wait indicator: a small modal window counting down the seconds left.

@@ -84,10 +84,11 @@ const std::vector<CatalogueEntry>& catalogue()
         // number on any line or open table, and whether USR is on one of them.
         {"shekvetis_nomrebi", CatalogueEntry::Query, "",
          "select (select max(USERNUM) from Shekvetebi) as xazebis_max, (select max(USERNUM) from busytable where Busy = 1) as magidebis_max, (select count(*) from Shekvetebi where USERNUM = :USR) + (select count(*) from busytable where Busy = 1 and USERNUM = :USR) as dakavebuli"},
-        // Clearing closes the lines that were on the bill, one by one, and counts
-        // the order's lines still open (a dish added after the bill).
+        // Clearing closes the lines that were on the bill, in one statement by
+        // their IDs (":IDS" = "12,15,17"), and counts the order's lines still
+        // open (a dish added after the bill).
         {"shekvetis_xazis_gasuftaveba", CatalogueEntry::Statement, "",
-         "Update Shekvetebi Set statusi=100, momsaxureoba = :MOM where ID = :ID and USERNUM = :user and coalesce(statusi, 0) <> 100"},
+         "Update Shekvetebi Set statusi=100, momsaxureoba = :MOM where USERNUM = :user and coalesce(statusi, 0) <> 100 and ',' || :IDS || ',' like '%,' || ID || ',%'"},
         {"shekvetis_gia_xazebi", CatalogueEntry::Query, "",
          "select count(*) as gia from Shekvetebi where USERNUM = :USR and coalesce(STATUSI, 0) <> 100"},
     };

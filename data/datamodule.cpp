@@ -263,6 +263,10 @@ void TDM::History_shekvetebiBeforeOpen()
 
 void TDM::shekvetebi_sDataChange()
 {
+    // A field set on a line being edited or added changes nothing stored yet:
+    // the total is read once the line is posted (or the edit dropped).
+    if (shekvet->state() == NamedQuery::State::Edit || shekvet->state() == NamedQuery::State::Insert)
+        return;
     if (!busytables->isOpen() || busytables->isEmpty())
         return;
     if (busytables->asInteger(QStringLiteral("Busy")) != 1)

@@ -1,6 +1,7 @@
 #include "data/namedstatement.h"
 #include "data/connection.h"
 #include "data/dberror.h"
+#include "data/postgresstatement.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,6 +16,15 @@ int NamedStatement::execute()
 {
     int changed = 0;
     Connection::run(Connection::Step::Write, [&](QSqlDatabase& db) {
+        // PostgreSQL: the bound statement in one round trip, where the link allows it.
+        if (Connection::engineOf(db) == Engine::PostgreSQL) {
+            const SqlText::Bound bound = m_sql.bound(SqlText::Marks::Numbered, false);
+            PostgresStatement::Outcome outcome;
+            if (PostgresStatement::run(db, bound.text, bound.values, &outcome)) {
+                changed = outcome.changed;
+                return;
+            }
+        }
         QSqlQuery q(db);
         if (!q.prepare(m_sql.positional()))
             throw DbError(q.lastError().text());

@@ -1,5 +1,6 @@
 #include "data/postgresrowreader.h"
 #include "data/dberror.h"
+#include "data/postgresstatement.h"
 #include "data/sqltext.h"
 
 #include <QDateTime>
@@ -87,18 +88,8 @@ bool PostgresRowReader::read(QSqlDatabase& db, const SqlText& sqlText, Result* o
         return false;
     const SqlText::Bound sql = sqlText.bound(SqlText::Marks::Numbered, true);
     const QByteArray text = sql.text.toUtf8();
-    std::vector<QByteArray> held;
-    held.reserve(std::size_t(sql.values.size()));
-    std::vector<const char*> params;
-    for (const QVariant& v : sql.values) {
-        if (v.isNull()) {
-            params.push_back(nullptr);
-        } else {
-            held.push_back(v.toString().toUtf8());
-            params.push_back(held.back().constData());
-        }
-    }
-    if (!PQsendQueryParams(c, text.constData(), int(params.size()), nullptr, params.data(), nullptr, nullptr, 0))
+    const PostgresStatement::Params params(sql.values);
+    if (!PQsendQueryParams(c, text.constData(), params.count(), nullptr, params.values(), nullptr, nullptr, 0))
         throw DbError(QString::fromUtf8(PQerrorMessage(c)).trimmed());
     PQsetSingleRowMode(c);
 

@@ -2,6 +2,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/money.h"
+#include "data/postgresstatement.h"
 #include "data/schema.h"
 #include "data/values.h"
 
@@ -16,6 +17,52 @@ const QString& conflictText()
         "ჩანაწერი სხვა სამუშაო ადგილიდან უკვე შეიცვალა ან წაიშალა. "
         "განაახლეთ სია და სცადეთ თავიდან.");
     return text;
+}
+
+// What a statement of the writer did: the rows it changed, and the first value
+// it returned (an inserted row's ID).
+struct Written
+{
+    int changed = 0;
+    QVariant returned;
+};
+
+// Runs a statement the writer built, its placeholders "?": on PostgreSQL in one
+// round trip through libpq where the connection allows it, else through Qt's
+// driver. The texts hold only the schema's names, so every "?" is a placeholder.
+Written execute(QSqlDatabase& db, const QString& sql, const QList<QVariant>& values, bool returnsId)
+{
+    Written written;
+    if (Connection::engineOf(db) == Engine::PostgreSQL) {
+        QString numbered;
+        numbered.reserve(sql.size() + 2 * values.size());
+        int n = 0;
+        for (const QChar c : sql) {
+            if (c == u'?')
+                numbered += u'$' + QString::number(++n);
+            else
+                numbered += c;
+        }
+        PostgresStatement::Outcome outcome;
+        if (PostgresStatement::run(db, numbered, values, &outcome)) {
+            written.changed = outcome.changed;
+            written.returned = outcome.firstValue;
+            return written;
+        }
+    }
+    QSqlQuery q(db);
+    if (!q.prepare(sql))
+        throw DbError::fromQuery(q);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec())
+        throw DbError::fromQuery(q);
+    written.changed = q.numRowsAffected();
+    if (returnsId && Connection::engineOf(db) == Engine::PostgreSQL)
+        written.returned = q.next() ? q.value(0) : QVariant();
+    else if (returnsId)
+        written.returned = q.lastInsertId();
+    return written;
 }
 
 }  // namespace
@@ -89,17 +136,10 @@ void RowWriter::update(const QVariant& id, const std::vector<Change>& changes) c
         const QString sql = QStringLiteral("update %1 set %2 where ID = ? and %3")
                                 .arg(m_table, sets.join(QStringLiteral(", ")),
                                      checks.join(QStringLiteral(" and ")));
-        QSqlQuery q(db);
-        if (!q.prepare(sql))
-            throw DbError::fromQuery(q);
-        for (const QVariant& v : newValues)
-            q.addBindValue(v);
-        q.addBindValue(id);
-        for (const QVariant& v : oldValues)
-            q.addBindValue(v);
-        if (!q.exec())
-            throw DbError::fromQuery(q);
-        if (q.numRowsAffected() != 1)
+        QList<QVariant> bound = newValues;
+        bound << id;
+        bound << oldValues;
+        if (execute(db, sql, bound, false).changed != 1)
             throw DbError(conflictText());
     });
 }
@@ -125,19 +165,7 @@ QVariant RowWriter::insert(const std::vector<std::pair<QString, QVariant>>& valu
                                 .arg(m_table, cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
         if (pg)
             sql += QStringLiteral(" returning ID");
-        QSqlQuery q(db);
-        if (!q.prepare(sql))
-            throw DbError::fromQuery(q);
-        for (const QVariant& v : bound)
-            q.addBindValue(v);
-        if (!q.exec())
-            throw DbError::fromQuery(q);
-        if (pg) {
-            if (q.next())
-                id = q.value(0);
-        } else {
-            id = q.lastInsertId();
-        }
+        id = execute(db, sql, bound, true).returned;
     });
     return id;
 }
@@ -145,13 +173,7 @@ QVariant RowWriter::insert(const std::vector<std::pair<QString, QVariant>>& valu
 void RowWriter::remove(const QVariant& id) const
 {
     Connection::run(Connection::Step::Write, [&](QSqlDatabase& db) {
-        QSqlQuery q(db);
-        if (!q.prepare(QStringLiteral("delete from %1 where ID = ?").arg(m_table)))
-            throw DbError::fromQuery(q);
-        q.addBindValue(id);
-        if (!q.exec())
-            throw DbError::fromQuery(q);
-        if (q.numRowsAffected() != 1)
+        if (execute(db, QStringLiteral("delete from %1 where ID = ?").arg(m_table), {id}, false).changed != 1)
             throw DbError(conflictText());
     });
 }

@@ -1,6 +1,7 @@
 #include "data/transaction.h"
 #include "data/connection.h"
 #include "data/dberror.h"
+#include "data/postgresstatement.h"
 #include "data/schema.h"
 
 #include <QSqlError>
@@ -111,6 +112,16 @@ void Transaction::lockWhere(const QString& table, const QString& column, qint64 
     if (m_engine != Engine::PostgreSQL)
         return;
     Connection::watched(m_db, [&] {
+        try {
+            // One round trip through libpq where the link allows it.
+            if (PostgresStatement::run(m_db, QStringLiteral("select ID from %1 where %2 = $1 for update").arg(table, column),
+                                       {QVariant(value)}, nullptr))
+                return;
+        } catch (const DbError&) {
+            if (Connection::linkBroken(m_db))
+                throw DbError(DbError::linkLostText());
+            throw;
+        }
         QSqlQuery q(m_db);
         q.prepare(QStringLiteral("select ID from %1 where %2 = ? for update").arg(table, column));
         q.addBindValue(value);

@@ -98,7 +98,8 @@ namespace {
 
 // Every billed line still open must stand as the bill showed it: another
 // station may have deleted it or changed its quantity after the printout.
-void requireAsBilled(TDM& dm, qint64 order, const QList<Settlement::BilledLine>& billed)
+// Returns the billed lines still open, which the clearing stamps.
+QSet<qint64> requireAsBilled(TDM& dm, qint64 order, const QList<Settlement::BilledLine>& billed)
 {
     NamedQuery* lines = dm.shekvet;
     lines->reopen({{QStringLiteral("USR"), order}});
@@ -118,6 +119,11 @@ void requireAsBilled(TDM& dm, qint64 order, const QList<Settlement::BilledLine>&
         if (it == open.constEnd() || std::abs(*it - line.quantity) > 1e-9)
             throw InputError(Settlement::BillChangedText);
     }
+    QSet<qint64> stamped;
+    for (const Settlement::BilledLine& line : billed)
+        if (!settled.contains(line.id))
+            stamped.insert(line.id);
+    return stamped;
 }
 
 }  // namespace
@@ -140,19 +146,25 @@ int Settlement::clearTable(TDM& dm, const QString& tableText, const QString& ord
         if (!holdsOrder(table, order))
             throw InputError(OrderNotOnTableText);
 
-        requireAsBilled(dm, order, billed);
+        const QSet<qint64> toStamp = requireAsBilled(dm, order, billed);
         if (credit)
             writeCredit(dm, orderNumber, credit->client, credit->amount.toDouble());
 
-        // Only the lines that were on the bill; a line stamped by an earlier
-        // clearing keeps its rate.
-        NamedStatement* stamp = dm.statement(QStringLiteral("shekvetis_xazis_gasuftaveba"));
-        stamp->setParam(QStringLiteral("MOM"),
-                        Formats::general(servicePercent).replace(Formats::decimalSeparator(), u'.'));
-        stamp->setParam(QStringLiteral("user"), orderNumber);
-        for (const BilledLine& line : billed) {
-            stamp->setParam(QStringLiteral("ID"), QString::number(line.id));
-            stamp->execute();
+        // Only the lines that were on the bill, in one statement; a line stamped
+        // by an earlier clearing keeps its rate. Exactly the billed lines still
+        // open must change: a line deleted or settled since they were checked
+        // leaves the bill wrong, and nothing of the clearing is written.
+        if (!toStamp.isEmpty()) {
+            QStringList ids;
+            for (const qint64 id : toStamp)
+                ids << QString::number(id);
+            NamedStatement* stamp = dm.statement(QStringLiteral("shekvetis_xazis_gasuftaveba"));
+            stamp->setParam(QStringLiteral("MOM"),
+                            Formats::general(servicePercent).replace(Formats::decimalSeparator(), u'.'));
+            stamp->setParam(QStringLiteral("user"), orderNumber);
+            stamp->setParam(QStringLiteral("IDS"), ids.join(u','));
+            if (stamp->execute() != toStamp.size())
+                throw InputError(Settlement::BillChangedText);
         }
 
         NamedQuery* left = dm.query(QStringLiteral("shekvetis_gia_xazebi"));

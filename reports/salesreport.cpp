@@ -63,6 +63,9 @@ SalesReport::SalesReport(TDM* dm, QWidget* parent)
     layout->addWidget(group);
 
     DBGrid2 = named(new DBGrid(this), "DBGrid2");
+    // A month's search lists tens of thousands of lines: the columns are fitted
+    // to their headers and the texts of the first rows, not of every row.
+    DBGrid2->verticalHeader()->setResizeContentsPrecision(100);
     DBGrid2->bind(dm->History_shekvetebi_S,
                   {{QStringLiteral("USERNUM"), QStringLiteral("შეკვეთის №")},
                    {QStringLiteral("Kerdzi_DAS"), QStringLiteral("კერძი")},

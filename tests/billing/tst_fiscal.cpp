@@ -457,9 +457,10 @@ private Q_SLOTS:
     // wait ended: it may have registered the sale.
     void answerStillGrowingAtTheEndIsUnknown()
     {
-        QProcess* driver = startDriver({QStringLiteral("--trickle"), QStringLiteral("20"), QStringLiteral("--once")});
+        QProcess* driver = startDriver({QStringLiteral("--trickle"), QStringLiteral("100"), QStringLiteral("--once")});
         QVERIFY(driver);
-        // Looks 300 ms apart until 400 ms; the answer takes about 800 ms to write.
+        // The wait ends at 400 ms (the last check at 100 ms, then 300 ms to
+        // settle); the result code is written after about 1.5 s.
         FiscalExchange exchange(FiscalExchange::Timing{50ms, 3, 300ms});
         QString status;
         QVERIFY(!exchange.exchange(m_paths, 12.5, status));
@@ -467,6 +468,24 @@ private Q_SLOTS:
         QVERIFY(endedCleanly(driver));
         QCOMPARE(journalLines(m_journal).size(), 1);
         QCOMPARE(FiscalExchange::resultCode(readAll(m_paths.answer)), QStringLiteral("00"));
+    }
+
+    // The result code stands at characters 14 and 15 and cannot change once
+    // written: the answer is read as soon as it holds them, while the driver is
+    // still writing the rest.
+    void answerIsReadOnceItsCodeIsThere()
+    {
+        QProcess* driver = startDriver({QStringLiteral("--trickle"), QStringLiteral("100"), QStringLiteral("--once")});
+        QVERIFY(driver);
+        FiscalExchange exchange(FiscalExchange::Timing{200ms, 40});
+        QString status;
+        QVERIFY(exchange.exchange(m_paths, 12.5, status));
+        const qsizetype seen = readAll(m_paths.answer).size();
+        QCOMPARE(status, QStringLiteral("00"));
+        QVERIFY(endedCleanly(driver));
+        const qsizetype whole = readAll(m_paths.answer).size();
+        QVERIFY2(seen >= 15 && seen < whole, qPrintable(QStringLiteral("%1 of %2").arg(seen).arg(whole)));
+        QCOMPARE(journalLines(m_journal).size(), 1);
     }
 
     // Waits so short that the driver's polls keep meeting the end of the wait,

@@ -213,6 +213,33 @@ void tst_catalogue::statements_data()
         << "MOM=10|user=8" << 0
         << "select count(*) from Shekvetebi where USERNUM = 8"
         << "select count(*) from Shekvetebi where STATUSI <> 100";
+    // The clearing's stamp of the billed lines, by their IDs (order 7: lines 1
+    // and 2; order 6: line 3, settled; order 57: line 4).
+    QTest::newRow("billed lines stamped")
+        << "shekvetis_xazis_gasuftaveba"
+        << "MOM=10|user=7|IDS=1,2" << 2
+        << "select count(*) from Shekvetebi where USERNUM = 7 and (STATUSI <> 100 or momsaxureoba <> 10)"
+        << "select count(*) from Shekvetebi where USERNUM <> 7 and STATUSI <> 100";
+    QTest::newRow("one billed line of two")
+        << "shekvetis_xazis_gasuftaveba"
+        << "MOM=10|user=7|IDS=2" << 1
+        << "select count(*) from Shekvetebi where ID = 2 and (STATUSI <> 100 or momsaxureoba <> 10)"
+        << "select count(*) from Shekvetebi where ID <> 2 and STATUSI <> 100";
+    QTest::newRow("a line of another order is left")
+        << "shekvetis_xazis_gasuftaveba"
+        << "MOM=10|user=7|IDS=1,4" << 1
+        << "select count(*) from Shekvetebi where ID = 1 and STATUSI <> 100"
+        << "select count(*) from Shekvetebi where USERNUM = 57 and STATUSI <> 100";
+    QTest::newRow("a settled line keeps its rate")
+        << "shekvetis_xazis_gasuftaveba"
+        << "MOM=5|user=6|IDS=3" << 0
+        << "select count(*) from Shekvetebi where ID = 3 and momsaxureoba <> 10"
+        << "select count(*) from Shekvetebi where STATUSI <> 100";
+    QTest::newRow("IDs that only contain a line's")
+        << "shekvetis_xazis_gasuftaveba"
+        << "MOM=10|user=7|IDS=12,21,11" << 0
+        << "select count(*) from Shekvetebi where STATUSI = 100 and USERNUM = 7"
+        << "select count(*) from Shekvetebi where STATUSI <> 100";
     QTest::newRow("stock to zero") << "COMkerdzebi"
                                    << "" << 6
                                    << "select count(*) from kerdzebi where raodenoba <> 0"

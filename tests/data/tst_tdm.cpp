@@ -40,6 +40,7 @@ private Q_SLOTS:
     void typePickListAfterPost();
     void orderTotalFollowsLines_data();
     void orderTotalFollowsLines();
+    void orderTotalReadOncePerWrite();
 
 private:
     SampleData::Shared m_sample;
@@ -552,6 +553,47 @@ void tst_tdm::orderTotalFollowsLines()
         dm.shekvet->remove();
     QVERIFY(dm.sum_shekvetebi->isNull(QStringLiteral("sulfasi")));
     QCOMPARE(dm.sum_shekvetebi->asMoney(QStringLiteral("sum_PR")), Money());
+}
+
+// The fields of a line being added or edited change nothing stored: the total
+// is read once, when the line is posted, not once per field.
+void tst_tdm::orderTotalReadOncePerWrite()
+{
+    TestDb db(TestDb::currentEngine());
+    SampleData::write(db);
+    TDM dm;
+    dm.busytables->setParam(QStringLiteral("TB"), QStringLiteral("5"));
+    dm.busytables->open();
+    dm.setting->open();
+    dm.shekvet->setParam(QStringLiteral("USR"), qint64(7));
+    dm.shekvet->open();
+    QSignalSpy reads(dm.sum_shekvetebi, &NamedQuery::opened);
+
+    dm.shekvet->insert();
+    dm.shekvet->setField(QStringLiteral("USERNUM"), 7);
+    dm.shekvet->setField(QStringLiteral("TableNum"), 5);
+    dm.shekvet->setField(QStringLiteral("Raodenoba"), 1);
+    dm.shekvet->setField(QStringLiteral("GFASI"), 4);
+    QCOMPARE(reads.count(), 0);
+    QCOMPARE(dm.sum_shekvetebi->asMoney(QStringLiteral("sulfasi")), money("17.5"));
+    dm.shekvet->post();
+    QCOMPARE(reads.count(), 1);
+    QCOMPARE(dm.sum_shekvetebi->asMoney(QStringLiteral("sulfasi")), money("21.5"));
+
+    dm.shekvet->edit();
+    dm.shekvet->setField(QStringLiteral("Raodenoba"), 2);
+    dm.shekvet->setField(QStringLiteral("GFASI"), 5);
+    QCOMPARE(reads.count(), 1);
+    dm.shekvet->post();
+    QCOMPARE(reads.count(), 2);
+    QCOMPARE(dm.sum_shekvetebi->asMoney(QStringLiteral("sulfasi")), money("27.5"));
+
+    // An edit dropped: the total is read again, as it stands stored.
+    dm.shekvet->edit();
+    dm.shekvet->setField(QStringLiteral("Raodenoba"), 9);
+    dm.shekvet->cancel();
+    QCOMPARE(reads.count(), 3);
+    QCOMPARE(dm.sum_shekvetebi->asMoney(QStringLiteral("sulfasi")), money("27.5"));
 }
 
 QTEST_GUILESS_MAIN(tst_tdm)

@@ -161,3 +161,17 @@ void BenchDatabase::useAsProgramConnection() const
     }
     Connection::setDataLinkPath(m_udlPath);
 }
+
+void BenchDatabase::useThroughProxy(int port) const
+{
+    DataLink link = m_link;
+    link.host = QStringLiteral("127.0.0.1");
+    link.port = port;
+    const QString path = QFileInfo(m_udlPath).dir().filePath(QStringLiteral("kavshiri-proxy-%1.udl").arg(port));
+    QFile udl(path);
+    if (!udl.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw DbError(QStringLiteral("cannot write %1: %2").arg(path, udl.errorString()));
+    udl.write(link.toText().toUtf8());
+    udl.close();
+    Connection::setDataLinkPath(path);
+}

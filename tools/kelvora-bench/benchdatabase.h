@@ -28,6 +28,9 @@ public:
     void drop();
     // Points the program's connection kavshiri at this database.
     void useAsProgramConnection() const;
+    // Points it at the same PostgreSQL database through the benchmark's proxy
+    // listening on `port` of 127.0.0.1.
+    void useThroughProxy(int port) const;
 
     // Written into Parametres.dawesebuleba as the last step of a generation.
     static QString completeMarker(qint64 lines);

@@ -74,6 +74,11 @@ BenchOptions BenchOptions::parse(const QCoreApplication& app)
     const QCommandLineOption qtReader(
         QStringLiteral("qt-reader"),
         QStringLiteral("Read every query's rows through Qt's driver, not the engine's client library."));
+    const QCommandLineOption rtt(
+        QStringLiteral("rtt"),
+        QStringLiteral("PostgreSQL: time the writing actions once more through a delaying proxy of this round "
+                       "trip (ms); their statements are counted through it in any case."),
+        QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption only(QStringLiteral("only"),
                                   QStringLiteral("Comma-separated operations to run (see --list)."),
                                   QStringLiteral("names"));
@@ -100,7 +105,7 @@ BenchOptions BenchOptions::parse(const QCoreApplication& app)
                                    QStringLiteral("engine"));
     childEngine.setFlags(QCommandLineOption::HiddenFromHelp);
     p.addOptions({engine, lines, small, folder, keep, reuse, generateOnly, viaDataLayer, runs, warmups,
-                  inProcess, qtReader, only, list, pgHost, pgPort, pgUser, pgPassword, pgDatabase, child,
+                  inProcess, qtReader, rtt, only, list, pgHost, pgPort, pgUser, pgPassword, pgDatabase, child,
                   childEngine});
     p.process(app);
 
@@ -130,6 +135,9 @@ BenchOptions BenchOptions::parse(const QCoreApplication& app)
         fail(QStringLiteral("--warmups wants a number"));
     o.inProcess = p.isSet(inProcess);
     o.qtReader = p.isSet(qtReader);
+    o.rtt = p.value(rtt).toDouble(&ok);
+    if (!ok || o.rtt < 0)
+        fail(QStringLiteral("--rtt wants a number of milliseconds"));
     if (p.isSet(only)) {
         o.only = p.value(only).split(u',', Qt::SkipEmptyParts);
         for (const QString& name : o.only)

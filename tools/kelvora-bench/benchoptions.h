@@ -25,6 +25,7 @@ struct BenchOptions
     bool inProcess = false;  // run every operation in this process instead of one child each
     QStringList only;        // operations to run; empty runs all
     bool qtReader = false;   // the data layer reads through QSqlQuery only
+    double rtt = 0;          // PostgreSQL: the writing actions also timed through a proxy of this round trip (ms)
 
     QString pgHost;
     int pgPort = 5432;

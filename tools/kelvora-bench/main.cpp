@@ -6,6 +6,7 @@
 //   kelvora-bench --dir /tmp/kb --reuse         times the kept database again
 //   scripts/with-postgres.sh kelvora-bench --engine both
 //   kelvora-bench --dir /tmp/kb --reuse --qt-reader   the data layer through Qt's driver only
+//   kelvora-bench --engine postgres --rtt 4     the writing actions also through a 4 ms round trip
 //   kelvora-bench sheets                        the bill printout and the report export on LibreOffice
 //
 // Time it in a Release build on a quiet machine: every table prints the load
@@ -13,11 +14,13 @@
 
 #include "tools/kelvora-bench/benchdatabase.h"
 #include "tools/kelvora-bench/benchoptions.h"
+#include "tools/kelvora-bench/delayproxy.h"
 #include "tools/kelvora-bench/historygenerator.h"
 #include "tools/kelvora-bench/measurement.h"
 #include "tools/kelvora-bench/operations.h"
 #include "tools/kelvora-bench/report.h"
 #include "tools/kelvora-bench/sheetbench.h"
+#include "tools/kelvora-bench/sqlitestatements.h"
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/rowreader.h"
@@ -69,6 +72,34 @@ void generate(const BenchDatabase& db, const BenchOptions& options)
     Report::generation(db.engine(), report);
 }
 
+// A writing action's statements, counted once more after its timed runs, and
+// on PostgreSQL its runs through the slowed link of --rtt.
+void countAndSlow(const Operation& op, BenchContext& context, TDM& dm, const BenchDatabase& db,
+                  const BenchOptions& o, OperationResult& r)
+{
+    if (!op.statementTarget || !r.error.isEmpty())
+        return;
+    if (db.engine() == Engine::SQLite) {
+        const SqliteStatements counter;
+        r.statements = Measurement::countStatements(op, context, [&] { return counter.count(); });
+        return;
+    }
+    dm.closeAll();
+    Connection::close();
+    {
+        DelayProxy proxy(o.pgHost, o.pgPort, 0);
+        db.useThroughProxy(proxy.port());
+        r.statements = Measurement::countStatements(op, context, [&] { return proxy.statements(); });
+        if (o.rtt > 0) {
+            proxy.setRtt(o.rtt);
+            Measurement::timeAtRtt(op, context, std::max(o.runs, 10), o.rtt, r);
+        }
+        dm.closeAll();
+        Connection::close();
+    }
+    db.useAsProgramConnection();
+}
+
 // Runs in a child process: one operation, its figures printed for the parent.
 int runChild(const BenchOptions& options)
 {
@@ -83,6 +114,7 @@ int runChild(const BenchOptions& options)
         TDM dm;
         BenchContext context = BenchContext::load(options.childEngine, &dm);
         r = Measurement::measure(*op, context, options.runs, options.warmups);
+        countAndSlow(*op, context, dm, db, options, r);
         dm.closeAll();
     } catch (const DbError& e) {
         r.error = e.text();
@@ -103,6 +135,8 @@ QStringList childArguments(const BenchOptions& o, Engine engine, const QString& 
                         QStringLiteral("--warmups"), QString::number(o.warmups)};
     if (o.qtReader)
         args << QStringLiteral("--qt-reader");
+    if (o.rtt > 0)
+        args << QStringLiteral("--rtt") << QString::number(o.rtt);
     if (engine == Engine::PostgreSQL)
         args << QStringLiteral("--pg-host") << o.pgHost << QStringLiteral("--pg-port") << QString::number(o.pgPort)
              << QStringLiteral("--pg-user") << o.pgUser << QStringLiteral("--pg-database") << o.pgDatabase;
@@ -142,6 +176,7 @@ std::vector<OperationResult> runOperations(const BenchDatabase& db, const BenchO
         note(QStringLiteral("  %1: %2").arg(QLatin1String(op->name), QLatin1String(op->title)));
         if (o.inProcess) {
             results.push_back(Measurement::measure(*op, *context, o.runs, o.warmups));
+            countAndSlow(*op, *context, *dm, db, o, results.back());
             dm->closeAll();
         } else {
             results.push_back(runInChild(o, db.engine(), QString::fromLatin1(op->name)));

@@ -37,22 +37,27 @@ std::vector<double> fromArray(const QJsonArray& a)
     return v;
 }
 
-// Wall-clock times of the timed runs; their processor times go to `cpu`.
-std::vector<double> timed(const std::function<qint64(BenchContext&)>& f, BenchContext& c, int runs, int warmups,
-                          qint64* rows, std::vector<double>* cpu)
+// One timed run, untimed preparation first; its wall-clock time goes to `ms`
+// and its processor time to `cpu`.
+qint64 timedRun(const Operation& op, const std::function<qint64(BenchContext&)>& f, BenchContext& c,
+                std::vector<double>* ms, std::vector<double>* cpu)
 {
-    for (int i = 0; i < warmups; ++i)
-        *rows = f(c);
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        const double cpu0 = Measurement::cpuMs();
-        QElapsedTimer t;
-        t.start();
-        *rows = f(c);
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-        cpu->push_back(Measurement::cpuMs() - cpu0);
-    }
-    return ms;
+    if (op.beforeEach)
+        op.beforeEach(c);
+    const double cpu0 = Measurement::cpuMs();
+    QElapsedTimer t;
+    t.start();
+    const qint64 rows = f(c);
+    ms->push_back(double(t.nsecsElapsed()) / 1e6);
+    cpu->push_back(Measurement::cpuMs() - cpu0);
+    return rows;
+}
+
+qint64 untimedRun(const Operation& op, const std::function<qint64(BenchContext&)>& f, BenchContext& c)
+{
+    if (op.beforeEach)
+        op.beforeEach(c);
+    return f(c);
 }
 
 }  // namespace
@@ -70,6 +75,11 @@ QJsonObject OperationResult::toJson() const
             {QStringLiteral("baseKb"), double(baseKb)},
             {QStringLiteral("bareHwmKb"), double(bareHwmKb)},
             {QStringLiteral("layerHwmKb"), double(layerHwmKb)},
+            {QStringLiteral("load"), load},
+            {QStringLiteral("statements"), double(statements)},
+            {QStringLiteral("rtt"), rtt},
+            {QStringLiteral("rttMs"), rttMs},
+            {QStringLiteral("rttRuns"), toArray(rttRuns)},
             {QStringLiteral("error"), error}};
 }
 
@@ -87,6 +97,11 @@ OperationResult OperationResult::fromJson(const QJsonObject& o)
     r.baseKb = qint64(o.value(QStringLiteral("baseKb")).toDouble());
     r.bareHwmKb = qint64(o.value(QStringLiteral("bareHwmKb")).toDouble());
     r.layerHwmKb = qint64(o.value(QStringLiteral("layerHwmKb")).toDouble());
+    r.load = o.value(QStringLiteral("load")).toString();
+    r.statements = qint64(o.value(QStringLiteral("statements")).toDouble(-1));
+    r.rtt = o.value(QStringLiteral("rtt")).toDouble();
+    r.rttMs = o.value(QStringLiteral("rttMs")).toDouble();
+    r.rttRuns = fromArray(o.value(QStringLiteral("rttRuns")).toArray());
     r.error = o.value(QStringLiteral("error")).toString();
     return r;
 }
@@ -156,13 +171,20 @@ OperationResult Measurement::measure(const Operation& op, BenchContext& context,
     }
     if (op.prepare)
         op.prepare(context);
+    r.load = loadAverage();
     r.baseKb = residentKb();
-    qint64 rows = 0;
-    std::vector<double> bareCpu, layerCpu;
-    if (op.bare)
-        r.bareRuns = timed(op.bare, context, runs, warmups, &rows, &bareCpu);
+    qint64 bareRows = 0;
+    for (int i = 0; i < warmups && op.bare; ++i)
+        bareRows = untimedRun(op, op.bare, context);
     r.bareHwmKb = peakKb();
-    r.layerRuns = timed(op.run, context, runs, warmups, &r.rows, &layerCpu);
+    for (int i = 0; i < warmups; ++i)
+        r.rows = untimedRun(op, op.run, context);
+    std::vector<double> bareCpu, layerCpu;
+    for (int i = 0; i < runs; ++i) {
+        if (op.bare)
+            bareRows = timedRun(op, op.bare, context, &r.bareRuns, &bareCpu);
+        r.rows = timedRun(op, op.run, context, &r.layerRuns, &layerCpu);
+    }
     r.layerHwmKb = peakKb();
     if (op.finish)
         op.finish(context);
@@ -170,7 +192,38 @@ OperationResult Measurement::measure(const Operation& op, BenchContext& context,
     r.layerMs = median(r.layerRuns);
     r.bareCpuMs = median(bareCpu);
     r.layerCpuMs = median(layerCpu);
-    if (op.bare && rows != r.rows)
-        r.error = QStringLiteral("the bare engine read %1 rows, the data layer %2").arg(rows).arg(r.rows);
+    if (op.bare && bareRows != r.rows)
+        r.error = QStringLiteral("the bare engine read %1 rows, the data layer %2").arg(bareRows).arg(r.rows);
     return r;
+}
+
+qint64 Measurement::countStatements(const Operation& op, BenchContext& context, const std::function<qint64()>& sent)
+{
+    if (op.prepare)
+        op.prepare(context);
+    // One run first, so that the count meets the connection and the window as
+    // the timed runs met them.
+    untimedRun(op, op.run, context);
+    if (op.beforeEach)
+        op.beforeEach(context);
+    const qint64 before = sent();
+    op.run(context);
+    const qint64 count = sent() - before;
+    if (op.finish)
+        op.finish(context);
+    return count;
+}
+
+void Measurement::timeAtRtt(const Operation& op, BenchContext& context, int runs, double rtt, OperationResult& r)
+{
+    if (op.prepare)
+        op.prepare(context);
+    untimedRun(op, op.run, context);
+    std::vector<double> cpu;
+    for (int i = 0; i < runs; ++i)
+        timedRun(op, op.run, context, &r.rttRuns, &cpu);
+    if (op.finish)
+        op.finish(context);
+    r.rtt = rtt;
+    r.rttMs = median(r.rttRuns);
 }

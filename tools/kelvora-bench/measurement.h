@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <functional>
 #include <vector>
 
 // The figures of one operation on one engine.
@@ -20,6 +21,13 @@ struct OperationResult
     qint64 baseKb = 0;      // resident size before the first run
     qint64 bareHwmKb = 0;   // peak after the bare runs
     qint64 layerHwmKb = 0;  // peak after the data layer's runs (they come last)
+    QString load;           // the load average when the operation was timed
+    // A writing action: the statements one run sent (-1: not counted), and the
+    // runs at a slowed link of `rtt` ms round trip (none without --rtt).
+    qint64 statements = -1;
+    double rtt = 0;
+    double rttMs = 0;
+    std::vector<double> rttRuns;
     QString error;
 
     double ratio() const { return bareMs > 0 ? layerMs / bareMs : 0; }
@@ -39,9 +47,17 @@ double cpuMs();
 // The system's load average over the last minute, as /proc/loadavg has it.
 QString loadAverage();
 
-// Warm-up runs, then timed runs: first the bare engine's, then the data layer's,
-// so that the peak read last is the data layer's own.
+// Warm-up runs, the bare engine's first and then the data layer's, so that the
+// peak read after each is its own; then the timed runs, bare and data layer in
+// turn (ABAB), so that a change of the machine's load meets both alike.
 OperationResult measure(const Operation& op, BenchContext& context, int runs, int warmups);
+
+// A writing action run once more between prepare and finish: the statements it
+// sent, as `sent` counts them before and after.
+qint64 countStatements(const Operation& op, BenchContext& context, const std::function<qint64()>& sent);
+// The action's timed runs on a slowed link (after one warm-up); their median
+// goes to `r.rttMs`.
+void timeAtRtt(const Operation& op, BenchContext& context, int runs, double rtt, OperationResult& r);
 
 double median(std::vector<double> values);
 double percentile(std::vector<double> values, double p);  // p in (0, 1]

@@ -1,4 +1,5 @@
 #include "tools/kelvora-bench/operations.h"
+#include "tools/kelvora-bench/actionoperations.h"
 #include "tools/kelvora-bench/reportoperations.h"
 #include "tools/kelvora-bench/stockoperations.h"
 #include "shell/shared.h"
@@ -339,10 +340,15 @@ const std::vector<Operation>& operations()
             {"waiter", "waiter screen list: Opicianti for one waiter, any table", waiterList, bareWaiterList, 5.0,
              std::nullopt, 1.5, 50},
         };
-        // The receiving and credit tabs' operations live in a file of their own, and so do the reports'.
+        // The receiving and credit tabs' operations live in a file of their own, and so do the reports'
+        // and the other writing actions.
         for (const Operation& op : stockOperations())
             list.push_back(op);
+        appendActionOperations(list);
         appendReportOperations(list);
+        for (Operation& op : list)
+            if (qstrcmp(op.name, "add-dish") == 0 || qstrcmp(op.name, "receive-line") == 0)
+                op.statementTarget = 10;
         return list;
     }();
     return all;

@@ -57,6 +57,12 @@ struct Operation
     // Run after the timed runs: undoes what the operation wrote, so that the
     // next operation and the next run find the database as generated.
     std::function<void(BenchContext&)> finish = {};
+    // A station's writing action: the statements one run sends are counted
+    // (PostgreSQL: round trips seen on the wire by the benchmark's proxy;
+    // SQLite: statements begun), against this target.
+    std::optional<int> statementTarget = {};
+    // Made ready before each run, untimed and not counted (a new order to clear).
+    std::function<void(BenchContext&)> beforeEach = {};
 };
 
 const std::vector<Operation>& operations();

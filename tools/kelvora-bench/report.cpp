@@ -80,8 +80,9 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
                                                     "the first run; the bare runs come first)")
                                    : QStringLiteral("this process so far (--in-process: it only grows)")));
     out(QStringLiteral("   p95 = 95th percentile (nearest rank) of the timed runs; a writing operation has no bare run"));
-    out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12  %13")
-            .arg(QStringLiteral("operation"), -13)
+    out(QStringLiteral("   load = the load average when the operation was timed"));
+    out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13  %14")
+            .arg(QStringLiteral("operation"), -16)
             .arg(QStringLiteral("rows"), 9)
             .arg(QStringLiteral("runs"), 5)
             .arg(QStringLiteral("layer ms"), 9)
@@ -93,6 +94,7 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
             .arg(QStringLiteral("peak MB"), 8)
             .arg(QStringLiteral("bare MB"), 8)
             .arg(QStringLiteral("base MB"), 8)
+            .arg(QStringLiteral("load"), 6)
             .arg(QStringLiteral("targets")));
     for (const OperationResult& r : results) {
         const Operation* op = operation(r.name);
@@ -113,8 +115,8 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
         }
         const bool bare = !r.bareRuns.empty();
         const QString none = QStringLiteral("-");
-        out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12  %13")
-                .arg(r.name, -13)
+        out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13  %14")
+                .arg(r.name, -16)
                 .arg(r.rows, 9)
                 .arg(r.layerRuns.size(), 5)
                 .arg(ms(r.layerMs), 9)
@@ -126,6 +128,7 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
                 .arg(mb(r.layerHwmKb), 8)
                 .arg(mb(r.bareHwmKb), 8)
                 .arg(mb(r.baseKb), 8)
+                .arg(r.load, 6)
                 .arg(targets.join(QStringLiteral("; "))));
         if (!r.error.isEmpty())
             out(QStringLiteral("   %1: %2").arg(r.name, r.error));
@@ -143,7 +146,50 @@ void Report::engineTable(Engine engine, const QString& where, qint64 sizeBytes, 
         return a.join(u' ');
     };
     for (const OperationResult& r : results)
-        out(QStringLiteral("   %1 %2 | %3").arg(r.name, -13).arg(summary(r.layerRuns), summary(r.bareRuns)));
+        out(QStringLiteral("   %1 %2 | %3").arg(r.name, -16).arg(summary(r.layerRuns), summary(r.bareRuns)));
+
+    bool actions = false;
+    for (const OperationResult& r : results)
+        actions = actions || r.statements >= 0;
+    if (!actions)
+        return;
+    out(QString());
+    out(QStringLiteral("   writing actions: statements one run sends (%1); ms = the direct link's median%2")
+            .arg(pg ? QStringLiteral("round trips on the wire: simple queries and extended-protocol syncs, "
+                                     "counted by the benchmark's proxy")
+                    : QStringLiteral("statements begun on the connection"),
+                 pg ? QStringLiteral(", at rtt = through the proxy delaying each way by half the round trip")
+                    : QString()));
+    out(QStringLiteral("%1 %2 %3 %4 %5 %6  %7")
+            .arg(QStringLiteral("action"), -16)
+            .arg(QStringLiteral("statements"), 10)
+            .arg(QStringLiteral("ms"), 9)
+            .arg(QStringLiteral("p95"), 8)
+            .arg(QStringLiteral("rtt ms"), 7)
+            .arg(QStringLiteral("at rtt"), 9)
+            .arg(QStringLiteral("targets")));
+    for (const OperationResult& r : results) {
+        const Operation* op = operation(r.name);
+        if (!op || !op->statementTarget || r.statements < 0)
+            continue;
+        QStringList targets;
+        targets << QStringLiteral("<= %1 statements %2")
+                       .arg(*op->statementTarget)
+                       .arg(pg ? verdict(r.statements <= *op->statementTarget) : QStringLiteral("(PostgreSQL's)"));
+        const bool slowed = !r.rttRuns.empty();
+        if (r.name == QLatin1String("add-dish") && pg) {
+            const bool fourMs = slowed && r.rtt >= 3.5 && r.rtt <= 4.5;
+            targets << QStringLiteral("<= 60 ms at 4 ms %1").arg(fourMs ? verdict(r.rttMs <= 60) : QStringLiteral("(with --rtt 4)"));
+        }
+        out(QStringLiteral("%1 %2 %3 %4 %5 %6  %7")
+                .arg(r.name, -16)
+                .arg(r.statements, 10)
+                .arg(ms(r.layerMs), 9)
+                .arg(ms(r.layerP95()), 8)
+                .arg(slowed ? QString::number(r.rtt, 'f', 1) : QStringLiteral("-"), 7)
+                .arg(slowed ? ms(r.rttMs) : QStringLiteral("-"), 9)
+                .arg(targets.join(QStringLiteral("; "))));
+    }
 }
 
 void Report::comparison(const std::vector<OperationResult>& sqlite, const std::vector<OperationResult>& postgres)
@@ -151,7 +197,7 @@ void Report::comparison(const std::vector<OperationResult>& sqlite, const std::v
     out(QString());
     out(QStringLiteral("== PostgreSQL against SQLite (target: at most twice the SQLite figures)"));
     out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8  %9")
-            .arg(QStringLiteral("operation"), -13)
+            .arg(QStringLiteral("operation"), -16)
             .arg(QStringLiteral("sqlite ms"), 10)
             .arg(QStringLiteral("p95"), 8)
             .arg(QStringLiteral("pg ms"), 10)
@@ -168,7 +214,7 @@ void Report::comparison(const std::vector<OperationResult>& sqlite, const std::v
             const double bx = s.bareMs > 0 ? p.bareMs / s.bareMs : 0;
             const double px = s.layerHwmKb > 0 ? double(p.layerHwmKb) / double(s.layerHwmKb) : 0;
             out(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8  %9")
-                    .arg(s.name, -13)
+                    .arg(s.name, -16)
                     .arg(ms(s.layerMs), 10)
                     .arg(ms(s.layerP95()), 8)
                     .arg(ms(p.layerMs), 10)
