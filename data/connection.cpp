@@ -13,6 +13,8 @@
 #include <QSqlQuery>
 
 #include <libpq-fe.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -30,6 +32,26 @@ constexpr int BusyTimeoutMs = 15000;
 const QString PostgresOptions = QStringLiteral(
     "connect_timeout=10;keepalives=1;keepalives_idle=5;keepalives_interval=2;keepalives_count=3;"
     "tcp_user_timeout=10000");
+
+// A server on this machine: the link never leaves it.
+bool isLoopback(const QString& host)
+{
+    if (host.startsWith(u'/') || host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QByteArray text = host.toLatin1();
+    in_addr v4{};
+    if (::inet_pton(AF_INET, text.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    return ::inet_pton(AF_INET6, text.constData(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6);
+}
+
+// A libpq value in a connection string: quoted, its quotes and backslashes escaped.
+QString conninfoValue(QString value)
+{
+    value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+    return QStringLiteral("'%1'").arg(value);
+}
 
 // libpq's handle of a PostgreSQL connection, in whatever state it is (Qt's
 // driver calls a broken link closed, but keeps its handle until it is closed).
@@ -143,12 +165,15 @@ QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connecti
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
     } else {
         db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
-        db.setHostName(link.host);
-        db.setPort(link.port);
+        QStringList hosts;
+        for (const DataLink::Server& s : link.servers())
+            hosts << s.host;
+        db.setHostName(hosts.join(u','));
         db.setDatabaseName(link.database);
         db.setUserName(link.user);
         db.setPassword(link.password);
-        db.setConnectOptions(PostgresOptions);
+        // The ports go with the options, one per server.
+        db.setConnectOptions(postgresOptions(link));
     }
     if (!db.isValid())
         throw DbError(QStringLiteral("მონაცემთა ბაზის დრაივერი ვერ ჩაიტვირთა: %1").arg(db.driverName()));
@@ -182,6 +207,44 @@ QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connecti
     }
     prepareSession(db, link.provider);
     return db;
+}
+
+QString Connection::postgresOptions(const DataLink& link)
+{
+    QStringList ports;
+    bool loopback = true;
+    for (const DataLink::Server& s : link.servers()) {
+        ports << QString::number(s.port);
+        loopback = loopback && isLoopback(s.host);
+    }
+    QString options = PostgresOptions + QStringLiteral(";port=%1").arg(ports.join(u','));
+    // Of a primary and its standby, the one that takes writes now: after a
+    // promotion the next connection finds the new primary by itself.
+    if (link.target == DataLink::Target::Primary)
+        options += QStringLiteral(";target_session_attrs=read-write");
+    // The password and every sale cross the restaurant's network only encrypted;
+    // a link on this machine stays as libpq makes it.
+    const QString ssl = !link.sslMode.isEmpty() ? link.sslMode : loopback ? QString()
+                                                                          : QStringLiteral("require");
+    if (!ssl.isEmpty())
+        options += QStringLiteral(";sslmode=%1").arg(ssl);
+    return options;
+}
+
+QByteArray Connection::postgresConnInfo(const DataLink& link)
+{
+    QStringList hosts;
+    for (const DataLink::Server& s : link.servers())
+        hosts << s.host;
+    QStringList parts{QStringLiteral("host=") + conninfoValue(hosts.join(u',')),
+                      QStringLiteral("dbname=") + conninfoValue(link.database)};
+    if (!link.user.isEmpty())
+        parts << QStringLiteral("user=") + conninfoValue(link.user);
+    if (!link.password.isEmpty())
+        parts << QStringLiteral("password=") + conninfoValue(link.password);
+    for (const QString& option : postgresOptions(link).split(u';', Qt::SkipEmptyParts))
+        parts << option.section(u'=', 0, 0) + u'=' + conninfoValue(option.section(u'=', 1));
+    return parts.join(u' ').toUtf8();
 }
 
 bool Connection::linkBroken(const QSqlDatabase& db)

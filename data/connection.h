@@ -55,4 +55,14 @@ public:
     // nothing is ever written into it. Throws DbError.
     static QSqlDatabase openNamed(const DataLink& link, const QString& connectionName, bool requireSchema = false);
     static Engine engineOf(const QSqlDatabase& db);
+
+    // The libpq settings of a PostgreSQL link beyond host, database, user and
+    // password, as "name=value;..." (Qt's connect options): how a lost link is
+    // found, the ports of the servers, the server that accepts writes (for
+    // Target::Primary) and an encrypted link to a server on another machine.
+    // Every PostgreSQL connection the program makes takes them.
+    static QString postgresOptions(const DataLink& link);
+    // The whole libpq connection string of a link, for a connection opened by
+    // libpq itself rather than Qt.
+    static QByteArray postgresConnInfo(const DataLink& link);
 };

@@ -4,8 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QRegularExpression>
 #include <QStringDecoder>
+
+#include <sys/stat.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -145,16 +150,45 @@ DataLink DataLink::parse(const QString& text, const QString& path)
         link.dataSource = QDir(folder).absoluteFilePath(file);
     } else if (provider.compare(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive) == 0) {
         link.provider = Provider::PostgreSQL;
-        link.host = get({"host", "server", "data source"});
-        if (link.host.isEmpty())
-            link.host = QStringLiteral("127.0.0.1");
-        const QString port = get({"port"});
-        if (!port.isEmpty()) {
+        // Several servers (a primary and its standby) are separated by commas,
+        // with one port for all of them or one port each.
+        QStringList hosts = get({"host", "server", "data source"}).split(u',');
+        for (QString& h : hosts)
+            h = h.trimmed();
+        if (hosts.size() == 1 && hosts.first().isEmpty())
+            hosts.first() = QStringLiteral("127.0.0.1");
+        if (hosts.contains(QString()))
+            fail(path, QStringLiteral("Host-ში სერვერის სახელი გამოტოვებულია"));
+        const QString portText = get({"port"});
+        QList<int> ports;
+        for (const QString& raw : portText.split(u',', portText.isEmpty() ? Qt::SkipEmptyParts : Qt::KeepEmptyParts)) {
+            const QString port = raw.trimmed();
             bool ok = false;
-            link.port = port.toInt(&ok);
-            if (!ok || link.port <= 0 || link.port > 65535)
+            const int p = port.toInt(&ok);
+            if (!ok || p <= 0 || p > 65535)
                 fail(path, QStringLiteral("Port „%1“ არასწორია").arg(port));
+            ports << p;
         }
+        if (ports.size() > 1 && ports.size() != hosts.size())
+            fail(path, QStringLiteral("Port-ების რაოდენობა (%1) არ ემთხვევა Host-ში დასახელებული სერვერების რაოდენობას (%2)")
+                           .arg(ports.size())
+                           .arg(hosts.size()));
+        for (qsizetype s = 0; s < hosts.size(); ++s) {
+            const Server server{hosts[s], ports.isEmpty() ? 5432 : ports[ports.size() == 1 ? 0 : s]};
+            if (s == 0) {
+                link.host = server.host;
+                link.port = server.port;
+            } else {
+                link.otherServers << server;
+            }
+        }
+        link.sslMode = get({"ssl mode", "sslmode"}).toLower();
+        static const QStringList sslModes{QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
+                                          QStringLiteral("require"), QStringLiteral("verify-ca"),
+                                          QStringLiteral("verify-full")};
+        if (!link.sslMode.isEmpty() && !sslModes.contains(link.sslMode))
+            fail(path, QStringLiteral("SSL Mode „%1“ არასწორია (შესაძლებელია %2)")
+                           .arg(get({"ssl mode", "sslmode"}), sslModes.join(QStringLiteral(", "))));
         link.database = get({"database", "initial catalog"});
         if (link.database.isEmpty())
             fail(path, QStringLiteral("Database (მონაცემთა ბაზის სახელი) არ არის მითითებული"));
@@ -181,10 +215,68 @@ QString DataLink::toText() const
         line = QStringLiteral("Provider=SQLite;Data Source=%1").arg(quoted(dataSource));
     } else {
         // One arg() for all: chained ones would read a "%2" in the host as a marker.
+        QStringList hosts;
+        QStringList ports;
+        for (const Server& s : servers()) {
+            hosts << s.host;
+            ports << QString::number(s.port);
+        }
+        // One port for all when they share it, as a file with one server has it.
+        if (std::all_of(ports.cbegin(), ports.cend(), [&](const QString& p) { return p == ports.first(); }))
+            ports = QStringList{ports.first()};
         line = QStringLiteral("Provider=PostgreSQL;Host=%1;Port=%2;Database=%3;User ID=%4")
-                   .arg(quoted(host), QString::number(port), quoted(database), quoted(user));
+                   .arg(quoted(hosts.join(u',')), ports.join(u','), quoted(database), quoted(user));
         if (!password.isEmpty())
             line += QStringLiteral(";Password=%1").arg(quoted(password));
+        if (!sslMode.isEmpty())
+            line += QStringLiteral(";SSL Mode=%1").arg(sslMode);
     }
     return QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n%1\r\n").arg(line);
+}
+
+QList<DataLink::Server> DataLink::servers() const
+{
+    return QList<Server>{Server{host, port}} + otherServers;
+}
+
+DataLink DataLink::toServer(const Server& server) const
+{
+    DataLink one = *this;
+    one.host = server.host;
+    one.port = server.port;
+    one.otherServers.clear();
+    one.target = Target::Any;
+    return one;
+}
+
+void DataLink::addServer(const Server& server)
+{
+    if (!servers().contains(server))
+        otherServers << server;
+}
+
+bool DataLink::write(const QString& path, QString* error) const
+{
+    QSaveFile file(path);
+    // Owner-only before a byte is written: the file may hold the password.
+    if (!file.open(QIODevice::WriteOnly) || ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0
+        || file.write(toText().toUtf8()) < 0 || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool DataLink::passwordExposed(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    try {
+        if (parse(decode(file.readAll()), path).password.isEmpty())
+            return false;
+    } catch (const DbError&) {
+        return false;
+    }
+    return file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }

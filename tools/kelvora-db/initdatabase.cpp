@@ -14,6 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace {
@@ -247,7 +248,8 @@ QString make(const InitOptions& o, const QString& udlPath)
     // Opened and written now, so an unwritable folder stops the run before the
     // database is made; it takes its name only at commit().
     QSaveFile udl(udlPath);
-    if (!udl.open(QIODevice::WriteOnly))
+    // Readable by its owner only: a PostgreSQL link holds the server's password.
+    if (!udl.open(QIODevice::WriteOnly) || (!sqlite && ::fchmod(udl.handle(), S_IRUSR | S_IWUSR) != 0))
         throw ToolError(QStringLiteral("cannot write %1: %2").arg(native(udlPath), udl.errorString()));
     udl.write(written.toText().toUtf8());
 

@@ -3,13 +3,17 @@
 //
 //   kelvora-db init [--engine sqlite|postgres] [options]  new database + kavshiri.udl
 //   kelvora-db demo [--dir FOLDER] [--force]              demo menu, waiters, cooks
-//   kelvora-db check [--dir FOLDER]                       reachable? engine, version, orders
+//   kelvora-db check [--dir FOLDER]                       reachable? engine, version, orders; each server
+//   kelvora-db standby --data DIR --host H [--port P] [--start] [--sync] [--dir FOLDER]
+//                                                         this machine becomes the primary's standby
+//   kelvora-db promote [--dir FOLDER] [--host H --port P] the standby takes over from a lost primary
 //   kelvora-db backup [--dir FOLDER] [--to FILE]          online copy of an SQLite database
 
 #include "backupdatabase.h"
 #include "checkdatabase.h"
 #include "demodata.h"
 #include "initdatabase.h"
+#include "standby.h"
 
 #include "tools/shared/commandline.h"
 #include "tools/shared/toolerror.h"
@@ -41,9 +45,13 @@ struct Options
     QCommandLineOption file{QStringLiteral("file"),
                             QStringLiteral("init, sqlite: the database file (default FOLDER/kelvora.db)."),
                             QStringLiteral("PATH")};
-    QCommandLineOption host{QStringLiteral("host"), QStringLiteral("init, postgres: server (default 127.0.0.1)."),
+    QCommandLineOption host{QStringLiteral("host"),
+                            QStringLiteral("init, postgres: server (default 127.0.0.1). standby: this machine's "
+                                           "address as the stations reach it. promote: the standby to promote."),
                             QStringLiteral("H")};
-    QCommandLineOption port{QStringLiteral("port"), QStringLiteral("init, postgres: port (default 5432)."),
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("init, postgres: port (default 5432). standby: the port of the standby's "
+                                           "server (default 5432). promote: the standby's port."),
                             QStringLiteral("P")};
     QCommandLineOption database{QStringLiteral("database"),
                                 QStringLiteral("init, postgres: database, created when missing (default kelvora)."),
@@ -84,10 +92,22 @@ struct Options
                                          "current folder)."),
                           QStringLiteral("PATH")};
 
+    QCommandLineOption data{QStringLiteral("data"),
+                            QStringLiteral("standby: the standby's data folder, new or empty (Debian: the "
+                                           "emptied /var/lib/postgresql/15/main of its stopped cluster)."),
+                            QStringLiteral("DIR")};
+    QCommandLineOption start{QStringLiteral("start"),
+                             QStringLiteral("standby: start the standby's server from DIR and wait until it has "
+                                            "caught up.")};
+    QCommandLineOption sync{QStringLiteral("sync"),
+                            QStringLiteral("standby: synchronous replication: every commit on the primary waits "
+                                           "until the standby has it, so a lost primary loses nothing; a dead "
+                                           "standby then stops every write.")};
+
     void addTo(QCommandLineParser& p)
     {
         for (QCommandLineOption* o : {&engine, &file, &host, &port, &database, &user, &password, &dir, &tables,
-                                      &service, &establishment, &command, &answer, &force, &to})
+                                      &service, &establishment, &command, &answer, &force, &to, &data, &start, &sync})
             p.addOption(*o);
     }
 };
@@ -198,6 +218,7 @@ QString runDemo(const QCommandLineParser& p, const Options& o)
                    &o.establishment, &o.command, &o.answer},
                   QStringLiteral("init"));
     refuseOptions(p, demo, {&o.to}, QStringLiteral("backup"));
+    refuseOptions(p, demo, {&o.data, &o.start, &o.sync}, QStringLiteral("standby"));
     Connection::setDataLinkPath(udlOf(p, o));
     QString done;
     {
@@ -222,17 +243,58 @@ int runCheck(const QCommandLineParser& p, const Options& o)
     const QString check = QStringLiteral("check");
     refuseForLink(p, o, check);
     refuseOptions(p, check, {&o.force, &o.to}, QStringLiteral("init, demo or backup"));
+    refuseOptions(p, check, {&o.data, &o.start, &o.sync}, QStringLiteral("standby"));
     const CheckResult r = checkDatabase(udlOf(p, o));
     if (r.reachable)
         CommandLine::printOut(r.line);
     else
         CommandLine::printErr(r.line);
+    for (const QString& line : r.details)
+        CommandLine::printOut(line);
     return r.reachable ? 0 : CommandLine::ExitFailure;
+}
+
+QString runStandby(const QCommandLineParser& p, const Options& o)
+{
+    const QString standby = QStringLiteral("standby");
+    refuseOptions(p, standby,
+                  {&o.engine, &o.file, &o.database, &o.user, &o.password, &o.tables, &o.service, &o.establishment,
+                   &o.command, &o.answer},
+                  QStringLiteral("init"));
+    refuseOptions(p, standby, {&o.force, &o.to}, QStringLiteral("init, demo or backup"));
+    if (!p.isSet(o.data))
+        throw UsageError(QStringLiteral("standby needs --data, the standby's new data folder"));
+    if (!p.isSet(o.host) || p.value(o.host).trimmed().isEmpty())
+        throw UsageError(QStringLiteral("standby needs --host, this machine's address as the stations reach it"));
+    StandbyOptions so;
+    so.udl = udlOf(p, o);
+    so.dataDir = CommandLine::pathOption(p, o.data);
+    so.standby = {p.value(o.host).trimmed(), p.isSet(o.port) ? CommandLine::intOption(p, o.port, 1, 65535) : 5432};
+    if (so.standby.host.contains(u',') || so.standby.host.contains(u';') || so.standby.host.contains(u'\''))
+        throw UsageError(QStringLiteral("--host: one server name or address"));
+    so.start = p.isSet(o.start);
+    so.synchronous = p.isSet(o.sync);
+    return makeStandby(so);
+}
+
+QString runPromote(const QCommandLineParser& p, const Options& o)
+{
+    const QString promote = QStringLiteral("promote");
+    refuseForLink(p, o, promote);
+    refuseOptions(p, promote, {&o.force, &o.to}, QStringLiteral("init, demo or backup"));
+    refuseOptions(p, promote, {&o.data, &o.start, &o.sync}, QStringLiteral("standby"));
+    std::optional<DataLink::Server> which;
+    if (p.isSet(o.host) != p.isSet(o.port))
+        throw UsageError(QStringLiteral("promote: give both --host and --port, or neither"));
+    if (p.isSet(o.host))
+        which = DataLink::Server{p.value(o.host).trimmed(), CommandLine::intOption(p, o.port, 1, 65535)};
+    return promoteStandby(udlOf(p, o), which);
 }
 
 QString runBackup(const QCommandLineParser& p, const Options& o)
 {
     refuseForLink(p, o, QStringLiteral("backup"));
+    refuseOptions(p, QStringLiteral("backup"), {&o.data, &o.start, &o.sync}, QStringLiteral("standby"));
     const QString udl = udlOf(p, o);
     const QString to = p.isSet(o.to) ? CommandLine::pathOption(p, o.to)
                                      : absolute(QStringLiteral("kelvora-%1.db")
@@ -257,8 +319,11 @@ int main(int argc, char* argv[])
         "  check   opens FOLDER/kavshiri.udl as the program does and says in one line whether\n"
         "          the database is reachable, its engine and version and how many orders it holds\n"
         "  backup  a consistent copy of the SQLite database of FOLDER/kavshiri.udl, safe while\n"
-        "          stations work (for PostgreSQL use pg_dump)"));
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, demo, check or backup"));
+        "          stations work (for PostgreSQL use pg_dump)\n"
+        "  standby on a second machine: makes DIR a streaming standby of the PostgreSQL primary of\n"
+        "          FOLDER/kavshiri.udl and adds it to the file\n"
+        "  promote when the primary is lost: the standby becomes the primary; the stations follow it"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, demo, check, backup, standby or promote"));
     parser.addHelpOption();
     Options options;
     options.addTo(parser);
@@ -266,10 +331,11 @@ int main(int argc, char* argv[])
     return CommandLine::run(parser, [&] {
         const QStringList args = parser.positionalArguments();
         if (args.size() != 1)
-            throw UsageError(QStringLiteral("expected one command, init, demo, check or backup (see --help)"));
+            throw UsageError(QStringLiteral("expected one command, init, demo, check, backup, standby or promote (see --help)"));
         const QString& command = args.first();
         if (command == QLatin1String("init")) {
             refuseOptions(parser, command, {&options.to}, QStringLiteral("backup"));
+            refuseOptions(parser, command, {&options.data, &options.start, &options.sync}, QStringLiteral("standby"));
             CommandLine::printOut(initDatabase(initOptions(parser, options)));
         } else if (command == QLatin1String("demo")) {
             CommandLine::printOut(runDemo(parser, options));
@@ -277,9 +343,13 @@ int main(int argc, char* argv[])
             return runCheck(parser, options);
         } else if (command == QLatin1String("backup")) {
             CommandLine::printOut(runBackup(parser, options));
+        } else if (command == QLatin1String("standby")) {
+            CommandLine::printOut(runStandby(parser, options));
+        } else if (command == QLatin1String("promote")) {
+            CommandLine::printOut(runPromote(parser, options));
         } else {
             throw UsageError(
-                QStringLiteral("unknown command \"%1\": expected init, demo, check or backup").arg(command));
+                QStringLiteral("unknown command \"%1\": expected init, demo, check, backup, standby or promote").arg(command));
         }
         return 0;
     });
