@@ -7,6 +7,7 @@
 #include "data/datamodule.h"
 #include "data/formats.h"
 #include "reports/columnwidths.h"
+#include "reports/period.h"
 #include "reports/exportpicture.h"
 #include "reports/salessearch.h"
 
@@ -194,6 +195,7 @@ void SalesReport::Button7Click()
     m_totals = SalesSearch(m_dm).run(filter);
     showTotals();
     fitColumns(DBGrid2);
+    Period::tellIfReversed(filter.st, filter.en, this);
 }
 
 void SalesReport::showTotals()

@@ -13,6 +13,16 @@ void NumericKeyFilter::install(QLineEdit* box)
     box->setAcceptDrops(false);
 }
 
+QString NumericKeyFilter::normalized(const QString& typed)
+{
+    QString text = typed;
+    const QChar sep = Formats::decimalSeparator();
+    for (QChar& c : text)
+        if (c == u'.' || c == u',')
+            c = sep;
+    return text;
+}
+
 QChar NumericKeyFilter::filter(QChar typed)
 {
     if (typed == u'.' || typed == u',')

@@ -57,6 +57,7 @@ public:
     void Button8Click();           // resets the tab
     void DateTimePicker3Change();  // reloads the document of the header
     void ComboBox3Change();
+    void CheckBox2Change();             // the document box holds what the ledger can
     void Edit3Change();                 // searches the items
     void DBGrid4CellClick();            // picks an item
     void SpeedButton4Click();           // records one line
