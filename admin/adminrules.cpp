@@ -1,6 +1,8 @@
 #include "admin/adminrules.h"
 #include "shell/inputerror.h"
+#include "shell/numerickeyfilter.h"
 #include "data/formats.h"
+#include "data/textlength.h"
 #include "data/schema.h"
 
 #include <QCoreApplication>
@@ -19,29 +21,28 @@ const QString AdminRules::DeleteRowQuestion = QStringLiteral("წაიშალ
 
 int AdminRules::columnLength(const char* table, const char* column)
 {
-    for (const Schema::Table& t : Schema::tables()) {
-        if (qstricmp(t.name, table) != 0)
-            continue;
-        for (const Schema::Column& c : t.columns)
-            if (qstricmp(c.name, column) == 0)
-                return c.length;
-    }
-    return 0;
+    const Schema::Column* c = Schema::findColumn(QLatin1String(table), QLatin1String(column));
+    return c ? c->length : 0;
 }
 
 void AdminRules::requireFits(const QString& text, const char* table, const char* column,
                              const QString& fieldTitle)
 {
-    // Order lines copy a waiter's name into a 50-character column, so his name is
-    // held to that length although his own column is longer.
-    int limit = columnLength(table, column);
-    if (qstricmp(table, "OFICIANTI") == 0 && qstricmp(column, "Oficianti") == 0)
-        limit = columnLength("Shekvetebi", "OFFICIANT");
-    if (limit > 0 && text.size() > limit)
-        throw InputError(QStringLiteral("„%1“ არ უნდა იყოს %2 სიმბოლოზე გრძელი (ახლა %3)!!!")
-                             .arg(fieldTitle)
-                             .arg(limit)
-                             .arg(text.size()));
+    // The writer's own rule, asked early so that the refusal names the field as
+    // the screen shows it. Order lines copy a waiter's name into a 50-character
+    // column, so his name is held to that length although his own column is longer.
+    const bool waiter = qstricmp(table, "OFICIANTI") == 0 && qstricmp(column, "Oficianti") == 0;
+    const int limit = waiter ? TextLength::overLimit(QStringLiteral("Shekvetebi"), QStringLiteral("OFFICIANT"), text)
+                             : TextLength::overLimit(QLatin1String(table), QLatin1String(column), text);
+    if (limit > 0)
+        throw InputError(TextLength::tooLongText(fieldTitle, limit, TextLength::length(text)));
+}
+
+QString AdminRules::requireName(const QString& text, const QString& fieldTitle)
+{
+    if (text.trimmed().isEmpty())
+        throw InputError(QStringLiteral("„%1“ ცარიელი ვერ იქნება!!!").arg(fieldTitle));
+    return text;
 }
 
 int AdminRules::tableCount(const QString& text)
@@ -54,7 +55,7 @@ int AdminRules::tableCount(const QString& text)
 
 double AdminRules::servicePercent(const QString& text)
 {
-    const std::optional<double> p = Formats::parseNumber(text);
+    const std::optional<double> p = Formats::parseNumber(NumericKeyFilter::normalized(text));
     if (!p || *p < 0 || *p > 100)
         throw InputError(QStringLiteral("მომსახურეობის % უნდა იყოს რიცხვი 0-დან 100-მდე!!!"));
     return *p;
@@ -62,7 +63,7 @@ double AdminRules::servicePercent(const QString& text)
 
 double AdminRules::price(const QString& text)
 {
-    const std::optional<double> p = Formats::parseNumber(text);
+    const std::optional<double> p = Formats::parseNumber(NumericKeyFilter::normalized(text));
     if (!p || *p < 0)
         throw InputError(QStringLiteral("ფასი უნდა იყოს რიცხვი (მაგალითად 12") + Formats::decimalSeparator()
                          + QStringLiteral("50)!!!"));

@@ -29,11 +29,14 @@ int columnLength(const char* table, const char* column);
 // Refuses a text longer than its column, naming the field by its title.
 void requireFits(const QString& text, const char* table, const char* column, const QString& fieldTitle);
 
+// Refuses a name of nothing but spaces, naming the field by its title; returns the text.
+QString requireName(const QString& text, const QString& fieldTitle);
+
 // The table count: a whole number from 1 to 500.
 int tableCount(const QString& text);
-// The service percentage: a number from 0 to 100, the system's decimal separator.
+// The service percentage: a number from 0 to 100, either decimal separator.
 double servicePercent(const QString& text);
-// A sale price: a number, the system's decimal separator.
+// A sale price: a number not below zero, either decimal separator.
 double price(const QString& text);
 // An item's priority: a whole number, or empty for none.
 QVariant priority(const QString& text);

@@ -52,6 +52,11 @@ bool EditableQueryModel::setData(const QModelIndex& index, const QVariant& value
     });
 }
 
+void EditableQueryModel::setInsertDefault(const QString& field, const QVariant& value)
+{
+    m_insertDefaults.emplace_back(field, value);
+}
+
 bool EditableQueryModel::submit()
 {
     return guarded([this] { saveRow(); });
@@ -62,6 +67,10 @@ void EditableQueryModel::saveRow()
     NamedQuery* q = dataSet();
     if (!q->isEditing() || !q->isModified())
         return;
+    if (q->state() == NamedQuery::State::Insert)
+        for (const auto& [field, value] : m_insertDefaults)
+            if (q->isNull(field))
+                q->setField(field, value);
     postOrReread(q, [this] { dropFailedRow(); });
 }
 

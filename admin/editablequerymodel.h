@@ -22,6 +22,8 @@ public:
 
     // Makes a column editable.
     void setEditable(int column, Convert convert);
+    // A value a new row gets when it is written, unless one was typed for it.
+    void setInsertDefault(const QString& field, const QVariant& value);
 
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -39,4 +41,5 @@ public:
 
 private:
     QHash<int, Convert> m_convert;
+    std::vector<std::pair<QString, QVariant>> m_insertDefaults;
 };

@@ -64,6 +64,7 @@ ParametersTab::ParametersTab(TDM* dm, QWidget* parent)
         dm->oficianti_s, {{QStringLiteral("Oficianti"), WaiterNameTitle},
                           {QStringLiteral("mdgomareoba"), QStringLiteral("მდგომარეობა")}});
     waiterModel->setEditable(0, [](const QString& typed) {
+        AdminRules::requireName(typed, WaiterNameTitle);
         AdminRules::requireFits(typed, "OFICIANTI", "Oficianti", WaiterNameTitle);
         return QVariant(typed);
     });
@@ -125,6 +126,7 @@ ParametersTab::ParametersTab(TDM* dm, QWidget* parent)
                                                               {QStringLiteral("gasayidi"), QStringLiteral("ფასი")},
                                                               {QStringLiteral("prioriteti"), QStringLiteral("პრიორიტეტი")}});
     itemModel->setEditable(0, [](const QString& typed) {
+        AdminRules::requireName(typed, ItemNameTitle);
         AdminRules::requireFits(typed, "kerdzebi", "Dasaxeleba", ItemNameTitle);
         return QVariant(typed);
     });
@@ -134,6 +136,8 @@ ParametersTab::ParametersTab(TDM* dm, QWidget* parent)
     });
     itemModel->setEditable(2, [](const QString& typed) { return QVariant(AdminRules::price(typed)); });
     itemModel->setEditable(3, [](const QString& typed) { return AdminRules::priority(typed); });
+    // An item added in the grid's empty last row can be received like any other.
+    itemModel->setInsertDefault(QStringLiteral("momwodebeli"), AdminRules::NoSupplier);
     m_catalogue = new GridEditing(DBGrid3, itemModel);
     // The type column's pick list is the data module's, refilled after every saved item.
     DBGrid3->setItemDelegateForColumn(1, new PickListDelegate([dm] { return dm->typePickList(); }, true, DBGrid3));
@@ -225,6 +229,7 @@ void ParametersTab::Button4Click()
     const QString name = Edit1->text();
     if (name.isEmpty())
         return;
+    AdminRules::requireName(name, WaiterNameTitle);
     AdminRules::requireFits(name, "OFICIANTI", "Oficianti", WaiterNameTitle);
     NamedQuery* q = m_dm->oficianti;
     if (!q->isOpen())

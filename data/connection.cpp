@@ -1,8 +1,10 @@
 #include "data/connection.h"
 #include "data/dberror.h"
+#include "data/likepattern.h"
 #include "data/linkwatchdog.h"
 #include "data/schema.h"
 #include "data/setup.h"
+#include "data/sqliterowreader.h"
 #include "data/transaction.h"
 
 #include <QDir>
@@ -128,8 +130,11 @@ void prepareSession(QSqlDatabase& db, DataLink::Provider provider)
     if (provider == DataLink::Provider::SQLite) {
         // WAL lets readers on other copies go on while one writes.
         if (!q.exec(QStringLiteral("pragma journal_mode=wal")))
-            throw DbError(q.lastError().text());
+            throw DbError::fromQuery(q);
         q.exec(QStringLiteral("pragma foreign_keys=off"));
+        // A typed header matches only itself: the escape PostgreSQL's `like` knows.
+        if (!LikePattern::installSqliteLike(SqliteRowReader::handle(db)))
+            throw DbError(QStringLiteral("SQLite-ის like ფუნქცია ვერ დაყენდა"));
     } else {
         q.exec(QStringLiteral("set client_min_messages = warning"));
     }
@@ -196,6 +201,18 @@ QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connecti
     if (!db.open()) {
         const QString text = db.lastError().text();
         throw DbError(QStringLiteral("მონაცემთა ბაზასთან დაკავშირება ვერ მოხერხდა: %1").arg(text));
+    }
+    if (requireSchema && sqlite) {
+        // An unreadable file, a full disk or a folder that refuses the -wal file
+        // makes the table list come back empty: that is told as what it is, not
+        // as tables missing.
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("select count(*) from sqlite_master"))) {
+            const QSqlError e = probe.lastError();
+            const QString fault = DbError::storageFaultText(e.nativeErrorCode().toInt(), QString(), e.text());
+            db.close();
+            throw DbError((fault.isEmpty() ? e.text() : fault) + QStringLiteral(": ") + where);
+        }
     }
     if (requireSchema) {
         const QStringList missing = missingTables(db);

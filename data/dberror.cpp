@@ -1,5 +1,6 @@
 #include "data/dberror.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -9,7 +10,38 @@ DbError DbError::fromQuery(const QSqlQuery& query)
     QString text = e.databaseText().trimmed();
     if (text.isEmpty())
         text = e.text();
-    return DbError(text);
+    const QString fault = storageFaultOf(query);
+    return DbError(fault.isEmpty() ? text : fault);
+}
+
+QString DbError::storageFaultOf(const QSqlQuery& query)
+{
+    const QSqlError e = query.lastError();
+    const bool sqlite = query.driver() && qstrcmp(query.driver()->handle().typeName(), "sqlite3*") == 0;
+    bool isNumber = false;
+    const int code = e.nativeErrorCode().toInt(&isNumber);
+    return storageFaultText(sqlite && isNumber ? code : 0, sqlite ? QString() : e.nativeErrorCode(),
+                            e.databaseText().trimmed());
+}
+
+QString DbError::storageFaultText(int sqliteCode, const QString& sqlState, const QString& engineText)
+{
+    // SQLite's primary codes: SQLITE_PERM 3, SQLITE_READONLY 8, SQLITE_IOERR 10,
+    // SQLITE_FULL 13, SQLITE_CANTOPEN 14; PostgreSQL's class 53, disk_full 53100.
+    const int primary = sqliteCode & 0xff;
+    QString what;
+    if (primary == 13 || sqlState == QLatin1String("53100"))
+        what = QStringLiteral("მონაცემთა ბაზის დისკი სავსეა! გაათავისუფლეთ ადგილი დისკზე და სცადეთ ხელახლა. "
+                              "ეს მოქმედება არ შესრულდა, შენახული მონაცემები ხელუხლებელია");
+    else if (primary == 3 || primary == 8 || primary == 14)
+        what = QStringLiteral("მონაცემთა ბაზის ფაილში ან საქაღალდეში ჩაწერა შეუძლებელია! შეამოწმეთ საქაღალდის და "
+                              "ფაილების (მათ შორის -wal და -shm) უფლებები. ეს მოქმედება არ შესრულდა");
+    else if (primary == 10)
+        what = QStringLiteral("მონაცემთა ბაზის ფაილის წაკითხვა ან ჩაწერა ვერ მოხერხდა! შეამოწმეთ დისკი, "
+                              "თავისუფალი ადგილი და საქაღალდის უფლებები. ეს მოქმედება არ შესრულდა");
+    else
+        return QString();
+    return engineText.isEmpty() ? what : what + QStringLiteral(" (") + engineText + QLatin1Char(')');
 }
 
 const QString& DbError::linkLostText()

@@ -25,6 +25,13 @@ public:
     // server kept it cannot be known.
     static const QString& linkLostWhileWritingText();
 
+    // A fault of the disk or the folder under the database, told as what it is
+    // and what to do, with the engine's own text after it; empty when `sqliteCode`
+    // (SQLite's result code) or `sqlState` (PostgreSQL's) is no such fault.
+    static QString storageFaultText(int sqliteCode, const QString& sqlState, const QString& engineText);
+    // The same for a failed query; empty when its error is no such fault.
+    static QString storageFaultOf(const QSqlQuery& query);
+
     const QString& text() const { return m_text; }
 
 private:

@@ -29,8 +29,11 @@ int NamedStatement::execute()
         if (!q.prepare(m_sql.positional()))
             throw DbError(q.lastError().text());
         m_sql.bindTo(q);
-        if (!q.exec())
-            throw DbError(q.lastError().text());
+        if (!q.exec()) {
+            // A full disk or a refusing folder is told as what it is.
+            const QString fault = DbError::storageFaultOf(q);
+            throw DbError(fault.isEmpty() ? q.lastError().text() : fault);
+        }
         changed = q.numRowsAffected();
     });
     return changed;

@@ -1,4 +1,5 @@
 #include "data/rowwriter.h"
+#include "data/textlength.h"
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/money.h"
@@ -79,16 +80,13 @@ QString RowWriter::column(const QString& field) const
 
 void RowWriter::requireFits(const QString& field, const QVariant& value) const
 {
-    const Schema::Column* c = Schema::findColumn(m_table, field);
-    if (!c || c->type != Schema::ColumnType::Text || c->length <= 0 || value.isNull())
+    if (value.isNull())
         return;
-    // Both engines count characters, not bytes.
-    const qsizetype length = value.toString().toUcs4().size();
-    if (length > c->length)
-        throw DbError(QStringLiteral("ველი „%1“ %2 სიმბოლოზე გრძელი ვერ იქნება (ახლა %3)! ჩანაწერი არ შეინახა!!!")
-                          .arg(QString::fromLatin1(c->name))
-                          .arg(c->length)
-                          .arg(length));
+    const QString text = value.toString();
+    if (const int limit = TextLength::overLimit(m_table, field, text)) {
+        const Schema::Column* c = Schema::findColumn(m_table, field);
+        throw DbError(TextLength::tooLongText(QString::fromLatin1(c->name), limit, TextLength::length(text)));
+    }
 }
 
 QVariant RowWriter::sqlValue(const QString& field, const QVariant& value) const

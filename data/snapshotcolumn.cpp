@@ -11,6 +11,9 @@ constexpr std::int64_t MsPerDay = 86400000;
 
 std::int64_t SnapshotColumn::encodeDateTime(const QDateTime& value)
 {
+    // A day that does not exist has no Julian day to multiply.
+    if (!value.isValid())
+        return 0;
     return value.date().toJulianDay() * MsPerDay + value.time().msecsSinceStartOfDay();
 }
 
@@ -158,8 +161,9 @@ bool SnapshotColumn::convert(const QVariant& value, std::int64_t* i, double* d, 
             return value.toDateTime().isValid();
         }
         if (type == QMetaType::QDate) {
-            *i = encodeDateTime(QDateTime(value.toDate(), QTime(0, 0)));
-            return value.toDate().isValid();
+            const QDate day = value.toDate();
+            *i = day.isValid() ? encodeDateTime(QDateTime(day, QTime(0, 0))) : 0;
+            return day.isValid();
         }
         return parseIsoEncoded(QStringView(value.toString()), i);
     }

@@ -21,8 +21,11 @@ bool SqliteRowReader::read(QSqlDatabase& db, const SqlText& sqlText, Result* out
     const SqlText::Bound sql = sqlText.bound(SqlText::Marks::Question, true);
     const QByteArray text = sql.text.toUtf8();
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK)
-        throw DbError(QString::fromUtf8(sqlite3_errmsg(h)));
+    if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK) {
+        const QString engineText = QString::fromUtf8(sqlite3_errmsg(h));
+        const QString fault = DbError::storageFaultText(sqlite3_errcode(h), QString(), engineText);
+        throw DbError(fault.isEmpty() ? engineText : fault);
+    }
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(st, sqlite3_finalize);
     for (int i = 0; i < sql.values.size(); ++i) {
         const QVariant& v = sql.values[i];

@@ -64,7 +64,9 @@ void Transaction::exec(const QString& sql)
             return;
         if (Connection::linkBroken(m_db))
             throw DbError(DbError::linkLostText());
-        throw DbError(q.lastError().text());
+        // A commit refused for a full disk is told as that.
+        const QString fault = DbError::storageFaultOf(q);
+        throw DbError(fault.isEmpty() ? q.lastError().text() : fault);
     });
 }
 
@@ -125,6 +127,22 @@ void Transaction::lockWhere(const QString& table, const QString& column, qint64 
         QSqlQuery q(m_db);
         q.prepare(QStringLiteral("select ID from %1 where %2 = ? for update").arg(table, column));
         q.addBindValue(value);
+        if (q.exec())
+            return;
+        if (Connection::linkBroken(m_db))
+            throw DbError(DbError::linkLostText());
+        throw DbError(q.lastError().text());
+    });
+}
+
+void Transaction::lockName(const QString& name)
+{
+    if (m_engine != Engine::PostgreSQL)
+        return;
+    Connection::watched(m_db, [&] {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("select pg_advisory_xact_lock(hashtextextended(?, 0))"));
+        q.addBindValue(name);
         if (q.exec())
             return;
         if (Connection::linkBroken(m_db))

@@ -37,6 +37,12 @@ public:
     // Locks the rows of `table` whose integer `column` equals `value`.
     void lockWhere(const QString& table, const QString& column, qint64 value);
 
+    // Locks a name for the rest of the transaction, where no row exists yet to
+    // lock: a consignment document's ledger row is found or created under the
+    // lock of the document's identity. PostgreSQL: an advisory lock on the
+    // name's hash; SQLite already holds the database's write lock.
+    void lockName(const QString& name);
+
     static bool inTransaction();
 
 private:

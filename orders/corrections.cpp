@@ -107,6 +107,8 @@ void Corrections::changeQuantity(TDM& dm, const QString& tableText, const QStrin
     const std::optional<Money> parsed = Money::parseLocal(quantityText);
     if (!parsed)
         throw InputError(QStringLiteral("რაოდენობა უნდა იყოს რიცხვი! შეიყვანეთ სწორი რაოდენობა!!!"));
+    if (parsed->raw() < 0)
+        throw InputError(QStringLiteral("რაოდენობა უარყოფითი ვერ იქნება! შეიყვანეთ სწორი რაოდენობა!!!"));
     NamedQuery* lines = dm.shekvet;
     const Money newQuantity = *parsed;
     const qint64 lineId = lines->asInteger(QStringLiteral("ID"));

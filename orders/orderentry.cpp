@@ -39,6 +39,9 @@ OrderEntry::Result OrderEntry::addLine(TDM& dm, const QString& tableText, const 
     const std::optional<Money> stockQuantity = Money::parseLocal(quantityText);
     if (!quantity || !stockQuantity)
         throw InputError(BadQuantityText);
+    // What rounds to nothing in the stock's four decimals, or less, is no order.
+    if (stockQuantity->raw() <= 0)
+        throw InputError(QStringLiteral("რაოდენობა ნულზე მეტი უნდა იყოს! შეიყვანეთ სწორი რაოდენობა!!!"));
     bool isNumber = false;
     const int table = tableText.toInt(&isNumber);
     if (!isNumber)

@@ -69,6 +69,8 @@ bool Settlement::savePrepayment(TDM& dm, const QString& tableText, const QString
         const std::optional<Money> amount = Money::parseLocal(amountText);
         if (!amount)
             throw InputError(QStringLiteral("თანხა უნდა იყოს რიცხვი! შეიყვანეთ სწორი თანხა!!!"));
+        if (amount->raw() < 0)
+            throw InputError(QStringLiteral("წინასწარი თანხა უარყოფითი ვერ იქნება! შეიყვანეთ სწორი თანხა!!!"));
         table->edit();
         table->setField(Prepaid, QVariant::fromValue(*amount));
         table->post();

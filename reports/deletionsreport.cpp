@@ -7,6 +7,8 @@
 #include "data/datamodule.h"
 #include "reports/columnwidths.h"
 #include "reports/reportfilters.h"
+#include "reports/period.h"
+#include "reports/exportpicture.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -89,6 +91,7 @@ void DeletionsReport::Button16Click()
                         {QStringLiteral("ST"), DateTimePicker6->date()},
                         {QStringLiteral("EN"), end}});
     fitColumns(DBGrid9);
+    Period::tellIfReversed(DateTimePicker6->date(), DateTimePicker7->date(), this);
 }
 
 void DeletionsReport::SpeedButton5Click()

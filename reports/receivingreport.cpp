@@ -5,9 +5,12 @@
 #include "shell/excellgo.h"
 #include "data/clock.h"
 #include "data/formats.h"
+#include "data/likepattern.h"
 #include "data/datamodule.h"
 #include "reports/columnwidths.h"
 #include "reports/reportfilters.h"
+#include "reports/period.h"
+#include "reports/exportpicture.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -25,10 +28,10 @@ const QString PurchaseCaption = QStringLiteral("შესყიდვის ფ�
 const QString SaleCaption = QStringLiteral("გასაყიდი ფასი:");
 
 // The receiving filters drop surrounding blanks; an empty one matches all.
+// A typed header matches only itself ("INV_1" is not "INV-1"); blank means all.
 QString trimmedPattern(const QString& text)
 {
-    const QString t = text.trimmed();
-    return t.isEmpty() ? QStringLiteral("%") : t;
+    return LikePattern::exact(text.trimmed());
 }
 
 QString sumText(const QVariant& v)
@@ -127,6 +130,7 @@ void ReceivingReport::Button10Click()
     m_purchase->setText(sumText(m_dm->migeba_new_sum->value(QStringLiteral("sulasagebi"))));
     m_sale->setText(sumText(m_dm->migeba_new_sum->value(QStringLiteral("sulgasayidi"))));
     fitColumns(DBGrid6);
+    Period::tellIfReversed(st, en, this);
 }
 
 void ReceivingReport::SpeedButton7Click()

@@ -8,6 +8,8 @@
 #include "data/formats.h"
 #include "reports/columnwidths.h"
 #include "reports/reportfilters.h"
+#include "reports/period.h"
+#include "reports/exportpicture.h"
 #include "reports/salessearch.h"
 
 #include <QComboBox>
@@ -163,6 +165,7 @@ void SalesReport::Button7Click()
     m_totals = SalesSearch(m_dm).run(filter);
     showTotals();
     fitColumns(DBGrid2);
+    Period::tellIfReversed(filter.st, filter.en, this);
 }
 
 void SalesReport::showTotals()

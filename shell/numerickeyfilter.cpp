@@ -20,6 +20,16 @@ void NumericKeyFilter::installHandler(QLineEdit* box, std::function<bool(QKeyEve
     box->setAcceptDrops(false);
 }
 
+QString NumericKeyFilter::normalized(const QString& typed)
+{
+    QString text = typed;
+    const QChar sep = Formats::decimalSeparator();
+    for (QChar& c : text)
+        if (c == u'.' || c == u',')
+            c = sep;
+    return text;
+}
+
 QChar NumericKeyFilter::filter(QChar typed)
 {
     if (typed == u'.' || typed == u',')

@@ -28,6 +28,9 @@ public:
     // What a typed character becomes: the separator for "." and ",", the
     // character itself for a digit or Backspace, nothing (a null QChar) otherwise.
     static QChar filter(QChar typed);
+    // A box without the key rule (a grid's editor) read as if it had it: "."
+    // and "," become the system's decimal separator.
+    static QString normalized(const QString& typed);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,12 +3,14 @@
 #include "shell/deletemark.h"
 #include "shell/inputerror.h"
 #include "shell/messages.h"
+#include "shell/numerickeyfilter.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
 #include "shell/postorreread.h"
 #include "shell/excellgo.h"
 #include "data/datasource.h"
 #include "data/formats.h"
+#include "data/likepattern.h"
 #include "data/datamodule.h"
 #include "data/storedvalues.h"
 #include "stock/receiving.h"
@@ -31,7 +33,15 @@
 namespace {
 
 const QString NotAnAmount = QStringLiteral("გადახდილი თანხა უნდა იყოს რიცხვი! თანხა არ შეიცვალა!!!");
+const QString NegativeAmount = QStringLiteral("გადახდილი თანხა უარყოფითი ვერ იქნება! თანხა არ შეიცვალა!!!");
+const QString AboveDebt = QStringLiteral(
+    "გადახდილი თანხა ვალს აღემატება: ვალი %1, ჯერ გადასახდელი %2! თანხა არ შეიცვალა!!!");
 constexpr int PaidColumn = 2;
+
+bool blank(const QString& text)
+{
+    return text.trimmed().isEmpty();
+}
 constexpr int DeleteColumn = 5;
 
 }  // namespace
@@ -161,8 +171,9 @@ void CreditTab::button14Click()
     closeEditor();
     const QString who = RadioButton1->isChecked() ? Receiving::SupplierSide : StoredValues::ClientSide;
     const std::initializer_list<NamedQuery::Param> filter = {
-        {QStringLiteral("FN"), ifisstring(LabeledEdit4->text()) + QLatin1Char('%')},
-        {QStringLiteral("US"), ifisstring(LabeledEdit5->text())},
+        // What is typed matches as typed: "_" and "%" are no wildcards here.
+        {QStringLiteral("FN"), blank(LabeledEdit4->text()) ? QStringLiteral("%") : LikePattern::prefix(LabeledEdit4->text())},
+        {QStringLiteral("US"), blank(LabeledEdit5->text()) ? QStringLiteral("%") : LikePattern::exact(LabeledEdit5->text())},
         {QStringLiteral("who"), who}};
     m_dm->nisia_grid->reopen(filter);
     m_dm->sum_nisia->reopen(filter);
@@ -243,10 +254,20 @@ bool CreditTab::savePaidAmount()
     closeEditor();
     if (row < 0 || row >= ledger->rowCount())
         return false;
-    const std::optional<Money> amount = Money::parseLocal(typed);
+    // Either decimal separator, as the boxes with the key rule take them.
+    const QString local = NumericKeyFilter::normalized(typed.trimmed());
+    const std::optional<Money> amount = Money::parseLocal(local);
     if (!amount)
-        throw InputError(NotAnAmount);
+        throw InputError(Money::refusalText(local, NotAnAmount));
+    if (amount->raw() < 0)
+        throw InputError(NegativeAmount);
     ledger->moveTo(row);
+    // The row's paid amount is what has been paid on its debt in all: never more than the debt.
+    const Money debt = ledger->asMoney(QStringLiteral("nisia"));
+    if (*amount > debt) {
+        const Money paid = ledger->asMoney(QStringLiteral("shettanxa"));
+        throw InputError(AboveDebt.arg(Formats::shortest(debt), Formats::shortest(debt - paid)));
+    }
     ledger->edit();
     ledger->setField(QStringLiteral("shettanxa"), amount->toDouble());
     // Another station may have paid or deleted this debt meanwhile: show what it wrote.

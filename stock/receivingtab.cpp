@@ -11,6 +11,8 @@
 #include "data/clock.h"
 #include "data/datasource.h"
 #include "data/formats.h"
+#include "data/likepattern.h"
+#include "data/schema.h"
 #include "data/datamodule.h"
 #include "stock/receiving.h"
 
@@ -72,6 +74,8 @@ ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent)
     ComboBox3->setMinimumWidth(260);
     readableDropDown(ComboBox3);
     Edit8 = named(new QLineEdit(this), "Edit8");
+    Edit8->setMaxLength(Schema::findColumn(QStringLiteral("migeba"), QStringLiteral("sab_n"))->length);
+    Edit7->setMaxLength(Schema::findColumn(QStringLiteral("migeba"), QStringLiteral("momwSN"))->length);
     CheckBox2 = named(new QCheckBox(QStringLiteral("კონსიგნაცია"), this), "CheckBox2");
     CheckBox2->setEnabled(false);
     DateTimePicker3 = named(new QDateTimeEdit(Clock::now(), this), "DateTimePicker3");
@@ -194,6 +198,7 @@ ReceivingTab::ReceivingTab(TDM* dm, QWidget* parent)
     connectHandler(Edit7, &QLineEdit::textChanged, this, &ReceivingTab::Edit7Change);
     connectHandler(Edit8, &QLineEdit::textChanged, this, &ReceivingTab::Edit8Change);
     connectHandler(ComboBox3, &QComboBox::currentTextChanged, this, &ReceivingTab::ComboBox3Change);
+    connectHandler(CheckBox2, &QCheckBox::toggled, this, &ReceivingTab::CheckBox2Change);
     connectHandler(Edit3, &QLineEdit::textChanged, this, &ReceivingTab::Edit3Change);
     connectHandler(CheckBox1, &QCheckBox::clicked, this, &ReceivingTab::Edit3Change);
     connectHandler(TabControl1, &QTabBar::currentChanged, this, &ReceivingTab::Edit3Change);
@@ -245,6 +250,9 @@ void ReceivingTab::Button8Click()
         ComboBox3->clear();
         ComboBox3->setEditText(QString());
     }
+    // The supplier filter follows its emptied box.
+    CheckBox1->setChecked(false);
+    CheckBox1->setText(SupplierFilter);
 
     // 4. The known suppliers.
     NamedQuery* suppliers = m_dm->momwodebeli;
@@ -339,14 +347,41 @@ void ReceivingTab::ComboBox3Change()
 {
     const QString supplier = ComboBox3->currentText();
     CheckBox1->setText(supplier.isEmpty() ? SupplierFilter : supplier);
+    // No supplier to filter by: the filter is off, and the items all listed.
+    if (supplier.isEmpty() && CheckBox1->isChecked()) {
+        CheckBox1->setChecked(false);
+        Edit3Change();
+    }
     DateTimePicker3Change();
+}
+
+void ReceivingTab::CheckBox2Change()
+{
+    // The ledger holds a shorter document number than the receiving line.
+    const int lineLength = Schema::findColumn(QStringLiteral("migeba"), QStringLiteral("sab_n"))->length;
+    if (!CheckBox2->isChecked()) {
+        Edit8->setMaxLength(lineLength);
+        Edit8->setToolTip(QString());
+        return;
+    }
+    const QString refused = Receiving::documentTooLong(Edit8->text());
+    if (!refused.isEmpty()) {
+        CheckBox2->setChecked(false);
+        Messages::show(refused + QLatin1Char(' ') + QStringLiteral("შეამოკლეთ საბუთის № ან გამორთეთ კონსიგნაცია"),
+                       this);
+        return;
+    }
+    Edit8->setMaxLength(Receiving::ledgerNumberLength());
+    Edit8->setToolTip(QStringLiteral("კონსიგნაციისას საბუთის № არაუმეტეს %1 სიმბოლოსი")
+                          .arg(Receiving::ledgerNumberLength()));
 }
 
 void ReceivingTab::Edit3Change()
 {
     const int tab = TabControl1->currentIndex();
     const QString tp = tab <= 0 ? QStringLiteral("%") : TabControl1->tabText(tab);
-    const QString mom = CheckBox1->isChecked() ? ComboBox3->currentText() : QStringLiteral("%");
+    // The supplier's whole name, as the items carry it.
+    const QString mom = CheckBox1->isChecked() ? LikePattern::exact(ComboBox3->currentText()) : QStringLiteral("%");
     m_dm->kerdzebi2->reopen({{QStringLiteral("das"), Edit3->text() + QLatin1Char('%')},
                              {QStringLiteral("tp"), tp},
                              {QStringLiteral("mom"), mom}});
@@ -405,7 +440,12 @@ void ReceivingTab::DBGrid5CellClick(int column)
     const QDate day = DateTimePicker3->date();
     const QString supplier = lines->asString(QStringLiteral("momwFN"));
     const QString document = lines->asString(QStringLiteral("sab_n"));
+    const QString item = lines->asString(QStringLiteral("Dasaxeleba"));
+    const QString quantity = Formats::general(lines->asFloat(QStringLiteral("raodenoba")));
     const int ledgerRows = Receiving::ledgerRows(*m_dm, supplier, document, day);
-    Messages::show(QStringLiteral("%1 - %2 - %3").arg(ledgerRows).arg(supplier, document), this);
     Receiving::deleteCurrentLine(*m_dm, day);
+    // What was deleted, then the ledger rows the document has, as the system tells them.
+    Messages::show(Receiving::deletedLineText(item, quantity, supplier, document) + QLatin1Char('\n')
+                       + QStringLiteral("%1 - %2 - %3").arg(ledgerRows).arg(supplier, document),
+                   this);
 }

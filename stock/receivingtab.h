@@ -63,6 +63,7 @@ public:
     void Edit7Change();            // the supplier number: the same reload
     void Edit8Change();            // the document number: the same reload
     void ComboBox3Change();
+    void CheckBox2Change();             // the document box holds what the ledger can
     void Edit3Change();                 // searches the items
     void DBGrid4CellClick();            // picks an item
     void SpeedButton4Click();           // records one line

@@ -63,7 +63,9 @@ private Q_SLOTS:
         QTest::addColumn<double>("value");
         QTest::newRow("point 12.5") << QChar(u'.') << QStringLiteral("12.5") << true << true << 12.5;
         QTest::newRow("comma 12,5") << QChar(u',') << QStringLiteral("12,5") << true << true << 12.5;
-        QTest::newRow("comma refuses a point") << QChar(u',') << QStringLiteral("12.5") << false << false << 0.0;
+        // A box without the key rule reads either separator as the key rule would.
+        QTest::newRow("comma takes a point") << QChar(u',') << QStringLiteral("12.5") << true << true << 12.5;
+        QTest::newRow("point takes a comma") << QChar(u'.') << QStringLiteral("12,5") << true << true << 12.5;
         QTest::newRow("zero") << QChar(u'.') << QStringLiteral("0") << true << true << 0.0;
         QTest::newRow("hundred") << QChar(u'.') << QStringLiteral("100") << true << true << 100.0;
         QTest::newRow("over a hundred is a price") << QChar(u'.') << QStringLiteral("100.01") << false << true << 100.01;
@@ -89,6 +91,22 @@ private Q_SLOTS:
             QVERIFY(refused([&] { AdminRules::price(typed); }));
     }
 
+    void blankNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("empty") << QString() << true;
+        QTest::newRow("spaces") << QStringLiteral("   ") << true;
+        QTest::newRow("a tab") << QStringLiteral("\t") << true;
+        QTest::newRow("a name") << QStringLiteral(" ნინო ") << false;
+    }
+    void blankNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, refused);
+        QCOMPARE(this->refused([&] { AdminRules::requireName(typed, QStringLiteral("სახელი გვარი")); }), refused);
+    }
+
     void priority()
     {
         QVERIFY(AdminRules::priority(QString()).isNull());
@@ -103,23 +121,31 @@ private Q_SLOTS:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("column");
         QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("letter");
+        const QString georgian = QStringLiteral("ჭ");
+        // One character outside the basic plane: two UTF-16 units, one character
+        // for the engines and the writer.
+        const QString emoji = QString::fromUcs4(U"\U0001F354", 1);
         // A waiter's own column is longer, but order lines copy his name into 50.
-        QTest::newRow("waiter") << QStringLiteral("OFICIANTI") << QStringLiteral("Oficianti") << 50;
-        QTest::newRow("item name") << QStringLiteral("kerdzebi") << QStringLiteral("Dasaxeleba") << 50;
-        QTest::newRow("item type") << QStringLiteral("kerdzebi") << QStringLiteral("tipi") << 50;
+        QTest::newRow("waiter") << QStringLiteral("OFICIANTI") << QStringLiteral("Oficianti") << 50 << georgian;
+        QTest::newRow("waiter, emoji") << QStringLiteral("OFICIANTI") << QStringLiteral("Oficianti") << 50 << emoji;
+        QTest::newRow("item name") << QStringLiteral("kerdzebi") << QStringLiteral("Dasaxeleba") << 50 << georgian;
+        QTest::newRow("item name, emoji") << QStringLiteral("kerdzebi") << QStringLiteral("Dasaxeleba") << 50 << emoji;
+        QTest::newRow("item type") << QStringLiteral("kerdzebi") << QStringLiteral("tipi") << 50 << georgian;
     }
     void lengths()
     {
         QFETCH(QString, table);
         QFETCH(QString, column);
         QFETCH(int, limit);
+        QFETCH(QString, letter);
         const QByteArray t = table.toLatin1();
         const QByteArray c = column.toLatin1();
         const QString title = QStringLiteral("დასახელება");
-        // Georgian letters count one each, as the engines count them.
-        AdminRules::requireFits(QString(limit, QChar(u'ჭ')), t.constData(), c.constData(), title);
+        // Each character counts one, as the engines and the writer count them.
+        AdminRules::requireFits(letter.repeated(limit), t.constData(), c.constData(), title);
         try {
-            AdminRules::requireFits(QString(limit + 1, QChar(u'ჭ')), t.constData(), c.constData(), title);
+            AdminRules::requireFits(letter.repeated(limit + 1), t.constData(), c.constData(), title);
             QFAIL("a text one longer than the column was accepted");
         } catch (const InputError& e) {
             QVERIFY(e.text().contains(title));

@@ -280,9 +280,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("added");
         QTest::newRow("empty box adds nothing") << QString() << false;
-        QTest::newRow("blanks are a name") << QStringLiteral("   ") << true;
+        QTest::newRow("blanks refused") << QStringLiteral("   ") << false;
         QTest::newRow("50 letters") << QString(50, QChar(u'ა')) << true;
         QTest::newRow("51 letters refused") << QString(51, QChar(u'ა')) << false;
+        // Characters outside the basic plane count one each, as the writer counts them.
+        const QString emoji = QString::fromUcs4(U"\U0001F600", 1);
+        QTest::newRow("26 emoji") << emoji.repeated(26) << true;
+        QTest::newRow("51 emoji refused") << emoji.repeated(51) << false;
     }
     void waiterNames()
     {
@@ -293,13 +297,20 @@ private Q_SLOTS:
         QTest::mouseClick(tab()->Button4, Qt::LeftButton);
         QCOMPARE(count(m_station, QStringLiteral("select count(*) from OFICIANTI")), added ? 3 : 2);
         QCOMPARE(tab()->DBGrid1->model()->rowCount(), added ? 3 : 2);
-        if (name.size() > 50) {
+        const bool tooLong = name.toUcs4().size() > 50;
+        const bool blank = !name.isEmpty() && name.trimmed().isEmpty();
+        if (blank) {
+            QCOMPARE(Messages::shown().size(), 1);
+            QVERIFY2(Messages::shown().first().contains(QStringLiteral("„სახელი გვარი“ ცარიელი")),
+                     qPrintable(Messages::shown().first()));
+        }
+        if (tooLong) {
             QCOMPARE(Messages::shown().size(), 1);
             QVERIFY2(Messages::shown().first().contains(QStringLiteral("სახელი გვარი")), qPrintable(Messages::shown().first()));
             QCOMPARE(tab()->Edit1->text(), name);  // kept for mending
         }
-        // The same length rule for a name typed in the grid.
-        if (name.size() > 50) {
+        // The same rules for a name typed in the grid.
+        if (tooLong || blank) {
             Messages::clearShown();
             typeIntoCell(tab()->DBGrid1, 0, 0, name);
             QCOMPARE(Messages::shown().size(), 1);
@@ -363,7 +374,6 @@ private Q_SLOTS:
         QTest::newRow("tables text") << QChar(u'.') << QStringLiteral("თორმეტი") << QStringLiteral("10") << false;
         QTest::newRow("percent over 100") << QChar(u'.') << QStringLiteral("16") << QStringLiteral("100.5") << false;
         QTest::newRow("percent negative") << QChar(u'.') << QStringLiteral("16") << QStringLiteral("-1") << false;
-        QTest::newRow("percent with the wrong separator") << QChar(u',') << QStringLiteral("16") << QStringLiteral("12.5") << false;
     }
     void saveSettings()
     {
@@ -654,6 +664,8 @@ private Q_SLOTS:
         QTest::newRow("price not a number") << 2 << QStringLiteral("თორმეტი");
         QTest::newRow("priority not whole") << 3 << QStringLiteral("1.5");
         QTest::newRow("name of 51") << 0 << QString(51, QChar(u'ბ'));
+        QTest::newRow("name of blanks") << 0 << QStringLiteral("   ");
+        QTest::newRow("negative price") << 2 << QStringLiteral("-1");
     }
     void refusedGridValues()
     {
@@ -668,6 +680,44 @@ private Q_SLOTS:
         QCOMPARE(count(m_station, QStringLiteral("select count(*) from kerdzebi where ID = 1 and Dasaxeleba = 'ხაჭაპური' "
                                                  "and gasayidi = 12.5 and prioriteti = 1")),
                  1);
+    }
+
+    // An item added in the grid's empty last row carries the "without supplier"
+    // value, so the receiving tab lists it and it can be received.
+    void anItemAddedInTheGridCanBeReceived()
+    {
+        start(Establishment);
+        DBGrid* grid = tab()->DBGrid3;
+        Screens::clickCell(grid, grid->model()->rowCount() - 1, 0);
+        QTest::keyClick(grid, Qt::Key_Down);
+        const int row = grid->model()->rowCount() - 1;
+        typeIntoCell(grid, row, 0, QStringLiteral("ჩაშუშული"));
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join('\n')));
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select momwodebeli from kerdzebi where Dasaxeleba = 'ჩაშუშული'"))
+                     .toString(),
+                 AdminRules::NoSupplier);
+        dm()->kerdzebi2->reopen({{QStringLiteral("das"), QStringLiteral("ჩაშუშული")},
+                                 {QStringLiteral("tp"), QStringLiteral("%")},
+                                 {QStringLiteral("mom"), QStringLiteral("%")}});
+        QCOMPARE(dm()->kerdzebi2->rowCount(), 1);
+    }
+
+    // A percent box takes either decimal separator, as the boxes with the key rule do.
+    void theServicePercentTakesEitherSeparator_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("comma") << QStringLiteral("12,5");
+        QTest::newRow("full stop") << QStringLiteral("12.5");
+    }
+    void theServicePercentTakesEitherSeparator()
+    {
+        QFETCH(QString, typed);
+        Formats::setDecimalSeparator(u',');
+        start(Establishment);
+        tab()->mompr->setText(typed);
+        QTest::mouseClick(tab()->Button5, Qt::LeftButton);
+        QCOMPARE(Messages::shown(), QStringList{AdminRules::SavedText});
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select momsaxureoba from Parametres")).toDouble(), 12.5);
     }
 
     void concurrentEditRefused()

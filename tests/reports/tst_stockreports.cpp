@@ -5,6 +5,7 @@
 #include "data/clock.h"
 #include "data/formats.h"
 #include "data/datamodule.h"
+#include "reports/period.h"
 #include "reports/deletionsreport.h"
 #include "reports/receivingreport.h"
 #include "reports/warehousereport.h"
@@ -112,6 +113,10 @@ private Q_SLOTS:
                                                           << ""
                                                           << "A" << may1 << may2 << ""
                                                           << " ";
+        QTest::newRow("document: no pattern") << ""
+                                              << ""
+                                              << "A_1" << may1 << may2 << ""
+                                              << " ";
         QTest::newRow("end day included")
             << ""
             << ""
@@ -322,6 +327,48 @@ private Q_SLOTS:
         QTest::mouseClick(deletionsTab()->Button16, Qt::LeftButton);
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
         QCOMPARE(ReportFixture::gridText(deletionsTab()->DBGrid9, true), ReportFixture::sortedLines(grid));
+    }
+
+    // A period that ends before it starts lists nothing, and says why.
+    void aReversedPeriodIsTold_data()
+    {
+        QTest::addColumn<bool>("receiving");
+        QTest::newRow("receiving") << true;
+        QTest::newRow("deletions") << false;
+    }
+    void aReversedPeriodIsTold()
+    {
+        QFETCH(bool, receiving);
+        const QDate may1(2026, 5, 1), may3(2026, 5, 3);
+        DBGrid* grid = nullptr;
+        if (receiving) {
+            showReport(1);
+            receivingTab()->DateTimePicker4->setDate(may3);
+            receivingTab()->DateTimePicker5->setDate(may1);
+            QTest::mouseClick(receivingTab()->Button10, Qt::LeftButton);
+            grid = receivingTab()->DBGrid6;
+        } else {
+            showReport(4);
+            deletionsTab()->DateTimePicker6->setDate(may3);
+            deletionsTab()->DateTimePicker7->setDate(may1);
+            QTest::mouseClick(deletionsTab()->Button16, Qt::LeftButton);
+            grid = deletionsTab()->DBGrid9;
+        }
+        QCOMPARE(grid->model()->rowCount(), 0);
+        QCOMPARE(Messages::shown(), QStringList{Period::EndsBeforeItStarts});
+        // The same period the right way round lists its lines, without a word.
+        Messages::clearShown();
+        if (receiving) {
+            receivingTab()->DateTimePicker4->setDate(may1);
+            receivingTab()->DateTimePicker5->setDate(may3);
+            QTest::mouseClick(receivingTab()->Button10, Qt::LeftButton);
+        } else {
+            deletionsTab()->DateTimePicker6->setDate(may1);
+            deletionsTab()->DateTimePicker7->setDate(may3);
+            QTest::mouseClick(deletionsTab()->Button16, Qt::LeftButton);
+        }
+        QVERIFY(grid->model()->rowCount() > 0);
+        QVERIFY(Messages::shown().isEmpty());
     }
 };
 

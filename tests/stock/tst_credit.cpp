@@ -174,6 +174,12 @@ private Q_SLOTS:
                                     << "30";
         QTest::newRow("exact number") << false << QString() << QStringLiteral("D-1") << QStringList{"D-1"} << "100"
                                       << "20";
+        QTest::newRow("a number is no pattern") << false << QString() << QStringLiteral("D_1") << QStringList{}
+                                                << ""
+                                                << "";
+        QTest::newRow("a name is no pattern") << false << QStringLiteral("შპს_ალფა") << QString() << QStringList{}
+                                              << ""
+                                              << "";
         QTest::newRow("a number of the other side") << false << QString() << QStringLiteral("42") << QStringList{}
                                                     << ""
                                                     << "";
@@ -270,6 +276,67 @@ private Q_SLOTS:
         QCOMPARE(paid(1), 20.0);
         QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("20"));
         QCOMPARE(tab()->paidTotal(), QStringLiteral("30"));
+    }
+
+    // Row 2 is ID 1: a debt of 100 with 20 paid.
+    void aPaidAmountThatMeansNothingIsRefused_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("negative") << QStringLiteral("-20") << QStringList{QStringLiteral("უარყოფითი")};
+        QTest::newRow("above the debt")
+            << QStringLiteral("100,01") << QStringList{QStringLiteral("აღემატება"), QStringLiteral("80")};
+        QTest::newRow("far above the debt")
+            << QStringLiteral("99999999999,9999") << QStringList{QStringLiteral("აღემატება"), QStringLiteral("80")};
+        // The same words as the receiving boxes give a number too large.
+        QTest::newRow("fifteen digits")
+            << QStringLiteral("123456789012345") << QStringList{QStringLiteral("ძალიან დიდია")};
+    }
+    void aPaidAmountThatMeansNothingIsRefused()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, words);
+        typePaid(2, typed);
+        QTest::keyClick(tab()->paidEditor(), Qt::Key_Return);
+        QCOMPARE(Messages::shown().size(), 1);
+        for (const QString& w : words)
+            QVERIFY2(Messages::shown().constFirst().contains(w), qPrintable(Messages::shown().constFirst()));
+        QCOMPARE(paid(1), 20.0);
+        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("20"));
+        QCOMPARE(tab()->paidTotal(), QStringLiteral("30"));
+    }
+
+    void escapeHalfwayKeepsWhatIsStored()
+    {
+        typePaid(2, QStringLiteral("55"));
+        QTest::keyClick(tab()->paidEditor(), Qt::Key_Escape);
+        QCOMPARE(tab()->paidEditor(), nullptr);
+        QVERIFY(Messages::shown().isEmpty());
+        QCOMPARE(paid(1), 20.0);
+        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("20"));
+        // Nor does a later Enter on the grid write it.
+        QTest::keyClick(tab()->DBGrid8, Qt::Key_Return);
+        QCOMPARE(paid(1), 20.0);
+    }
+
+    void eitherDecimalSeparatorIsTaken_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("comma") << QStringLiteral("12,5");
+        QTest::newRow("full stop") << QStringLiteral("12.5");
+    }
+    void eitherDecimalSeparatorIsTaken()
+    {
+        QFETCH(QString, typed);
+        typePaid(2, typed);
+        QTest::keyClick(tab()->paidEditor(), Qt::Key_Return);
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join('\n')));
+        QCOMPARE(paid(1), 12.5);
+        // The whole debt may be paid.
+        typePaid(2, QStringLiteral("100"));
+        QTest::keyClick(tab()->paidEditor(), Qt::Key_Return);
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join('\n')));
+        QCOMPARE(paid(1), 100.0);
     }
 
     void aPaymentOfAnotherStationMeanwhileIsNotOverwritten()

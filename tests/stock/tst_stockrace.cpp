@@ -57,6 +57,42 @@ private Q_SLOTS:
         QCOMPARE(TestDb::scalar(check, QStringLiteral("select nisia from nisiebi where USERNUM = 'R-2'")).toDouble(),
                  receipts * 1.0 * 2);
     }
+
+    // Two stations recording the first lines of the same consignment documents
+    // at once, each with an item of its own: every document keeps one ledger
+    // row, holding its whole purchase total.
+    void firstLinesOfOneDocumentAtOnce()
+    {
+        TestDb db(TestDb::currentEngine());
+        QSqlDatabase check = db.openStation(QStringLiteral("station_check"));
+        TestDb::exec(check, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, asagebi, gasayidi, raodenoba, "
+                                           "momwodebeli) values ('ხაჭაპური', 'ცომეული', 2, 5, 0, 'შპს ალფა'), "
+                                           "('ლობიანი', 'ცომეული', 2, 5, 0, 'შპს ალფა')"));
+        const QString first = TestDb::scalar(check, QStringLiteral("select min(ID) from kerdzebi")).toString();
+        const QString second = TestDb::scalar(check, QStringLiteral("select max(ID) from kerdzebi")).toString();
+
+        const int documents = 40;
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (const auto& [item, quantity] : {std::pair{first, QStringLiteral("1")}, {second, QStringLiteral("2")}}) {
+            auto p = std::make_unique<QProcess>();
+            p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            p->start(QStringLiteral(KELVORA_STOCK_RACER), {db.udlPath(), item, QString::number(documents), quantity,
+                                                           QStringLiteral("N"), QStringLiteral("each")});
+            processes.push_back(std::move(p));
+        }
+        for (auto& p : processes) {
+            QVERIFY(p->waitForFinished(180000));
+            QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p->exitCode(), 0);
+        }
+
+        QCOMPARE(TestDb::scalar(check, QStringLiteral("select count(*) from migeba")).toInt(), 2 * documents);
+        QCOMPARE(TestDb::scalar(check, QStringLiteral("select count(*) from nisiebi")).toInt(), documents);
+        QCOMPARE(TestDb::scalar(check, QStringLiteral("select count(distinct USERNUM) from nisiebi")).toInt(),
+                 documents);
+        // 1 × 2 + 2 × 2 on each document.
+        QCOMPARE(TestDb::scalar(check, QStringLiteral("select count(*) from nisiebi where nisia <> 6")).toInt(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_stockrace)

@@ -85,16 +85,19 @@ CheckResult checkDatabase(const QString& udl)
         }
         const QString where = sqlite ? QDir::toNativeSeparators(link.dataSource)
                                      : QStringLiteral("%1 on %2").arg(link.database, server);
-        QString counts;
-        try {
-            // An order is the lines under one order number.
-            const QSqlQuery q = run(db, QStringLiteral("select count(distinct USERNUM), count(*) from Shekvetebi"));
-            counts = QStringLiteral("%1 orders (%2 lines)").arg(q.value(0).toLongLong()).arg(q.value(1).toLongLong());
-        } catch (const DbError& e) {
+        // An order is the lines under one order number.
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("select count(distinct USERNUM), count(*) from Shekvetebi")) || !q.next()) {
+            // A full disk or a folder that refuses the database's files is no missing table.
+            const QString fault = DbError::storageFaultOf(q);
+            if (!fault.isEmpty())
+                throw DbError(QStringLiteral("%1: %2").arg(fault, where));
             throw DbError(QStringLiteral("%1 %2, %3 holds no Kelvora tables (make them with kelvora-db init): %4")
                               .arg(sqlite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL"), version, where,
-                                   e.text()));
+                                   q.lastError().text()));
         }
+        const QString counts =
+            QStringLiteral("%1 orders (%2 lines)").arg(q.value(0).toLongLong()).arg(q.value(1).toLongLong());
         r.reachable = true;
         r.line = QStringLiteral("reachable: %1 %2, %3, %4")
                      .arg(sqlite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL"), version, where, counts);
