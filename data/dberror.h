@@ -11,8 +11,15 @@ class QSqlQuery;
 class DbError : public std::runtime_error
 {
 public:
+    // An engine's text that a person cannot act on (a lock another station
+    // holds) becomes the Georgian text that says what to do.
     explicit DbError(const QString& text)
-        : std::runtime_error(text.toStdString()), m_text(text)
+        : DbError(text, QString())
+    {
+    }
+    // `code`: the engine's error code where it gave one (PostgreSQL's SQLSTATE).
+    DbError(const QString& text, const QString& code)
+        : DbError(told(text, code), 0)
     {
     }
     // The error of a failed query: the engine's own text where it gave one.
@@ -25,8 +32,20 @@ public:
     // server kept it cannot be known.
     static const QString& linkLostWhileWritingText();
 
+    // PostgreSQL: a statement waited for a lock longer than the session's
+    // lock_timeout: another station holds the row.
+    static const QString& heldByAnotherStationText();
+    // SQLite: the busy wait ended with another program still writing.
+    static const QString& databaseHeldText();
+
     const QString& text() const { return m_text; }
 
 private:
+    DbError(const QString& text, int)
+        : std::runtime_error(text.toStdString()), m_text(text)
+    {
+    }
+    static QString told(const QString& text, const QString& code);
+
     QString m_text;
 };

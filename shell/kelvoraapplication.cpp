@@ -3,9 +3,11 @@
 #include "shell/officestartwait.h"
 #include "shell/shared.h"
 #include "shell/inputerror.h"
+#include "data/connection.h"
 #include "data/dberror.h"
 
 #include <exception>
+#include <optional>
 
 KelvoraApplication::KelvoraApplication(int& argc, char** argv)
     : QApplication(argc, argv)
@@ -18,17 +20,26 @@ KelvoraApplication::KelvoraApplication(int& argc, char** argv)
 bool KelvoraApplication::notify(QObject* receiver, QEvent* event)
 {
     bool result = false;
+    // Every event delivered starts an action (see Connection::Action).
+    const Connection::Action action;
     guarded([&] { result = QApplication::notify(receiver, event); });
     return result;
 }
 
 bool guarded(const std::function<void()>& action)
 {
+    // A guard reached outside any event (a handler called on its own) is an
+    // action of its own.
+    std::optional<Connection::Action> own;
+    if (!Connection::Action::running())
+        own.emplace();
     try {
         action();
         return true;
     } catch (const DbError& e) {
-        Messages::error(e.text());
+        const bool linkLoss = e.text() == DbError::linkLostText();
+        if (!linkLoss || Connection::Action::firstLinkLossTold())
+            Messages::error(e.text());
     } catch (const InputError& e) {
         Messages::show(e.text());
     } catch (const std::exception& e) {
