@@ -81,9 +81,11 @@ const std::vector<CatalogueEntry>& catalogue()
         {"kerdzebi_nashtis_cvlileba", CatalogueEntry::Statement, "",
          "Update kerdzebi Set raodenoba = coalesce(raodenoba, 0) + :Q where ID = :ID"},
         // Order numbers in use, for drawing a new one after "Reset": the highest
-        // number on any line or open table, and whether USR is on one of them.
+        // number on any line, open table or client credit row, and whether USR
+        // is on one of them. A credit row keeps its number as text (USRT): the
+        // longest, then greatest, text is the highest number.
         {"shekvetis_nomrebi", CatalogueEntry::Query, "",
-         "select (select max(USERNUM) from Shekvetebi) as xazebis_max, (select max(USERNUM) from busytable where Busy = 1) as magidebis_max, (select count(*) from Shekvetebi where USERNUM = :USR) + (select count(*) from busytable where Busy = 1 and USERNUM = :USR) as dakavebuli"},
+         "select (select max(USERNUM) from Shekvetebi) as xazebis_max, (select max(USERNUM) from busytable where Busy = 1) as magidebis_max, (select USERNUM from nisiebi where whois = 'კლიენტი' order by length(USERNUM) desc, USERNUM desc limit 1) as nisiebis_max, (select count(*) from Shekvetebi where USERNUM = :USR) + (select count(*) from busytable where Busy = 1 and USERNUM = :USR) + (select count(*) from nisiebi where whois = 'კლიენტი' and USERNUM = :USRT) as dakavebuli"},
         // Clearing closes the lines that were on the bill, in one statement by
         // their IDs (":IDS" = "12,15,17"), and counts the order's lines still
         // open (a dish added after the bill).

@@ -24,6 +24,17 @@
 
 namespace {
 QString g_dataLinkPath;
+int g_actionDepth = 0;
+bool g_actionLostLink = false;  // a step of the running action lost the link
+bool g_actionToldLoss = false;  // and the user was told so
+
+// The link was lost in this step: the rest of the action gives up at once.
+DbError lostLink(const QString& text)
+{
+    if (g_actionDepth > 0)
+        g_actionLostLink = true;
+    return DbError(text);
+}
 constexpr int BusyTimeoutMs = 15000;
 
 // A dead network ends a PostgreSQL link within about 15 s: the server must
@@ -124,6 +135,17 @@ QStringList missingTables(const QSqlDatabase& db)
     return missing;
 }
 
+// How long a PostgreSQL session may stand still holding locks. A station that
+// stops inside a transaction (its network dropped mid-write, its machine hung)
+// has the server end that transaction after 15 s, so its row locks go; a
+// statement that waits for a lock gives up after 10 s, so the waiting station
+// tells its user instead of hanging.
+void limitSession(QSqlQuery& q)
+{
+    q.exec(QStringLiteral("set idle_in_transaction_session_timeout = 15000"));
+    q.exec(QStringLiteral("set lock_timeout = 10000"));
+}
+
 void prepareSession(QSqlDatabase& db, DataLink::Provider provider)
 {
     QSqlQuery q(db);
@@ -137,6 +159,7 @@ void prepareSession(QSqlDatabase& db, DataLink::Provider provider)
             throw DbError(QStringLiteral("SQLite-ის like ფუნქცია ვერ დაყენდა"));
     } else {
         q.exec(QStringLiteral("set client_min_messages = warning"));
+        limitSession(q);
     }
 }
 }  // namespace
@@ -270,11 +293,40 @@ bool Connection::linkBroken(const QSqlDatabase& db)
     return c && PQstatus(c) == CONNECTION_BAD;
 }
 
+Connection::Action::Action()
+    : m_lostBefore(g_actionLostLink), m_toldBefore(g_actionToldLoss)
+{
+    g_actionLostLink = false;
+    g_actionToldLoss = false;
+    ++g_actionDepth;
+}
+
+Connection::Action::~Action()
+{
+    --g_actionDepth;
+    g_actionLostLink = m_lostBefore;
+    g_actionToldLoss = m_toldBefore;
+}
+
+bool Connection::Action::running()
+{
+    return g_actionDepth > 0;
+}
+
+bool Connection::Action::firstLinkLossTold()
+{
+    if (g_actionDepth == 0)
+        return true;
+    const bool first = !g_actionToldLoss;
+    g_actionToldLoss = true;
+    return first;
+}
+
 void Connection::reconnect(QSqlDatabase& db)
 {
     db.close();
     if (!db.open())
-        throw DbError(DbError::linkLostText());
+        throw lostLink(DbError::linkLostText());
     prepareSession(db, engineOf(db) == Engine::PostgreSQL ? DataLink::Provider::PostgreSQL
                                                           : DataLink::Provider::SQLite);
 }
@@ -286,8 +338,8 @@ void Connection::watched(QSqlDatabase& db, const std::function<void()>& work, bo
         work();
         return;
     }
-    const LinkWatchdog::Watch watch(PQsocket(c), QString::fromLocal8Bit(PQhost(c)),
-                                    QByteArray(PQport(c)).toInt());
+    const LinkWatchdog::Watch watch(PQsocket(c), QString::fromLocal8Bit(PQhost(c)), QByteArray(PQport(c)).toInt(),
+                                    {db.databaseName(), db.userName(), db.password(), PQbackendPID(c)});
     try {
         work();
     } catch (...) {
@@ -320,23 +372,25 @@ void Connection::run(Step step, const std::function<void(QSqlDatabase&)>& work)
     // before the link broke. A server that gave no sign of life would only be
     // waited for a second time.
     if (Transaction::inTransaction())
-        throw DbError(DbError::linkLostText());
+        throw lostLink(DbError::linkLostText());
     if (step == Step::Write)
-        throw DbError(DbError::linkLostWhileWritingText());
+        throw lostLink(DbError::linkLostWhileWritingText());
     if (cut)
-        throw DbError(DbError::linkLostText());
+        throw lostLink(DbError::linkLostText());
     reconnect(db);
     try {
         watched(db, [&] { work(db); });
     } catch (const DbError&) {
         if (linkBroken(db))
-            throw DbError(DbError::linkLostText());
+            throw lostLink(DbError::linkLostText());
         throw;
     }
 }
 
 QSqlDatabase Connection::database()
 {
+    if (g_actionDepth > 0 && g_actionLostLink)
+        throw DbError(DbError::linkLostText());
     const QString name = QString::fromLatin1(Name);
     if (QSqlDatabase::contains(name)) {
         QSqlDatabase db = QSqlDatabase::database(name, false);

@@ -37,6 +37,30 @@ public:
     // cannot be reached.
     static void reconnect(QSqlDatabase& db);
 
+    // One user action, from the event that starts it to its end, with every
+    // handler it sets off on the way (a field emptied runs its change handler).
+    // Once a step of the action lost the link, the later steps give up at once
+    // with the same message instead of each waiting again for a server that is
+    // not there. An action started inside another (a dialog's own event loop)
+    // is one of its own. Outside any action every step tries on its own.
+    class Action
+    {
+    public:
+        Action();
+        ~Action();
+        Action(const Action&) = delete;
+        Action& operator=(const Action&) = delete;
+
+        static bool running();
+        // True the first time the running action tells that the link was
+        // lost: the later steps that give up say nothing more.
+        static bool firstLinkLossTold();
+
+    private:
+        bool m_lostBefore;
+        bool m_toldBefore;
+    };
+
     // The open connection; opens it first if needed (throws DbError).
     static QSqlDatabase database();
     static Engine engine();  // of the open connection (opens it first)

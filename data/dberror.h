@@ -11,8 +11,15 @@ class QSqlQuery;
 class DbError : public std::runtime_error
 {
 public:
+    // An engine's text that a person cannot act on (a lock another station
+    // holds) becomes the Georgian text that says what to do.
     explicit DbError(const QString& text)
-        : std::runtime_error(text.toStdString()), m_text(text)
+        : DbError(text, QString())
+    {
+    }
+    // `code`: the engine's error code where it gave one (PostgreSQL's SQLSTATE).
+    DbError(const QString& text, const QString& code)
+        : DbError(told(text, code), 0)
     {
     }
     // The error of a failed query: the engine's own text where it gave one.
@@ -31,9 +38,20 @@ public:
     static QString storageFaultText(int sqliteCode, const QString& sqlState, const QString& engineText);
     // The same for a failed query; empty when its error is no such fault.
     static QString storageFaultOf(const QSqlQuery& query);
+    // PostgreSQL: a statement waited for a lock longer than the session's
+    // lock_timeout: another station holds the row.
+    static const QString& heldByAnotherStationText();
+    // SQLite: the busy wait ended with another program still writing.
+    static const QString& databaseHeldText();
 
     const QString& text() const { return m_text; }
 
 private:
+    DbError(const QString& text, int)
+        : std::runtime_error(text.toStdString()), m_text(text)
+    {
+    }
+    static QString told(const QString& text, const QString& code);
+
     QString m_text;
 };

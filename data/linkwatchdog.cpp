@@ -1,8 +1,11 @@
 #include "data/linkwatchdog.h"
 
+#include <libpq-fe.h>
+
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -13,6 +16,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -23,6 +27,7 @@ struct LinkWatchdog::Watch::Entry
     int socket = -1;
     QString host;
     int port = 0;
+    std::optional<LinkWatchdog::Watch::Login> login;
     Clock::time_point nextLook;
     bool active = true;  // under the watchdog's mutex
     std::atomic<bool> cut{false};
@@ -97,7 +102,16 @@ private:
             for (const auto& e : due) {
                 // The probe may take up to `answer`; statements start and end meanwhile.
                 lock.unlock();
-                const bool alive = LinkWatchdog::serverAnswers(e->host, e->port, t.answer);
+                bool alive = LinkWatchdog::serverAnswers(e->host, e->port, t.answer);
+                // A server that answers while the link's own process stands
+                // idle, the statement sent long ago: that process does not move.
+                // (An answer already waiting in this station's socket is from
+                // a process that did take it.)
+                int waiting = 0;
+                if (alive && e->login && (::ioctl(e->socket, FIONREAD, &waiting) != 0 || waiting == 0)
+                    && LinkWatchdog::backendState(e->host, e->port, *e->login, t.answer)
+                           == LinkWatchdog::Backend::Idle)
+                    alive = false;
                 lock.lock();
                 if (!e->active)
                     continue;
@@ -179,6 +193,19 @@ LinkWatchdog::Watch::Watch(int socket, const QString& host, int port)
     watcher().add(m_entry);
 }
 
+LinkWatchdog::Watch::Watch(int socket, const QString& host, int port, const Login& login)
+{
+    if (socket < 0)
+        return;
+    m_entry = std::make_shared<Entry>();
+    m_entry->socket = socket;
+    m_entry->host = host;
+    m_entry->port = port;
+    if (login.backend > 0)
+        m_entry->login = login;
+    watcher().add(m_entry);
+}
+
 LinkWatchdog::Watch::~Watch()
 {
     if (m_entry)
@@ -234,4 +261,40 @@ bool LinkWatchdog::serverAnswers(const QString& host, int port, std::chrono::mil
     }
     ::freeaddrinfo(found);
     return ok;
+}
+
+LinkWatchdog::Backend LinkWatchdog::backendState(const QString& host, int port, const Watch::Login& login,
+                                                 std::chrono::milliseconds answer)
+{
+    const QByteArray hostText = host.toUtf8();
+    const QByteArray portText = QByteArray::number(port);
+    const QByteArray database = login.database.toUtf8();
+    const QByteArray user = login.user.toUtf8();
+    const QByteArray password = login.password.toUtf8();
+    const QByteArray timeout = QByteArray::number(std::max<long long>(2, (answer.count() + 999) / 1000));
+    const char* keys[] = {"host", "port", "dbname", "user", "password", "connect_timeout",
+                          "application_name", nullptr};
+    const char* values[] = {hostText.constData(), portText.constData(), database.constData(), user.constData(),
+                            password.isEmpty() ? nullptr : password.constData(), timeout.constData(),
+                            "kelvora-watchdog", nullptr};
+    PGconn* c = PQconnectdbParams(keys, values, 0);
+    const auto close = [c] { PQfinish(c); };
+    if (PQstatus(c) != CONNECTION_OK) {
+        close();
+        return Backend::Unknown;
+    }
+    // The question itself may wait no longer than the answer does.
+    PQclear(PQexec(c, QByteArray("set statement_timeout = ").append(QByteArray::number(qint64(answer.count()))).constData()));
+    const QByteArray pid = QByteArray::number(login.backend);
+    const char* params[] = {pid.constData()};
+    PGresult* r = PQexecParams(c, "select state from pg_stat_activity where pid = $1::int", 1, nullptr, params,
+                               nullptr, nullptr, 0);
+    Backend state = Backend::Unknown;
+    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1) {
+        // "idle", "idle in transaction", "idle in transaction (aborted)".
+        state = QByteArray(PQgetvalue(r, 0, 0)).startsWith("idle") ? Backend::Idle : Backend::Working;
+    }
+    PQclear(r);
+    close();
+    return state;
 }

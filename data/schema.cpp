@@ -15,7 +15,7 @@ const std::vector<Table>& Schema::tables()
 {
     static const std::vector<Table> all = {
         {"busytable",
-         {{"ID", T::AutoNumber}, {"Busy", T::Integer}, {"OFICIANT", T::Text, 50}, {"TableNum", T::Integer}, {"USERNUM", T::Integer}, {"GadaxdiliTanxa", T::Money}, {"FiskaluriTanxa", T::Money, 0, "0"}}},
+         {{"ID", T::AutoNumber}, {"Busy", T::Integer}, {"OFICIANT", T::Text, 50}, {"TableNum", T::Integer}, {"USERNUM", T::Integer}, {"GadaxdiliTanxa", T::Money}, {"FiskaluriTanxa", T::Money, 0, "0"}, {"FiskaluriSadguri", T::Text, 100}, {"FiskaluriDro", T::DateTime}}},
         {"Parametres",
          {{"ID", T::AutoNumber}, {"Tables", T::Integer}, {"inctb", T::Integer}, {"momsaxureoba", T::Float}, {"dawesebuleba", T::Text, 50}, {"COMMAND", T::Text, 255}, {"ANSWER", T::Text, 255}}},
         {"kerdzebi",

@@ -37,8 +37,11 @@ void reread(TDM& dm)
 // still be open on this table, and the line still in it and not settled, as
 // another station may have cleared, moved or changed it since the window read
 // it. The line is then the current row of `lines`, as the database holds it.
-void requireOpenLine(TDM& dm, const QString& tableText, qint64 order, qint64 lineId)
+void requireOpenLine(Transaction& tx, TDM& dm, const QString& tableText, qint64 order, qint64 lineId)
 {
+    // The table's row is locked too: a dish added to an open order takes only
+    // that lock, not the order lock.
+    tx.lockWhere(QStringLiteral("busytable"), QStringLiteral("TableNum"), tableText.toLongLong());
     NamedQuery* table = dm.busytables;
     table->reopen({{QStringLiteral("TB"), tableText}});
     if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) != 1
@@ -73,7 +76,7 @@ bool Corrections::deleteLine(TDM& dm, const QString& tableText)
         tx.lockOrderNumbering();
         // What goes back to stock is what the line holds now, not what the
         // window read.
-        requireOpenLine(dm, tableText, order, lineId);
+        requireOpenLine(tx, dm, tableText, order, lineId);
         const qint64 item = lines->asInteger(QStringLiteral("Kerdzi_N"));
         const QString name = lines->asString(QStringLiteral("Kerdzi_DAS"));
         const double quantity = lines->asFloat(QStringLiteral("Raodenoba"));
@@ -119,7 +122,7 @@ void Corrections::changeQuantity(TDM& dm, const QString& tableText, const QStrin
         // corrections, the order entry and the clearing never wait on each other
         // in opposite orders.
         tx.lockOrderNumbering();
-        requireOpenLine(dm, tableText, order, lineId);
+        requireOpenLine(tx, dm, tableText, order, lineId);
         const Money oldQuantity = Money::fromRaw(std::llround(lines->asFloat(QStringLiteral("Raodenoba")) * 10000.0));
         const qint64 item = lines->asInteger(QStringLiteral("Kerdzi_N"));
         const QString name = lines->asString(QStringLiteral("Kerdzi_DAS"));
@@ -164,7 +167,10 @@ void Corrections::moveOrder(TDM& dm, const QString& oldTableText, qint64 orderNu
             throw InputError(QStringLiteral("მაგიდა № %1 უკვე დაკავებულია! შეკვეთა არ გადავიდა.").arg(targetTable));
 
         // The order must still be open on the table it leaves: another station
-        // may have cleared it or moved it since this window read it.
+        // may have cleared it or moved it since this window read it. Its row is
+        // locked before the lines move, so a dish being added to the order is
+        // either in before them or finds the order gone.
+        tx.lockWhere(QStringLiteral("busytable"), QStringLiteral("TableNum"), oldTableText.toLongLong());
         table->reopen({{QStringLiteral("TB"), oldTableText}});
         if (table->isEmpty() || table->asInteger(QStringLiteral("Busy")) != 1
             || table->asInteger(QStringLiteral("USERNUM")) != orderNumber)

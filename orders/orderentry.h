@@ -28,9 +28,9 @@ struct Result
 Result addLine(TDM& dm, const QString& tableText, const QString& waiter, const QString& quantityText);
 
 // The number of a new order: one more than the counter Parametres.inctb, or,
-// when that number is already on an order line or an open table (the counter
-// was reset while older lines kept theirs), one more than the highest number in
-// use. Runs inside the caller's transaction, after the counter was read.
+// when that number is already on an order line, an open table or a client
+// credit row (the counter was reset while older rows kept theirs), one more than
+// the highest number in use. Runs inside the caller's transaction, after the counter was read.
 qint64 nextOrderNumber(TDM& dm, qint64 counter);
 
 // Kitchen routing: 1 when exactly one routing row matches the dish's type, else 0.

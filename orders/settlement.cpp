@@ -6,8 +6,11 @@
 #include "data/formats.h"
 #include "data/datamodule.h"
 #include "data/transaction.h"
+#include "billing/fiscalexchange.h"
 
+#include <QCoreApplication>
 #include <QHash>
+#include <QSysInfo>
 #include <QSet>
 #include <cmath>
 
@@ -25,6 +28,9 @@ const QString Settlement::FiscalNotRegisteredText =
 const QString Settlement::FiscalNotRecordedText =
     QStringLiteral("თანხა %1 ფისკალურ პრინტერზე გატარდა, მაგრამ ბაზაში ვერ ჩაიწერა! "
                    "ხელახლა ნუ გაატარებთ!!!\n%2");
+const QString Settlement::RegisteringElsewhereText =
+    QStringLiteral("ამ მაგიდის ანგარიში ახლა სხვა სადგურზე ტარდება ფისკალურ პრინტერზე! "
+                   "არაფერი გაიგზავნა, დაელოდეთ და სცადეთ ხელახლა!!!");
 
 namespace {
 
@@ -32,6 +38,8 @@ const QString Busy = QStringLiteral("Busy");
 const QString Usernum = QStringLiteral("USERNUM");
 const QString Prepaid = QStringLiteral("GadaxdiliTanxa");
 const QString Registered = QStringLiteral("FiskaluriTanxa");
+const QString ClaimedBy = QStringLiteral("FiskaluriSadguri");
+const QString ClaimedAt = QStringLiteral("FiskaluriDro");
 
 NamedQuery* tableRow(TDM& dm, const QString& tableText)
 {
@@ -180,6 +188,8 @@ int Settlement::clearTable(TDM& dm, const QString& tableText, const QString& ord
             table->setField(Busy, 0);
             table->setField(Prepaid, QVariant::fromValue(Money()));
             table->setField(Registered, QVariant::fromValue(Money()));
+            table->setField(ClaimedBy, QVariant());
+            table->setField(ClaimedAt, QVariant());
             table->post();
         }
         tx.commit();
@@ -217,4 +227,114 @@ void Settlement::addRegistered(TDM& dm, const QString& tableText, qint64 orderNu
         dm.busytables->rereadAfterRollback();
         throw;
     }
+}
+
+QString Settlement::stationName()
+{
+    return QStringLiteral("%1/%2").arg(QSysInfo::machineHostName()).arg(QCoreApplication::applicationPid());
+}
+
+Settlement::Claim Settlement::claimRegistration(TDM& dm, const QString& tableText, qint64 orderNumber,
+                                                Money billTotal)
+{
+    const int tableNum = tableNumber(tableText);
+    Claim claim;
+    try {
+        Transaction tx;
+        tx.lockWhere(QStringLiteral("busytable"), QStringLiteral("TableNum"), tableNum);
+        NamedQuery* table = tableRow(dm, tableText);
+        if (!holdsOrder(table, orderNumber))
+            return claim;
+        // Whole seconds, as the column keeps them: the release knows its claim.
+        QDateTime now = Clock::now();
+        now = now.addMSecs(-now.time().msec());
+        const QString holder = table->asString(ClaimedBy);
+        const QDateTime since = table->asDateTime(ClaimedAt);
+        // A claim is live for its lifetime either way of this station's clock,
+        // so a station whose clock runs ahead cannot make it look old.
+        if (!holder.isEmpty() && since.isValid() && std::abs(since.secsTo(now)) < ClaimLifetime.count())
+            throw InputError(RegisteringElsewhereText);
+        // Read under the lock: what is due is what no station has registered.
+        claim.due = billTotal - table->asMoney(Registered);
+        if (claim.due <= Money()) {
+            claim.due = Money();
+            return claim;
+        }
+        claim.since = now;
+        table->edit();
+        table->setField(ClaimedBy, stationName());
+        table->setField(ClaimedAt, now);
+        table->post();
+        tx.commit();
+    } catch (...) {
+        reread(dm.busytables);
+        throw;
+    }
+    return claim;
+}
+
+void Settlement::releaseRegistration(TDM& dm, const QString& tableText, qint64 orderNumber, const Claim& claim,
+                                     Money registered, Money billTotal)
+{
+    const int tableNum = tableNumber(tableText);
+    try {
+        Transaction tx;
+        tx.lockWhere(QStringLiteral("busytable"), QStringLiteral("TableNum"), tableNum);
+        NamedQuery* table = tableRow(dm, tableText);
+        if (!holdsOrder(table, orderNumber))
+            return;
+        const bool ours = table->asString(ClaimedBy) == stationName() && table->asDateTime(ClaimedAt) == claim.since;
+        table->edit();
+        if (registered > Money()) {
+            const Money stored = table->asMoney(Registered);
+            Money sum = stored + registered;
+            if (sum > billTotal)
+                sum = std::max(stored, billTotal);
+            table->setField(Registered, QVariant::fromValue(sum));
+        }
+        if (ours) {
+            table->setField(ClaimedBy, QVariant());
+            table->setField(ClaimedAt, QVariant());
+        }
+        table->post();
+        tx.commit();
+    } catch (...) {
+        reread(dm.busytables);
+        throw;
+    }
+}
+
+QString Settlement::registerSale(TDM& dm, const QString& tableText, qint64 orderNumber, Money billTotal,
+                                 const FiscalSend& send)
+{
+    const Claim claim = claimRegistration(dm, tableText, orderNumber, billTotal);
+    if (claim.due <= Money())
+        return QString();
+    const QString dueText = Formats::shortest(claim.due);
+    QString status;
+    try {
+        send(claim.due.toDouble(), status);
+    } catch (...) {
+        // Nothing reached the driver (its paths could not be read): the claim goes.
+        try {
+            releaseRegistration(dm, tableText, orderNumber, claim, Money(), billTotal);
+        } catch (const DbError&) {
+            // The claim ages out; the first error is the one to show.
+        }
+        throw;
+    }
+    // A sale the driver took without answering counts as registered: registering
+    // it again could put it on the fiscal day twice.
+    const bool unknown = status == QLatin1String(FiscalExchange::StatusUnknown);
+    const bool registered = unknown || status == QLatin1String(FiscalExchange::SuccessCode);
+    try {
+        releaseRegistration(dm, tableText, orderNumber, claim, registered ? claim.due : Money(), billTotal);
+    } catch (const DbError& e) {
+        if (registered)
+            return FiscalNotRecordedText.arg(dueText, e.text());
+        throw;
+    }
+    if (!registered)
+        return FiscalNotRegisteredText.arg(dueText);  // surely not sent, or the driver refused it
+    return unknown ? FiscalUnknownText.arg(dueText) : QString();
 }

@@ -3,8 +3,11 @@
 #include "data/money.h"
 #include "data/storedvalues.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
+#include <chrono>
+#include <functional>
 #include <optional>
 
 class TDM;
@@ -72,5 +75,50 @@ Money registeredAmount(TDM& dm, const QString& tableText, qint64 orderNumber);
 // registered amount, in a short transaction of its own. Nothing is added when
 // the table no longer holds the order.
 void addRegistered(TDM& dm, const QString& tableText, qint64 orderNumber, Money amount);
+
+// Registering a sale with the fiscal printer is claimed on the table's
+// occupancy row (FiskaluriSadguri: which station, FiskaluriDro: since when) in
+// a short locked transaction before the command is written, and released with
+// the outcome. A second station finding a live claim sends nothing. A claim
+// older than the longest exchange (the driver's wait of about 20 s and the
+// answer's settling) is left from a station that died, and is taken over.
+constexpr std::chrono::seconds ClaimLifetime{25};
+// Told to the station that finds the bill being registered elsewhere.
+extern const QString RegisteringElsewhereText;
+
+// This station as a claim names it: the machine and the program's process.
+QString stationName();
+
+struct Claim
+{
+    Money due;        // what this station is to register; 0: nothing (no claim made)
+    QDateTime since;  // the moment written into the claim
+};
+
+// Claims the registration of the order's bill of `billTotal`: the amount due is
+// the bill less what is registered already. Nothing is claimed when nothing is
+// due or the table no longer holds the order. Throws InputError
+// (RegisteringElsewhereText) when another station's claim is live, DbError on
+// a database error.
+Claim claimRegistration(TDM& dm, const QString& tableText, qint64 orderNumber, Money billTotal);
+
+// Releases the claim with the outcome: `registered` (what this exchange
+// registered, 0 when nothing) is added to the order's registered amount, never
+// beyond `billTotal`. A claim another station took over stays as it is, though
+// the amount is still added. Nothing is written when the table no longer holds
+// the order. Throws DbError.
+void releaseRegistration(TDM& dm, const QString& tableText, qint64 orderNumber, const Claim& claim,
+                         Money registered, Money billTotal);
+
+// One exchange with the fiscal driver for `amount`; `status` as FiscalExchange
+// tells it.
+using FiscalSend = std::function<void(double amount, QString& status)>;
+
+// Registers what the order's bill of `billTotal` still owes the fiscal printer:
+// claims it, sends it through `send`, releases the claim with what was
+// registered. Returns the message to show (empty when all went well or nothing
+// was due). Throws InputError (another station is registering it) and DbError
+// (the claim could not be made; nothing was sent).
+QString registerSale(TDM& dm, const QString& tableText, qint64 orderNumber, Money billTotal, const FiscalSend& send);
 
 }  // namespace Settlement

@@ -2,6 +2,7 @@
 #include "shell/dbgrid.h"
 #include "shell/deletemark.h"
 #include "shell/forms.h"
+#include "shell/inputerror.h"
 #include "shell/messages.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
@@ -527,26 +528,12 @@ bool Tshekvetebi::DPrint(double amount, QString& status)
 
 QString Tshekvetebi::registerSale(Money amount, qint64 orderNumber)
 {
-    const QString tableText = Label1->text();
-    const Money due = amount - Settlement::registeredAmount(*m_dm, tableText, orderNumber);
-    if (due <= Money())
-        return QString();
-    QString status;
-    DPrint(due.toDouble(), status);
-    const QString dueText = Formats::shortest(due);
-    if (FiscalExchange::certainlyNotRegistered(status))
-        return Settlement::FiscalNotRegisteredText.arg(dueText);
-    const bool unknown = status == QLatin1String(FiscalExchange::StatusUnknown);
-    if (!unknown && status != QLatin1String(FiscalExchange::SuccessCode))
-        return Settlement::FiscalNotRegisteredText.arg(dueText);  // the driver refused it
-    // A sale the driver took without answering counts as registered: registering
-    // it again could put it on the fiscal day twice.
     try {
-        Settlement::addRegistered(*m_dm, tableText, orderNumber, due);
-    } catch (const DbError& e) {
-        return Settlement::FiscalNotRecordedText.arg(dueText, e.text());
+        return Settlement::registerSale(*m_dm, Label1->text(), orderNumber, amount,
+                                        [this](double due, QString& status) { DPrint(due, status); });
+    } catch (const InputError& e) {
+        return e.text();  // another station is registering this bill: nothing was sent
     }
-    return unknown ? Settlement::FiscalUnknownText.arg(dueText) : QString();
 }
 
 void Tshekvetebi::SpeedButton2Click()

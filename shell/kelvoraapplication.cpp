@@ -1,6 +1,7 @@
 #include "shell/kelvoraapplication.h"
 #include "shell/officestartwait.h"
 #include "shell/errorguard.h"
+#include "data/connection.h"
 
 KelvoraApplication::KelvoraApplication(int& argc, char** argv)
     : QApplication(argc, argv)
@@ -13,6 +14,8 @@ KelvoraApplication::KelvoraApplication(int& argc, char** argv)
 bool KelvoraApplication::notify(QObject* receiver, QEvent* event)
 {
     bool result = false;
+    // Every event delivered starts an action (see Connection::Action).
+    const Connection::Action action;
     guarded([&] { result = QApplication::notify(receiver, event); });
     return result;
 }

@@ -11,7 +11,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QSqlQuery>
 #include <QTest>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <netinet/in.h>
 #include <signal.h>
@@ -37,6 +42,8 @@ private Q_SLOTS:
     void stoppedServer();
     void frozenServer();
     void longQueryOnLiveServer();
+    void stoppedOwnServerProcess();
+    void actionGivesUpAfterALostLink();
 };
 
 namespace {
@@ -359,6 +366,106 @@ void tst_serverloss::longQueryOnLiveServer()
     QCOMPARE(errorOf([&] { q.open(); }), QString());
     QVERIFY(timer.elapsed() >= 2000);
     QCOMPARE(q.asInteger(QStringLiteral("done")), 1);
+}
+
+namespace {
+
+// Sends SIGCONT to a process after `after`, unless told to stand down first:
+// a test whose mend is missing ends instead of waiting for ever.
+class Resumer
+{
+public:
+    Resumer(pid_t pid, std::chrono::milliseconds after)
+        : m_thread([this, pid, after] {
+              std::unique_lock lock(m_mutex);
+              m_wake.wait_for(lock, after, [this] { return m_done; });
+              ::kill(pid, SIGCONT);
+          })
+    {
+    }
+    ~Resumer()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    std::thread m_thread;
+};
+
+}  // namespace
+
+// The server goes on answering, but this station's own server process stops
+// (as one whose machine swaps it out or a debugger holds): the statement is
+// ended with the link message within about 15 s, not left waiting until the
+// process moves again; then the station works on a new link.
+void tst_serverloss::stoppedOwnServerProcess()
+{
+    QObject owner;
+    NamedQuery* q = settingsQuery(&owner);
+    q->reopen();
+    QSqlQuery pid(Connection::database());
+    QVERIFY(pid.exec(QStringLiteral("select pg_backend_pid()")) && pid.next());
+    const pid_t backend = pid_t(pid.value(0).toInt());
+    QVERIFY(backend > 0);
+    QVERIFY(::kill(backend, SIGSTOP) == 0);
+    QString error;
+    qint64 waited = 0;
+    {
+        const Resumer resume(backend, std::chrono::seconds(40));
+        QElapsedTimer timer;
+        timer.start();
+        error = errorOf([&] { q->reopen(); });
+        waited = timer.elapsed();
+    }
+    ::kill(backend, SIGCONT);
+    QCOMPARE(error, DbError::linkLostText());
+    const LinkWatchdog::Times t = LinkWatchdog::times();
+    QVERIFY2(waited >= t.stall.count() && waited < 16000, qPrintable(QString::number(waited)));
+
+    QCOMPARE(errorOf([&] { q->reopen(); }), QString());
+    QCOMPARE(q->rowCount(), 1);
+}
+
+// Within one action (a click and the handlers it sets off), once a step lost
+// the link the later steps give up at once instead of each waiting for the
+// server again; the next action tries afresh.
+void tst_serverloss::actionGivesUpAfterALostLink()
+{
+    QObject owner;
+    NamedQuery* first = settingsQuery(&owner);
+    NamedQuery* second = settingsQuery(&owner);
+    first->reopen();
+    g_cluster->freeze();
+    QString firstError;
+    QString secondError;
+    qint64 secondTook = 0;
+    QElapsedTimer whole;
+    whole.start();
+    {
+        const Connection::Action action;
+        firstError = errorOf([&] { first->reopen(); });
+        QElapsedTimer timer;
+        timer.start();
+        secondError = errorOf([&] { second->reopen(); });
+        secondTook = timer.elapsed();
+    }
+    const qint64 waited = whole.elapsed();
+    g_cluster->thaw();
+    QCOMPARE(firstError, DbError::linkLostText());
+    QCOMPARE(secondError, DbError::linkLostText());
+    QVERIFY2(secondTook < 1000, qPrintable(QString::number(secondTook)));
+    QVERIFY2(waited < 16000, qPrintable(QString::number(waited)));
+
+    QCOMPARE(errorOf([&] { const Connection::Action next; second->reopen(); }), QString());
+    QCOMPARE(second->rowCount(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_serverloss)

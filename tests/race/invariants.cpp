@@ -2,8 +2,11 @@
 #include "data/dberror.h"
 #include "orders/corrections.h"
 #include "tests/race/rushlog.h"
+#include "stock/receiving.h"
 
+#include <QFile>
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -22,6 +25,11 @@ const QString DelsMatch = QStringLiteral("every DELS row matches its change");
 const QString ClearedBilled = QStringLiteral("every cleared line was billed");
 const QString SettledAsBilled = QStringLiteral("every line of a finished clearing is settled as billed");
 const QString KnownState = QStringLiteral("every line's state is known and fits its kitchen flag");
+const QString RegisteredWithinBill = QStringLiteral("every table's registered amount <= its bill total");
+const QString RegisteredOnce = QStringLiteral("each sale registered once at the fiscal driver");
+const QString OneLedgerRow = QStringLiteral("one ledger row per supplier document, equal to its purchase total");
+
+constexpr double Cent = 0.005;
 
 constexpr double Tolerance = 1e-6;
 
@@ -79,6 +87,14 @@ struct Logs
         qint64 order;
     };
     QList<BilledLine> cleared;
+    // Goods received, by item, and receipts cut short by a kill (item, quantity).
+    QHash<qint64, double> received;
+    QList<std::pair<qint64, double>> cutReceipts;
+    // What the fiscal driver was told to register and kept as registered, by
+    // order; the bills of registrations cut short by a kill (sent or not).
+    QHash<qint64, double> registered;
+    double registeredTotal = 0;
+    double cutBills = 0;
 };
 
 Logs readLogs(const QStringList& paths)
@@ -95,6 +111,18 @@ Logs readLogs(const QStringList& paths)
                         e.quantity(QStringLiteral("qty"));
                 else if (e.outcome == QLatin1String("try") && last)
                     logs.cutAdds.append({e.number(QStringLiteral("item")), e.quantity(QStringLiteral("qty"))});
+            } else if (e.op == QLatin1String("receive")) {
+                if (e.outcome == QLatin1String("ok"))
+                    logs.received[e.number(QStringLiteral("item"))] += e.quantity(QStringLiteral("qty"));
+                else if (e.outcome == QLatin1String("try") && last)
+                    logs.cutReceipts.append({e.number(QStringLiteral("item")), e.quantity(QStringLiteral("qty"))});
+            } else if (e.op == QLatin1String("print")) {
+                if (e.outcome == QLatin1String("ok")) {
+                    logs.registered[e.number(QStringLiteral("order"))] += e.quantity(QStringLiteral("due"));
+                    logs.registeredTotal += e.quantity(QStringLiteral("due"));
+                } else if (e.outcome == QLatin1String("try") && last) {
+                    logs.cutBills += e.quantity(QStringLiteral("bill"));
+                }
             } else if (e.op == QLatin1String("clear") && e.outcome == QLatin1String("try")) {
                 const bool finished = !last && entries[i + 1].op == QLatin1String("clear") && entries[i + 1].outcome == QLatin1String("ok");
                 for (const QString& line : e.fields.value(QStringLiteral("lines")).split(u',', Qt::SkipEmptyParts)) {
@@ -170,12 +198,13 @@ QStringList delsBalance(QSqlDatabase db, const Logs& logs)
 
 QStringList Invariants::names()
 {
-    return {Split, TwoOrders, BusyHasLines, LineHasTable, StockBalance, Counter, DelsMatch, ClearedBilled,
-            SettledAsBilled, KnownState};
+    return {Split, TwoOrders, BusyHasLines, LineHasTable, StockBalance,
+            Counter, DelsMatch, ClearedBilled, SettledAsBilled, KnownState,
+            RegisteredWithinBill, RegisteredOnce, OneLedgerRow};
 }
 
 QList<Invariants::Violation> Invariants::check(QSqlDatabase db, const RushFixture::Stock& startStock,
-                                               const QStringList& logPaths)
+                                               const QStringList& logPaths, const QString& journalPath)
 {
     const Logs logs = readLogs(logPaths);
     QHash<QString, QStringList> found;
@@ -202,7 +231,9 @@ QList<Invariants::Violation> Invariants::check(QSqlDatabase db, const RushFixtur
                                                "(select 1 from busytable b where b.Busy = 1 and b.TableNum = s.TableNum and b.USERNUM = s.USERNUM) "
                                                "order by s.ID"));
 
-    // What the lines hold now is what was sold less what was given back.
+    // What the lines hold now is what was sold less what was given back; what
+    // was received came in on top.
+    QList<std::pair<qint64, double>> cutReceipts = logs.cutReceipts;
     QSqlQuery stock = run(db, QStringLiteral(
                                   "select k.ID, k.raodenoba, coalesce(sum(s.Raodenoba), 0) from kerdzebi k "
                                   "left join Shekvetebi s on s.Kerdzi_N = k.ID group by k.ID, k.raodenoba order by k.ID"));
@@ -211,13 +242,24 @@ QList<Invariants::Violation> Invariants::check(QSqlDatabase db, const RushFixtur
         const double start = startStock.value(item);
         const double now = stock.value(1).toDouble();
         const double held = stock.value(2).toDouble();
-        if (!startStock.contains(item) || !same(now, start - held))
+        const double expected = start - held + logs.received.value(item);
+        if (startStock.contains(item) && !same(now, expected)) {
+            // A receipt cut short by a kill may have been written.
+            const auto it = std::find_if(cutReceipts.begin(), cutReceipts.end(), [&](const auto& c) {
+                return c.first == item && same(now, expected + c.second);
+            });
+            if (it != cutReceipts.end()) {
+                cutReceipts.erase(it);
+                continue;
+            }
+        }
+        if (!startStock.contains(item) || !same(now, expected))
             found[StockBalance] << QStringLiteral("item=%1: start %2, lines hold %3, stock %4 (expected %5)")
                                        .arg(item)
                                        .arg(start)
                                        .arg(held)
                                        .arg(now)
-                                       .arg(start - held);
+                                       .arg(expected);
     }
 
     found[Counter] = breakingRows(db, QStringLiteral(
@@ -265,6 +307,86 @@ QList<Invariants::Violation> Invariants::check(QSqlDatabase db, const RushFixtur
     found[KnownState] = breakingRows(db, QStringLiteral(
                                              "select ID, USERNUM, STATUSI, povari from Shekvetebi where STATUSI is null "
                                              "or STATUSI not in (0, 1, 2, 3, 4, -5, 100) or (povari = 0 and STATUSI not in (0, 100)) order by ID"));
+
+    // The bill of every order, as its lines hold it now (the fiscal table's
+    // orders only ever gain lines).
+    QHash<qint64, double> bills;
+    QSqlQuery sums = run(db, QStringLiteral("select USERNUM, sum(Raodenoba * GFASI) from Shekvetebi group by USERNUM"));
+    while (sums.next())
+        bills.insert(sums.value(0).toLongLong(), sums.value(1).toDouble());
+
+    QSqlQuery tables = run(db, QStringLiteral("select TableNum, USERNUM, FiskaluriTanxa from busytable where Busy = 1 order by TableNum"));
+    while (tables.next()) {
+        const double registered = tables.value(2).toDouble();
+        const double bill = bills.value(tables.value(1).toLongLong());
+        if (registered > bill + Cent)
+            found[RegisteredWithinBill] << QStringLiteral("TableNum=%1, USERNUM=%2: registered %3, bill %4")
+                                               .arg(tables.value(0).toLongLong())
+                                               .arg(tables.value(1).toLongLong())
+                                               .arg(registered)
+                                               .arg(bill);
+    }
+
+    // No order had more registered than its bill, and the driver registered
+    // what the stations kept as registered: no more (a sale sent twice), no
+    // less, beyond the bills of registrations a kill cut short.
+    for (auto it = logs.registered.cbegin(); it != logs.registered.cend(); ++it)
+        if (it.value() > bills.value(it.key()) + Cent)
+            found[RegisteredOnce] << QStringLiteral("order %1: registered %2 for a bill of %3")
+                                         .arg(it.key())
+                                         .arg(it.value())
+                                         .arg(bills.value(it.key()));
+    if (!journalPath.isEmpty()) {
+        QFile journal(journalPath);
+        double atDriver = 0;
+        int sales = 0;
+        if (journal.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : journal.readAll().split('\n'))
+                if (const QList<QByteArray> f = line.split('\t'); f.size() >= 3 && f[2].trimmed() == "00") {
+                    atDriver += f[1].toDouble();
+                    ++sales;
+                }
+        const double extra = atDriver - logs.registeredTotal;
+        if (extra < -Cent || extra > logs.cutBills + Cent)
+            found[RegisteredOnce] << QStringLiteral("the driver registered %1 in %2 sales, the stations kept %3 "
+                                                    "(cut short by kills: bills of %4)")
+                                         .arg(atDriver)
+                                         .arg(sales)
+                                         .arg(logs.registeredTotal)
+                                         .arg(logs.cutBills);
+    }
+
+    // A document is its supplier, number and day: one ledger row of a
+    // supplier's debt holding the document's purchase total.
+    struct Document
+    {
+        double total = 0;
+        int rows = 0;
+        double owed = 0;
+    };
+    QMap<QString, Document> documents;
+    auto documentKey = [](const QVariant& supplier, const QVariant& number, const QVariant& day) {
+        return QStringLiteral("%1 / %2 / %3").arg(supplier.toString(), number.toString(), day.toDate().toString(Qt::ISODate));
+    };
+    QSqlQuery received = run(db, QStringLiteral("select momwFN, sab_n, tarigi, sum(asagebi * raodenoba) from migeba "
+                                                "where momwFN = ? group by momwFN, sab_n, tarigi"),
+                             {RushFixture::Supplier});
+    while (received.next())
+        documents[documentKey(received.value(0), received.value(1), received.value(2))].total = received.value(3).toDouble();
+    QSqlQuery ledger = run(db, QStringLiteral("select FN, USERNUM, tarigi, nisia from nisiebi where whois = ? and FN = ?"),
+                           {Receiving::SupplierSide, RushFixture::Supplier});
+    while (ledger.next()) {
+        Document& d = documents[documentKey(ledger.value(0), ledger.value(1), ledger.value(2))];
+        ++d.rows;
+        d.owed += ledger.value(3).toDouble();
+    }
+    for (auto it = documents.cbegin(); it != documents.cend(); ++it)
+        if (it->rows != 1 || std::abs(it->owed - it->total) > Cent)
+            found[OneLedgerRow] << QStringLiteral("%1: %2 ledger rows owing %3, purchase total %4")
+                                       .arg(it.key())
+                                       .arg(it->rows)
+                                       .arg(it->owed)
+                                       .arg(it->total);
 
     QList<Violation> out;
     for (const QString& name : names())

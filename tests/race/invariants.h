@@ -23,8 +23,11 @@ struct Violation
 QStringList names();
 
 // Checks every invariant on `db`, with the stock as the rush started and the
-// logs of all stations that ran on it. Throws DbError when a check cannot run.
-QList<Violation> check(QSqlDatabase db, const RushFixture::Stock& startStock, const QStringList& logPaths);
+// logs of all stations that ran on it; `journalPath`, when given, is the fiscal
+// driver simulator's journal of what it registered. Throws DbError when a
+// check cannot run.
+QList<Violation> check(QSqlDatabase db, const RushFixture::Stock& startStock, const QStringList& logPaths,
+                       const QString& journalPath = QString());
 
 // The violations as a report, the rows of each (at most `rowsEach`) indented below it.
 QString describe(const QList<Violation>& violations, int rowsEach = 20);

@@ -6,6 +6,8 @@
 #include <QVariant>
 
 const QString RushFixture::Cook = QStringLiteral("გიორგი");
+const QString RushFixture::ReceivedItem = QStringLiteral("ფქვილი");
+const QString RushFixture::Supplier = QStringLiteral("შპს რაში");
 
 namespace {
 
@@ -22,7 +24,7 @@ void run(QSqlDatabase db, const QString& sql, const QVariantList& values = {})
 
 }  // namespace
 
-RushFixture::Stock RushFixture::prepare(QSqlDatabase db)
+RushFixture::Stock RushFixture::prepare(QSqlDatabase db, const QString& fiscalFolder)
 {
     struct Dish
     {
@@ -41,8 +43,13 @@ RushFixture::Stock RushFixture::prepare(QSqlDatabase db)
             {QString::fromUtf8(d.name), QString::fromUtf8(d.type), d.price / 2, d.price, 5000.0});
     for (const char* type : {"ცომეული", "მწვადი", "სალათები"})
         run(db, QStringLiteral("insert into uplebebi (ganyofileba, povari) values (?, ?)"), {QString::fromUtf8(type), Cook});
-    for (int t = 1; t <= Tables; ++t)
+    run(db, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, asagebi, gasayidi, raodenoba) values (?, ?, ?, ?, ?)"),
+        {ReceivedItem, QStringLiteral("საწყობი"), 1.5, 3.0, 0.0});
+    for (int t = 1; t <= PrintTable; ++t)
         run(db, QStringLiteral("insert into busytable (TableNum, Busy, USERNUM) values (?, 0, 0)"), {t});
+    if (!fiscalFolder.isEmpty())
+        run(db, QStringLiteral("update Parametres set COMMAND = ?, ANSWER = ?"),
+            {fiscalFolder + QStringLiteral("/command.txt"), fiscalFolder + QStringLiteral("/answer.txt")});
 
     Stock stock;
     QSqlQuery q(db);

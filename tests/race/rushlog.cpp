@@ -1,6 +1,8 @@
 #include "tests/race/rushlog.h"
 
 #include <QDateTime>
+#include <algorithm>
+#include <cmath>
 
 RushLog::Writer::Writer(const QString& path)
     : m_file(path)
@@ -72,4 +74,26 @@ RushLog::Counts RushLog::count(const QList<Entry>& entries)
             ++c.cut;
     }
     return c;
+}
+
+void RushLog::Times::add(const QList<Entry>& entries)
+{
+    for (const Entry& e : entries) {
+        if (e.outcome == QLatin1String("try") || !e.fields.contains(QStringLiteral("ms")))
+            continue;
+        const qint64 ms = e.number(QStringLiteral("ms"));
+        all << ms;
+        worst[e.op] = std::max(worst.value(e.op), ms);
+    }
+}
+
+qint64 RushLog::Times::percentile(double fraction) const
+{
+    if (all.isEmpty())
+        return 0;
+    QList<qint64> sorted = all;
+    std::sort(sorted.begin(), sorted.end());
+    const qsizetype at = std::clamp<qsizetype>(qsizetype(std::ceil(fraction * double(sorted.size()))) - 1, 0,
+                                               sorted.size() - 1);
+    return sorted[at];
 }

@@ -51,4 +51,15 @@ QList<Entry> read(const QString& path);
 
 Counts count(const QList<Entry>& entries);
 
+// How long the operations took (the "ms" of every outcome), and what the
+// slowest of each kind took.
+struct Times
+{
+    QList<qint64> all;             // milliseconds, in no order
+    QHash<QString, qint64> worst;  // by operation
+    void add(const QList<Entry>& entries);
+    // The value at `fraction` (0.5, 0.99, 1) of the sorted times; 0 when none.
+    qint64 percentile(double fraction) const;
+};
+
 }  // namespace RushLog

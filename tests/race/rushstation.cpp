@@ -2,7 +2,7 @@
 // the few tables of the floor (dishes added, quantities changed, lines deleted,
 // orders moved, prepayments taken, tables cleared, lines taken, started and
 // finished), as a separate process against a shared database. Usage:
-//   kelvora_rushstation UDL_PATH STATION OPERATIONS SEED LOG_PATH [FIRST-LAST]
+//   kelvora_rushstation UDL_PATH STATION OPERATIONS SEED LOG_PATH [FIRST-LAST] [OPTIONS]
 // FIRST-LAST keeps the station to those tables (all of the floor by default), so
 // that stations on tables of their own share only the kitchen and the stock.
 // After OPERATIONS the station goes on, for at most half a minute, until it has
@@ -12,6 +12,24 @@
 // station changed) counts as refused; anything else that fails (an engine's raw
 // text, "database is locked", an error where none belongs) is a fault. Exits 0
 // when there was no fault, 1 otherwise, 2 on a usage error.
+// OPERATIONS 0 runs until the station is told to stop (SIGTERM), which it does
+// between two operations. Options:
+//   --print       also add dishes to the fiscal table and register its bill with
+//                 the fiscal driver (the paths of the settings row)
+//   --only-print  every operation registers the fiscal table's bill
+//   --receive     also receive the goods item on consignment, on documents that
+//                 every station receiving in the same two seconds shares
+//   --only-receive  every operation receives the goods item so
+//   --freeze-after N  after N operations, stop (SIGSTOP) inside a transaction
+//                 that holds the order lock and a dish's stock row, and carry
+//                 on once continued (SIGCONT)
+//   --start-at MS wait until that moment (milliseconds since the epoch) first
+// Every operation is logged (see rushlog.h) with the milliseconds it took. An
+// operation the program refuses for a reason a person is told (a table just
+// cleared elsewhere, a line another station changed, a lock another station
+// holds) counts as refused; anything else that fails (an engine's raw text,
+// "database is locked", an error where none belongs) is a fault. Exits 0 when
+// there was no fault, 1 otherwise, 2 on a usage error.
 #include "shell/inputerror.h"
 #include "shell/linestates.h"
 #include "data/clock.h"
@@ -22,16 +40,40 @@
 #include "orders/corrections.h"
 #include "orders/orderentry.h"
 #include "orders/settlement.h"
+#include "billing/fiscalexchange.h"
+#include "data/transaction.h"
+#include "stock/receiving.h"
 #include "tests/race/rushfixture.h"
 #include "tests/race/rushlog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSet>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QThread>
+#include <csignal>
 #include <cstdio>
 #include <random>
 
 namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+extern "C" void requestStop(int)
+{
+    g_stop = 1;
+}
+
+struct Options
+{
+    bool print = false;
+    bool onlyPrint = false;
+    bool receive = false;
+    bool onlyReceive = false;
+    int freezeAfter = -1;
+    qint64 startAt = 0;
+};
 
 using Fields = QList<std::pair<QString, QString>>;
 
@@ -60,8 +102,8 @@ QString number(double value)
 class Station
 {
 public:
-    Station(int station, quint32 seed, const QString& logPath, int firstTable, int lastTable)
-        : m_station(station), m_rng(seed), m_log(logPath), m_first(firstTable), m_last(lastTable)
+    Station(int station, quint32 seed, const QString& logPath, int firstTable, int lastTable, const Options& options)
+        : m_station(station), m_rng(seed), m_log(logPath), m_first(firstTable), m_last(lastTable), m_options(options)
     {
         m_waiter = QStringLiteral("მიმტანი %1").arg(station);
     }
@@ -70,6 +112,9 @@ public:
     const RushLog::Counts& counts() const { return m_counts; }
     bool everyKindDone() const
     {
+        // A station that does one kind only, or runs until it is stopped, has no mix to complete.
+        if (m_options.onlyReceive || m_options.onlyPrint)
+            return true;
         for (const char* op : {"add", "change", "delete", "move", "prepay", "clear", "cook"})
             if (!m_kindsDone.contains(QString::fromLatin1(op)))
                 return false;
@@ -78,6 +123,32 @@ public:
 
     void runOne()
     {
+        if (m_done == m_options.freezeAfter) {
+            ++m_done;
+            guarded(QStringLiteral("freeze"), [&] { freeze(); });
+            return;
+        }
+        ++m_done;
+        const QString fiscalTable = QString::number(RushFixture::PrintTable);
+        if (m_options.onlyReceive) {
+            guarded(QStringLiteral("receive"), [&] { receive(); });
+            return;
+        }
+        if (m_options.onlyPrint) {
+            guarded(QStringLiteral("print"), [&] { print(fiscalTable); });
+            return;
+        }
+        if (m_options.print && pick(100) < 10) {
+            if (pick(2))
+                guarded(QStringLiteral("add"), [&] { add(fiscalTable); });
+            else
+                guarded(QStringLiteral("print"), [&] { print(fiscalTable); });
+            return;
+        }
+        if (m_options.receive && pick(100) < 6) {
+            guarded(QStringLiteral("receive"), [&] { receive(); });
+            return;
+        }
         const int roll = pick(100);
         const QString table = QString::number(m_first + pick(m_last - m_first + 1));
         if (roll < 35)
@@ -104,6 +175,7 @@ private:
     void guarded(const QString& op, F&& f)
     {
         m_op = op;
+        m_clock.start();
         try {
             f();
         } catch (const InputError& e) {
@@ -144,22 +216,28 @@ private:
     }
 
     void tried(const Fields& fields) { m_log.write(m_op, QStringLiteral("try"), fields); }
+    // How long the operation took, from its start to its outcome.
+    Fields timed(Fields fields) const
+    {
+        fields.append({QStringLiteral("ms"), QString::number(m_clock.elapsed())});
+        return fields;
+    }
     void done(const Fields& fields)
     {
-        m_log.write(m_op, QStringLiteral("ok"), fields);
+        m_log.write(m_op, QStringLiteral("ok"), timed(fields));
         ++m_counts.done;
         m_kindsDone.insert(m_op);
         m_op.clear();
     }
     void refused(const QString& text)
     {
-        m_log.write(m_op, QStringLiteral("refused"), {}, text);
+        m_log.write(m_op, QStringLiteral("refused"), timed({}), text);
         ++m_counts.refused;
         m_op.clear();
     }
     void fault(const QString& text)
     {
-        m_log.write(m_op, QStringLiteral("fault"), {}, text);
+        m_log.write(m_op, QStringLiteral("fault"), timed({}), text);
         std::fprintf(stderr, "station %d: %s: %s\n", m_station, qPrintable(m_op), qPrintable(text));
         ++m_counts.faults;
         m_op.clear();
@@ -171,7 +249,10 @@ private:
                                             QStringLiteral("1.5"), QStringLiteral("3")};
         NamedQuery* menu = m_dm.kerdzebi;
         menu->reopen({{QStringLiteral("das"), QStringLiteral("%")}, {QStringLiteral("tp"), QStringLiteral("%")}});
-        menu->moveTo(pick(menu->rowCount()));
+        // The goods item is received, never sold.
+        do
+            menu->moveTo(pick(menu->rowCount()));
+        while (menu->asString(QStringLiteral("Dasaxeleba")) == RushFixture::ReceivedItem);
         const QString item = QString::number(menu->asInteger(QStringLiteral("ID")));
         const QString quantity = quantities[pick(int(quantities.size()))];
         tried({{QStringLiteral("table"), table}, {QStringLiteral("item"), item}, {QStringLiteral("qty"), quantity}});
@@ -268,6 +349,83 @@ private:
               {QStringLiteral("left"), QString::number(left)}});
     }
 
+    // The bill of the fiscal table registered with the fiscal driver, as the
+    // order window does it once the bill is printed.
+    void print(const QString& table)
+    {
+        NamedQuery* row = m_dm.busytables;
+        row->reopen({{QStringLiteral("TB"), table}});
+        if (row->isEmpty() || row->asInteger(QStringLiteral("Busy")) != 1) {
+            m_op.clear();
+            guarded(QStringLiteral("add"), [&] { add(table); });
+            return;
+        }
+        const qint64 order = row->asInteger(QStringLiteral("USERNUM"));
+        NamedQuery* sums = m_dm.sum_shekvetebi;
+        sums->reopen({{QStringLiteral("USR"), order}});
+        const Money bill = Money::fromDoubleHalfEven(sums->asFloat(QStringLiteral("sulfasi"))).roundedHalfEven(2);
+        tried({{QStringLiteral("table"), table}, {QStringLiteral("order"), QString::number(order)}, {QStringLiteral("bill"), Formats::shortest(bill)}});
+        FiscalExchange exchange(FiscalExchange::Timing{std::chrono::milliseconds(50), 200, std::chrono::milliseconds(50)},
+                                FiscalExchange::Indicator::Hidden);
+        double sent = 0;
+        QString status;
+        const QString message = Settlement::registerSale(m_dm, table, order, bill, [&](double amount, QString& s) {
+            sent = amount;
+            exchange.DPrint(m_dm, amount, s);
+            status = s;
+        });
+        const bool registered = status == QLatin1String(FiscalExchange::SuccessCode)
+                                || status == QLatin1String(FiscalExchange::StatusUnknown);
+        if (!message.isEmpty() && !registered)
+            throw InputError(message);  // surely not registered: told, nothing kept
+        done({{QStringLiteral("table"), table},
+              {QStringLiteral("order"), QString::number(order)},
+              {QStringLiteral("bill"), Formats::shortest(bill)},
+              {QStringLiteral("due"), registered ? number(sent) : QStringLiteral("0")},
+              {QStringLiteral("status"), status.isEmpty() ? QStringLiteral("none") : status}});
+    }
+
+    // A line of the goods item received on consignment. Stations receiving in
+    // the same two seconds write to one document, so its first lines race.
+    void receive()
+    {
+        NamedQuery* items = m_dm.kerdzebi;
+        items->reopen({{QStringLiteral("das"), RushFixture::ReceivedItem}, {QStringLiteral("tp"), QStringLiteral("%")}});
+        if (items->isEmpty())
+            throw std::runtime_error("the received item is missing");
+        ReceivedLine line;
+        line.item = items->asInteger(QStringLiteral("ID"));
+        line.quantity = QStringLiteral("2");
+        line.purchasePrice = QStringLiteral("1.5");
+        line.salePrice = QStringLiteral("3");
+        line.supplierNumber = QStringLiteral("204567890");
+        line.supplier = RushFixture::Supplier;
+        line.document = QStringLiteral("R%1").arg(QDateTime::currentMSecsSinceEpoch() / 2000);
+        line.day = Clock::today();
+        line.consignment = true;
+        tried({{QStringLiteral("item"), QString::number(line.item)}, {QStringLiteral("qty"), line.quantity}, {QStringLiteral("document"), line.document}});
+        Receiving::record(m_dm, line);
+        done({{QStringLiteral("item"), QString::number(line.item)}, {QStringLiteral("qty"), line.quantity}, {QStringLiteral("document"), line.document}});
+    }
+
+    // As a station whose network drops mid-write: inside a transaction holding
+    // the order lock and a dish's stock row, the process stops until continued.
+    void freeze()
+    {
+        NamedQuery* menu = m_dm.kerdzebi;
+        menu->reopen({{QStringLiteral("das"), QStringLiteral("%")}, {QStringLiteral("tp"), QStringLiteral("%")}});
+        const qint64 item = menu->asInteger(QStringLiteral("ID"));
+        tried({{QStringLiteral("item"), QString::number(item)}});
+        {
+            Transaction tx;
+            tx.lockOrderNumbering();
+            m_dm.addToStock(item, Money());
+            std::raise(SIGSTOP);
+            tx.commit();
+        }
+        done({{QStringLiteral("item"), QString::number(item)}});
+    }
+
     // The cook screen: a double click in the queue takes a line, a click on
     // START or END of the work list starts or finishes it.
     void cook(const QString& table)
@@ -310,6 +468,9 @@ private:
     RushLog::Writer m_log;
     int m_first;
     int m_last;
+    Options m_options;
+    int m_done = 0;
+    QElapsedTimer m_clock;
     TDM m_dm;
     QString m_waiter;
     QString m_op;
@@ -325,27 +486,56 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     int first = 1;
     int last = RushFixture::Tables;
-    if (args.size() == 7) {
+    Options options;
+    bool usage = args.size() < 6;
+    qsizetype next = 6;
+    if (!usage && args.size() > 6 && !args[6].startsWith(QLatin1String("--"))) {
         first = args[6].section(u'-', 0, 0).toInt();
         last = args[6].section(u'-', 1, 1).toInt();
+        next = 7;
     }
-    if ((args.size() != 6 && args.size() != 7) || first < 1 || last < first || last > RushFixture::Tables) {
-        std::fprintf(stderr, "usage: kelvora_rushstation UDL STATION OPERATIONS SEED LOG [FIRST-LAST]\n");
+    for (qsizetype i = next; i < args.size() && !usage; ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--print"))
+            options.print = true;
+        else if (a == QLatin1String("--only-print"))
+            options.onlyPrint = true;
+        else if (a == QLatin1String("--receive"))
+            options.receive = true;
+        else if (a == QLatin1String("--only-receive"))
+            options.onlyReceive = true;
+        else if (a == QLatin1String("--freeze-after") && i + 1 < args.size())
+            options.freezeAfter = args[++i].toInt();
+        else if (a == QLatin1String("--start-at") && i + 1 < args.size())
+            options.startAt = args[++i].toLongLong();
+        else
+            usage = true;
+    }
+    if (usage || first < 1 || last < first || last > RushFixture::Tables) {
+        std::fprintf(stderr, "usage: kelvora_rushstation UDL STATION OPERATIONS SEED LOG [FIRST-LAST] [--print] "
+                             "[--only-print] [--receive] [--only-receive] [--freeze-after N] [--start-at MS]\n");
         return 2;
     }
     Formats::setDecimalSeparator(u'.');
     Connection::setDataLinkPath(args[1]);
-    Station station(args[2].toInt(), args[4].toUInt(), args[5], first, last);
+    Station station(args[2].toInt(), args[4].toUInt(), args[5], first, last, options);
     if (!station.logOpen()) {
         std::fprintf(stderr, "cannot write the log %s\n", qPrintable(args[5]));
         return 2;
     }
+    struct sigaction stop = {};
+    stop.sa_handler = requestStop;
+    stop.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &stop, nullptr);
+    const qint64 wait = options.startAt - QDateTime::currentMSecsSinceEpoch();
+    if (wait > 0)
+        QThread::msleep(static_cast<unsigned long>(wait));
     const int operations = args[3].toInt();
-    for (int i = 0; i < operations; ++i)
+    for (int i = 0; (operations == 0 || i < operations) && !g_stop; ++i)
         station.runOne();
     QElapsedTimer more;
     more.start();
-    while (!station.everyKindDone() && !more.hasExpired(30000))
+    while (operations > 0 && !g_stop && !station.everyKindDone() && !more.hasExpired(30000))
         station.runOne();
     const RushLog::Counts& c = station.counts();
     std::printf("station %s: done %d refused %d faults %d\n", qPrintable(args[2]), c.done, c.refused, c.faults);
