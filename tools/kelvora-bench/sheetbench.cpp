@@ -158,6 +158,7 @@ void makeSales(const QString& folder, int rows)
 
     // The program's connection refuses a file without its tables: the database
     // is made on a connection of its own first, as kelvora-db init makes it.
+    QFile(link.dataSource).open(QIODevice::WriteOnly);
     const QString setupName = QStringLiteral("kelvora_bench_sheets_setup");
     {
         QSqlDatabase setup = Connection::openNamed(link, setupName);
