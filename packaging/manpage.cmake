@@ -8,7 +8,8 @@ endif()
 # SOURCE_DATE_EPOCH, when set, makes the date that of the source.
 string(TIMESTAMP _date "%Y-%m-%d" UTC)
 
-# Usage line, description paragraphs, then "Options:" and "Arguments:" lists
+# Usage line, description paragraphs (with a list of commands), then
+# "Options:" and "Arguments:" lists
 # of "  -x, --name <value>  text" with continuation lines indented further.
 string(REPLACE "\\" "\\e" _help "${_help}")
 string(REPLACE "-" "\\-" _help "${_help}")
@@ -37,7 +38,7 @@ while(NOT _help STREQUAL "")
     if(_section STREQUAL "description")
       string(APPEND _page ".PP\n")
     endif()
-  elseif(_section STREQUAL "list" AND _line MATCHES "^  ([^ ].*[^ ])   *([^ ].*)$")
+  elseif(NOT _section STREQUAL "" AND _line MATCHES "^  ([^ ].*[^ ])   *([^ ].*)$")
     string(APPEND _page ".TP\n.B ${CMAKE_MATCH_1}\n${CMAKE_MATCH_2}\n")
   else()
     string(STRIP "${_line}" _text)

@@ -38,6 +38,24 @@ void fitList(QComboBox* box, QAbstractItemView* list)
     list->setMinimumWidth(widest + 40);
 }
 
+// Draws and measures a row in the list's own font: a box's list would take the
+// box's font for its rows, whatever font the list was given.
+class ListFontDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->widget) {
+            option->font = option->widget->font();
+            option->fontMetrics = QFontMetrics(option->font);
+        }
+    }
+};
+
 // The box's completer when it drops a list of its own (an inline one does not).
 QCompleter* shownCompleter(QComboBox* box)
 {
@@ -75,9 +93,9 @@ private:
 
 void readableDropDown(QComboBox* box)
 {
-    box->setItemDelegate(new QStyledItemDelegate(box));
+    box->setItemDelegate(new ListFontDelegate(box));
     if (QCompleter* completer = shownCompleter(box))
-        completer->popup()->setItemDelegate(new QStyledItemDelegate(completer->popup()));
+        completer->popup()->setItemDelegate(new ListFontDelegate(completer->popup()));
     fit(box);
     QAbstractItemModel* model = box->model();
     const auto refit = [box] { fit(box); };

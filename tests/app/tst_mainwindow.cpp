@@ -2,6 +2,7 @@
 #include "shell/dbgrid.h"
 #include "shell/forms.h"
 #include "shell/messages.h"
+#include "shell/theme.h"
 #include "app/kelvorau.h"
 #include "data/clock.h"
 #include "data/connection.h"
@@ -18,6 +19,9 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QPalette>
+#include <QStyleFactory>
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -31,6 +35,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <QToolButton>
 
 namespace {
@@ -261,7 +266,8 @@ private Q_SLOTS:
         QVERIFY(combo);
         if (box == QLatin1String("ComboBox6")) {  // the dish list fills as a name is typed
             combo->lineEdit()->setFocus();
-            QTest::keyClicks(combo->lineEdit(), QStringLiteral("ხინ"));
+            for (const QChar c : QStringLiteral("ხინ"))  // keyClicks takes Latin-1 letters only
+                QTest::sendKeyEvent(QTest::Click, combo->lineEdit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
         }
         QVERIFY2(combo->count() > 0, qPrintable(box));
 
@@ -271,6 +277,38 @@ private Q_SLOTS:
         const int pixels = QFontInfo(list->font()).pixelSize();
         QVERIFY2(pixels >= std::max(19, QFontInfo(combo->font()).pixelSize()), qPrintable(QString::number(pixels)));
         const QFontMetrics metrics(list->font());
+        // The letters drawn are the list's: the ink of a row's text is as wide
+        // as the text is in the list's font (a row drawn in a smaller font is narrower).
+        QCoreApplication::processEvents();
+        const QImage drawn = list->viewport()->grab().toImage();
+        QStringList texts;
+        for (int r = 0; r < combo->count(); ++r)
+            texts << combo->itemText(r);
+        int measured = 0;
+        for (int r = 0; r < combo->count(); ++r) {
+            const QString text = combo->itemText(r);
+            const QRect row = list->visualRect(combo->model()->index(r, 0));
+            // Short texts (table numbers) are left out: their letters' side
+            // bearings make the ink narrower than the text's advance.
+            if (text.size() < 4 || !drawn.rect().contains(row)
+                || drawn.pixelColor(row.left() + 1, row.center().y()).lightness() < 200)
+                continue;  // empty, out of sight or highlighted
+            int left = row.right();
+            int right = row.left();
+            for (int y = row.top(); y <= row.bottom(); ++y)
+                for (int x = row.left(); x <= row.right(); ++x)
+                    if (drawn.pixelColor(x, y).lightness() < 128) {
+                        left = std::min(left, x);
+                        right = std::max(right, x);
+                    }
+            const int ink = right - left + 1;
+            const int advance = metrics.horizontalAdvance(text);
+            QVERIFY2(ink >= advance * 85 / 100 && ink <= advance * 110 / 100,
+                     qPrintable(QStringLiteral("%1: ink %2, text %3").arg(text).arg(ink).arg(advance)));
+            ++measured;
+        }
+        const bool anyLong = std::any_of(texts.cbegin(), texts.cend(), [](const QString& t) { return t.size() >= 4; });
+        QVERIFY2(measured > 0 || !anyLong, "no row measured");
         int previousBottom = -1;
         for (int r = 0; r < combo->count(); ++r) {
             const QString text = combo->itemText(r);
@@ -337,8 +375,20 @@ private Q_SLOTS:
         QFETCH(int, page);
         QFETCH(QString, field);
         QFETCH(QString, button);
+        // In the program's theme, which draws the focus; the others here run without it.
+        const QString style = QApplication::style()->name();
+        const QPalette palette = QApplication::palette();
+        const auto plain = qScopeGuard([&] {
+            qApp->setStyleSheet(QString());
+            QApplication::setStyle(QStyleFactory::create(style));
+            QApplication::setPalette(palette);
+        });
+        QVERIFY(applyTheme(*qApp));
         TestDb db(TestDb::currentEngine());
-        fillRestaurant(db.openStation(QStringLiteral("station_a")));
+        QSqlDatabase station = db.openStation(QStringLiteral("station_a"));
+        fillRestaurant(station);
+        TestDb::exec(station, QStringLiteral("insert into kerdzebi (Dasaxeleba, tipi, gasayidi, raodenoba, momwodebeli) "
+                                             "values ('ბორჯომი', 'სასმელები', 3, 40, 'ბორჯომი')"));
         std::unique_ptr<TKelvora> w(TKelvora::createWindows());
         w->resize(1366, 768);
         w->show();
@@ -353,6 +403,13 @@ private Q_SLOTS:
         QVERIFY(input && pressed);
         if (auto* box = qobject_cast<QComboBox*>(input))
             input = box->lineEdit();
+        if (page == 1) {  // a receiving line is entered for the item clicked in the list
+            auto* list = sheet->findChild<DBGrid*>(QStringLiteral("DBGrid4"));
+            QVERIFY(list && list->model()->rowCount() > 0);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualRect(list->model()->index(0, 0)).center());
+            QVERIFY(pressed->isEnabled());
+        }
         int clicks = 0;
         connect(pressed, &QAbstractButton::clicked, this, [&] { ++clicks; });
         input->setFocus();
