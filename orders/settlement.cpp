@@ -267,7 +267,7 @@ Settlement::Claim Settlement::claimRegistration(TDM& dm, const QString& tableTex
         table->post();
         tx.commit();
     } catch (...) {
-        reread(dm.busytables);
+        dm.busytables->rereadAfterRollback();
         throw;
     }
     return claim;
@@ -299,7 +299,7 @@ void Settlement::releaseRegistration(TDM& dm, const QString& tableText, qint64 o
         table->post();
         tx.commit();
     } catch (...) {
-        reread(dm.busytables);
+        dm.busytables->rereadAfterRollback();
         throw;
     }
 }
