@@ -242,6 +242,34 @@ private Q_SLOTS:
         QVERIFY(!m_main->floorPlan->picture(2)->property("busy").toBool());
     }
 
+    // A quantity of nothing, or less, is no order: refused before anything is written.
+    void aQuantityOfNothingWritesNothing_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("zero") << QStringLiteral("0");
+        QTest::newRow("rounds to zero") << QStringLiteral("0.00001");
+        QTest::newRow("negative, pasted") << QStringLiteral("-1");
+    }
+    void aQuantityOfNothingWritesNothing()
+    {
+        QFETCH(QString, typed);
+        openTable(2, [&] {
+            const int row = Screens::rowOf(order()->DBGrid1, 0, Khachapuri);
+            whenModal([&] {
+                quantity()->rao->setText(typed);
+                QTest::mouseClick(quantity()->Button1, Qt::LeftButton);
+                QVERIFY(quantity()->isVisible());
+                quantity()->reject();
+            });
+            Screens::clickCell(order()->DBGrid1, row, 0, true);
+        });
+        QCOMPARE(Messages::shown().size(), 1);
+        QVERIFY2(Messages::shown().constFirst().contains(QStringLiteral("ნულზე მეტი")),
+                 qPrintable(Messages::shown().constFirst()));
+        QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select count(*) from Shekvetebi")).toInt(), 0);
+        QCOMPARE(stockOf(m_station, Khachapuri), 10.0);
+    }
+
     void aDishNeedsAWaiterAndAMenuRow()
     {
         openTable(4, [this] {

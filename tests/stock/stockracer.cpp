@@ -1,10 +1,7 @@
 // One receiving station recording as fast as it can: ROUNDS lines of QUANTITY
 // for one item on one consignment document, from an item list read once at the
 // start (as a clerk's screen holds it). Usage:
-//   kelvora_stockracer UDL_PATH ITEM_ID ROUNDS QUANTITY DOCUMENT [each]
-// With "each", every round records the first line of a document of its own,
-// DOCUMENT-1, DOCUMENT-2, ..., so that two stations run through the same
-// documents and race to record each one's first line.
+//   kelvora_stockracer UDL_PATH ITEM_ID ROUNDS QUANTITY DOCUMENT
 // Exits 0 when every line was recorded.
 #include "shell/inputerror.h"
 #include "data/clock.h"
@@ -21,9 +18,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const bool each = args.size() == 7 && args[6] == QLatin1String("each");
-    if (args.size() != 6 && !each) {
-        std::fprintf(stderr, "usage: kelvora_stockracer UDL ITEM ROUNDS QUANTITY DOCUMENT [each]\n");
+    if (args.size() != 6) {
+        std::fprintf(stderr, "usage: kelvora_stockracer UDL ITEM ROUNDS QUANTITY DOCUMENT\n");
         return 2;
     }
     Formats::setDecimalSeparator(u'.');
@@ -44,11 +40,8 @@ int main(int argc, char** argv)
         line.day = Clock::today();
         line.consignment = true;
         const int rounds = args[3].toInt();
-        for (int r = 0; r < rounds; ++r) {
-            if (each)
-                line.document = args[5] + QLatin1Char('-') + QString::number(r + 1);
+        for (int r = 0; r < rounds; ++r)
             Receiving::record(dm, line);
-        }
     } catch (const DbError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.text()));
         return 1;
