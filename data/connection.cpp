@@ -35,6 +35,8 @@ DbError lostLink(const QString& text)
         g_actionLostLink = true;
     return DbError(text);
 }
+// The connection kavshiri has been open since the last close().
+bool g_wasOpen = false;
 constexpr int BusyTimeoutMs = 15000;
 
 // A dead network ends a PostgreSQL link within about 15 s: the server must
@@ -401,8 +403,20 @@ QSqlDatabase Connection::database()
             return db;
         }
     }
+    // A connection that was open before and is gone now lost its server: the
+    // next action tells it as a lost link (the server may come back, or a
+    // standby take over), not with libpq's own words.
+    const bool hadLink = g_wasOpen && QSqlDatabase::contains(name);
     const DataLink link = DataLink::read(dataLinkPath());
-    QSqlDatabase db = openNamed(link, name, true);
+    QSqlDatabase db;
+    try {
+        db = openNamed(link, name, true);
+    } catch (const DbError&) {
+        if (hadLink && link.provider == DataLink::Provider::PostgreSQL)
+            throw lostLink(DbError::linkLostText());
+        throw;
+    }
+    g_wasOpen = true;
     // A database made before a column was added gets it here.
     Setup::upgrade(db);
     return db;
@@ -421,6 +435,7 @@ bool Connection::isOpen()
 
 void Connection::close()
 {
+    g_wasOpen = false;
     const QString name = QString::fromLatin1(Name);
     if (QSqlDatabase::contains(name)) {
         {

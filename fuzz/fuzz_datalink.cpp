@@ -11,7 +11,7 @@ namespace {
 bool same(const DataLink& a, const DataLink& b)
 {
     return a.provider == b.provider && a.dataSource == b.dataSource && a.host == b.host && a.port == b.port
-           && a.database == b.database && a.user == b.user && a.password == b.password;
+           && a.servers() == b.servers() && a.sslMode == b.sslMode && a.database == b.database && a.user == b.user && a.password == b.password;
 }
 
 }  // namespace

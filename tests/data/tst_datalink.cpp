@@ -33,6 +33,10 @@ private Q_SLOTS:
     void missingFile();
     void textRoundTrip_data();
     void textRoundTrip();
+    void servers_data();
+    void servers();
+    void postgresOptions_data();
+    void postgresOptions();
     void connectionOpensFromFile_data();
     void connectionOpensFromFile();
     void missingDatabaseFileIsNotCreated();
@@ -230,6 +234,13 @@ void tst_datalink::broken_data()
         << utf16le(Header + QStringLiteral("Provider=SQLite;Data Source=kelvora.db\r\nxyz"));
     QTest::newRow("entry without a name") << utf16le(Header + QStringLiteral("Provider=SQLite;=kelvora.db"));
     QTest::newRow("binary") << QByteArray("\x00\x01\x02\xFF\x10garbage", 12);
+    QTest::newRow("more ports than servers")
+        << utf16le(Header + QStringLiteral("Provider=PostgreSQL;Host=a,b;Port=1,2,3;Database=d"));
+    QTest::newRow("a server left out") << utf16le(Header + QStringLiteral("Provider=PostgreSQL;Host=a,,b;Database=d"));
+    QTest::newRow("second port not a number")
+        << utf16le(Header + QStringLiteral("Provider=PostgreSQL;Host=a,b;Port=5432,x;Database=d"));
+    QTest::newRow("unknown SSL Mode")
+        << utf16le(Header + QStringLiteral("Provider=PostgreSQL;Host=a;Database=d;SSL Mode=always"));
 }
 
 void tst_datalink::broken()
@@ -284,6 +295,14 @@ void tst_datalink::textRoundTrip_data()
     pg.host = QStringLiteral("10%2.0.0.5");
     pg.user = QStringLiteral("%1%4");
     QTest::newRow("percent markers in values") << pg;
+
+    pg.host = QStringLiteral("db.local");
+    pg.otherServers = {{QStringLiteral("192.168.1.11"), 5433}};
+    QTest::newRow("primary and standby, ports of their own") << pg;
+    pg.otherServers = {{QStringLiteral("192.168.1.11"), 5433}, {QStringLiteral("192.168.1.12"), 5433}};
+    pg.port = 5433;
+    pg.sslMode = QStringLiteral("verify-full");
+    QTest::newRow("three servers, one port, SSL Mode") << pg;
 }
 
 void tst_datalink::textRoundTrip()
@@ -295,10 +314,104 @@ void tst_datalink::textRoundTrip()
     if (link.provider == DataLink::Provider::PostgreSQL) {
         QCOMPARE(back.host, link.host);
         QCOMPARE(back.port, link.port);
+        QCOMPARE(back.servers(), link.servers());
+        QCOMPARE(back.sslMode, link.sslMode);
         QCOMPARE(back.database, link.database);
         QCOMPARE(back.user, link.user);
         QCOMPARE(back.password, link.password);
     }
+}
+
+// A primary and its standby in one file; a file of one server reads as before.
+void tst_datalink::servers_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("servers");
+    QTest::addColumn<QString>("sslMode");
+
+    QTest::newRow("one server, as older files have it")
+        << "Provider=PostgreSQL;Host=192.168.1.10;Port=5432;Database=kelvora;User ID=kelvora" << QStringList{"192.168.1.10:5432"}
+        << "";
+    QTest::newRow("one server, no port") << "Provider=PostgreSQL;Server=db;Database=kelvora" << QStringList{"db:5432"} << "";
+    QTest::newRow("two servers, one port")
+        << "Provider=PostgreSQL;Host=192.168.1.10, 192.168.1.11;Port=5433;Database=kelvora"
+        << QStringList{"192.168.1.10:5433", "192.168.1.11:5433"} << "";
+    QTest::newRow("two servers, a port each")
+        << "Provider=PostgreSQL;Host=127.0.0.1,127.0.0.1;Port=5432, 5433;Database=kelvora;SSL Mode=Require"
+        << QStringList{"127.0.0.1:5432", "127.0.0.1:5433"} << "require";
+}
+
+void tst_datalink::servers()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, servers);
+    QFETCH(QString, sslMode);
+    const DataLink link = DataLink::read(writeFile(utf16le(Header + line)));
+    QStringList read;
+    for (const DataLink::Server& s : link.servers())
+        read << QStringLiteral("%1:%2").arg(s.host).arg(s.port);
+    QCOMPARE(read, servers);
+    QCOMPARE(link.sslMode, sslMode);
+}
+
+// What every PostgreSQL connection asks of libpq: the server that takes
+// writes (a standby refuses them), and encryption once the link leaves the
+// machine, unless the file says otherwise.
+void tst_datalink::postgresOptions_data()
+{
+    QTest::addColumn<QStringList>("hosts");
+    QTest::addColumn<QString>("sslMode");
+    QTest::addColumn<bool>("anyServer");
+    QTest::addColumn<QStringList>("wanted");
+    QTest::addColumn<QStringList>("unwanted");
+
+    const QString writes = QStringLiteral("target_session_attrs=read-write");
+    const QString encrypted = QStringLiteral("sslmode=require");
+    QTest::newRow("this machine") << QStringList{"127.0.0.1"} << "" << false << QStringList{writes, "port=5432"}
+                                  << QStringList{"sslmode="};
+    QTest::newRow("this machine by name, and a socket folder")
+        << QStringList{"localhost", "/run/postgresql"} << "" << false << QStringList{writes, "port=5432,5433"}
+        << QStringList{"sslmode="};
+    QTest::newRow("IPv6 loopback") << QStringList{"::1"} << "" << false << QStringList{writes} << QStringList{"sslmode="};
+    QTest::newRow("another machine") << QStringList{"192.168.1.10"} << "" << false << QStringList{writes, encrypted}
+                                     << QStringList{};
+    QTest::newRow("a standby on another machine")
+        << QStringList{"127.0.0.1", "db2.local"} << "" << false << QStringList{writes, encrypted} << QStringList{};
+    QTest::newRow("the file's own SSL Mode") << QStringList{"192.168.1.10"} << "verify-full" << false
+                                             << QStringList{"sslmode=verify-full"} << QStringList{encrypted};
+    QTest::newRow("a tool looking at a standby")
+        << QStringList{"192.168.1.11"} << "" << true << QStringList{encrypted} << QStringList{"target_session_attrs"};
+}
+
+void tst_datalink::postgresOptions()
+{
+    QFETCH(QStringList, hosts);
+    QFETCH(QString, sslMode);
+    QFETCH(bool, anyServer);
+    QFETCH(QStringList, wanted);
+    QFETCH(QStringList, unwanted);
+    DataLink link;
+    link.provider = DataLink::Provider::PostgreSQL;
+    link.database = QStringLiteral("kelvora");
+    link.sslMode = sslMode;
+    for (int i = 0; i < hosts.size(); ++i) {
+        if (i == 0)
+            link.host = hosts[i];
+        else
+            link.otherServers << DataLink::Server{hosts[i], 5432 + i};
+    }
+    if (anyServer)
+        link = link.toServer(link.servers().first());
+    const QStringList options = Connection::postgresOptions(link).split(u';');
+    for (const QString& w : wanted)
+        QVERIFY2(options.contains(w), qPrintable(options.join(u';')));
+    for (const QString& u : unwanted)
+        QVERIFY2(!options.join(u';').contains(u), qPrintable(options.join(u';')));
+    // The same settings reach a connection libpq opens itself.
+    const QByteArray conninfo = Connection::postgresConnInfo(link);
+    for (const QString& w : wanted)
+        QVERIFY2(conninfo.contains(QStringLiteral("%1='%2'").arg(w.section(u'=', 0, 0), w.section(u'=', 1)).toUtf8()),
+                 conninfo.constData());
 }
 
 void tst_datalink::connectionOpensFromFile_data()

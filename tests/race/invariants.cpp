@@ -76,7 +76,8 @@ struct Logs
 {
     // Dishes added, by order and item.
     QHash<QString, double> added;
-    // Adds cut short by a kill: written or not, the log cannot tell. Item and quantity.
+    // Adds cut short by a kill or a lost link: written or not, the log cannot
+    // tell. Item and quantity.
     QList<std::pair<qint64, double>> cutAdds;
     // Every line that was on a bill, and the lines of clearings that finished.
     QSet<qint64> billed;
@@ -97,6 +98,12 @@ struct Logs
     double cutBills = 0;
 };
 
+bool lostLink(const RushLog::Entry& e)
+{
+    return e.outcome == QLatin1String("refused")
+           && (e.text == DbError::linkLostText() || e.text == DbError::linkLostWhileWritingText());
+}
+
 Logs readLogs(const QStringList& paths)
 {
     Logs logs;
@@ -104,7 +111,9 @@ Logs readLogs(const QStringList& paths)
         const QList<RushLog::Entry> entries = RushLog::read(path);
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const RushLog::Entry& e = entries[i];
-            const bool last = i + 1 == entries.size();
+            // Cut short: by a kill, or by a link lost on its way, when the
+            // station cannot know whether the server committed it.
+            const bool last = i + 1 == entries.size() || lostLink(entries[i + 1]);
             if (e.op == QLatin1String("add")) {
                 if (e.outcome == QLatin1String("ok"))
                     logs.added[key(e.number(QStringLiteral("order")), e.number(QStringLiteral("item")))] +=

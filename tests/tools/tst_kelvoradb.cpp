@@ -756,9 +756,13 @@ private Q_SLOTS:
                                                       : QStringLiteral("%1 on %2:%3").arg(database, m_pgHost).arg(m_pgPort);
             r = runTool({QStringLiteral("check"), QStringLiteral("--dir"), tmp.path()});
             QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
-            QCOMPARE(r.out, QStringLiteral("reachable: %1 %2, %3, 2 orders (3 lines)\n")
+            // A PostgreSQL link names its server below: here the one primary,
+            // on this machine, so libpq's own choice of encryption stands.
+            const QString servers = e == Engine::SQLite ? QString()
+                                                        : QStringLiteral("server %1:%2: primary, not encrypted\n").arg(m_pgHost).arg(m_pgPort);
+            QCOMPARE(r.out, QStringLiteral("reachable: %1 %2, %3, 2 orders (3 lines)\n%4")
                                 .arg(e == Engine::SQLite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL"),
-                                     version, where));
+                                     version, where, servers));
             db.close();
         }
         QSqlDatabase::removeDatabase(Check);
@@ -778,9 +782,35 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.startsWith(QLatin1String("kelvora-db: not reachable: ")), qPrintable(r.err));
         QCOMPARE(r.err.count(u'\n'), 1);
-        QVERIFY(r.out.isEmpty());
+        // The server itself said why, on a line of its own.
+        if (e == Engine::SQLite)
+            QVERIFY(r.out.isEmpty());
+        else
+            QVERIFY2(r.out.startsWith(QStringLiteral("server %1:1: not reachable: ").arg(m_pgHost)) && r.out.count(u'\n') == 1,
+                     qPrintable(r.out));
         if (e == Engine::SQLite)
             QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("kelvora.db"))));
+    }
+
+    // The data link file of a PostgreSQL link holds the server's password: init
+    // writes it for its owner alone, and check warns once others can read it.
+    void passwordFileOwnerOnly()
+    {
+        QTemporaryDir tmp;
+        Run r = runTool(QStringList{QStringLiteral("init")} + engineArgs(Engine::PostgreSQL, newDatabaseName())
+                        + QStringList{QStringLiteral("--password"), QStringLiteral("se;cret"), QStringLiteral("--dir"), tmp.path()});
+        QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+        const QString udl = udlIn(tmp.path());
+        QCOMPARE(QFile::permissions(udl) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(DataLink::read(udl).password, QStringLiteral("se;cret"));
+        const QString warning = QStringLiteral("warning: %1 holds the server's password").arg(udl);
+        r = runTool({QStringLiteral("check"), QStringLiteral("--dir"), tmp.path()});
+        QVERIFY2(r.exitCode == 0 && !r.out.contains(warning), qPrintable(describe(r)));
+        QVERIFY(QFile::setPermissions(udl, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        r = runTool({QStringLiteral("check"), QStringLiteral("--dir"), tmp.path()});
+        QVERIFY2(r.exitCode == 0 && r.out.contains(warning + QStringLiteral(" and other users of this machine can read it: chmod 600 ") + udl),
+                 qPrintable(describe(r)));
     }
 
     // A database without the program's tables is reachable but not usable.

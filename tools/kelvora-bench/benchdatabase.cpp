@@ -145,19 +145,18 @@ void BenchDatabase::recreate()
         }
         QSqlDatabase::removeDatabase(AdminConnection);
     }
-    QFile udl(m_udlPath);
-    if (!udl.open(QIODevice::WriteOnly))
-        throw DbError(QStringLiteral("cannot write %1: %2").arg(m_udlPath, udl.errorString()));
-    udl.write(m_link.toText().toUtf8());
+    // Owner-only, as every data link file: it may hold the server's password.
+    QString error;
+    if (!m_link.write(m_udlPath, &error))
+        throw DbError(QStringLiteral("cannot write %1: %2").arg(m_udlPath, error));
 }
 
 void BenchDatabase::useAsProgramConnection() const
 {
     if (!QFileInfo::exists(m_udlPath)) {
-        QFile udl(m_udlPath);
-        if (!udl.open(QIODevice::WriteOnly))
-            throw DbError(QStringLiteral("cannot write %1: %2").arg(m_udlPath, udl.errorString()));
-        udl.write(m_link.toText().toUtf8());
+        QString error;
+        if (!m_link.write(m_udlPath, &error))
+            throw DbError(QStringLiteral("cannot write %1: %2").arg(m_udlPath, error));
     }
     Connection::setDataLinkPath(m_udlPath);
 }

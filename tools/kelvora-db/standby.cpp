@@ -57,6 +57,12 @@ public:
     {
         QSqlQuery q(m_db);
         q.setForwardOnly(true);
+        // ALTER SYSTEM cannot be prepared: a text without values runs as it is.
+        if (values.isEmpty()) {
+            if (!q.exec(sql))
+                throw DbError(q.lastError().text());
+            return q;
+        }
         if (!q.prepare(sql))
             throw DbError(q.lastError().text());
         for (const QVariant& v : values)
