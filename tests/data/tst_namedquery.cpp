@@ -2,6 +2,7 @@
 #include "data/dberror.h"
 #include "data/formats.h"
 #include "data/datamodule.h"
+#include "data/transaction.h"
 #include "tests/data/sampledata.h"
 #include "tests/support/globals.h"
 #include "tests/support/testdb.h"
@@ -55,6 +56,8 @@ private Q_SLOTS:
     void optimisticCheck();
     void deletedByOtherStation_data();
     void deletedByOtherStation();
+    void afterARolledBackWrite();
+    void parametersSavedAndRestored();
 
 private:
     SampleData::Shared m_sample;
@@ -947,6 +950,65 @@ void tst_namedquery::deletedByOtherStation()
     }
     QCOMPARE(stationCount(QStringLiteral("select count(*) from OFICIANTI where ID = %1").arg(id)), 0);
     QCOMPARE(stationCount(QStringLiteral("select count(*) from OFICIANTI")), 2);
+}
+
+// A write undone by its transaction's rollback stays in the snapshot until the
+// query reads its rows again; so does an edit not yet posted.
+void tst_namedquery::afterARolledBackWrite()
+{
+    station(m_sample.use());
+    TDM dm;
+    NamedQuery* q = dm.oficianti;
+    q->open();
+    const int rows = q->rowCount();
+    QVERIFY(!q->isEditing());
+    {
+        Transaction tx;
+        q->insert();
+        QVERIFY(q->isEditing());
+        q->setField(QStringLiteral("Oficianti"), QStringLiteral("უკან დაბრუნებული"));
+        q->setField(QStringLiteral("mdgomareoba"), QStringLiteral("აქტიური"));
+        q->post();
+        QVERIFY(!q->isEditing());
+    }  // rolled back
+    QCOMPARE(q->rowCount(), rows + 1);
+    q->rereadAfterRollback();
+    QCOMPARE(q->rowCount(), rows);
+    QCOMPARE(stationCount(QStringLiteral("select count(*) from OFICIANTI")), rows);
+
+    q->first();
+    const QString name = q->asString(QStringLiteral("Oficianti"));
+    q->edit();
+    q->setField(QStringLiteral("Oficianti"), QStringLiteral("არ შენახული"));
+    QVERIFY(q->isEditing());
+    q->rereadAfterRollback();
+    QVERIFY(q->isOpen());
+    QVERIFY(!q->isEditing());
+    q->first();
+    QCOMPARE(q->asString(QStringLiteral("Oficianti")), name);
+
+    // A closed query is left closed.
+    q->close();
+    q->rereadAfterRollback();
+    QVERIFY(!q->isOpen());
+}
+
+void tst_namedquery::parametersSavedAndRestored()
+{
+    m_sample.use();
+    TDM dm;
+    NamedQuery* q = dm.kerdzebi;
+    q->reopen({{QStringLiteral("das"), QStringLiteral("ხ%")}, {QStringLiteral("tp"), QStringLiteral("%")}});
+    const int rows = q->rowCount();
+    const QList<NamedQuery::Param> saved = q->saveParams();
+    q->reopen({{QStringLiteral("das"), QStringLiteral("%")}, {QStringLiteral("tp"), QStringLiteral("არცერთი")}});
+    QCOMPARE(q->rowCount(), 0);
+    q->restoreParams(saved);
+    QCOMPARE(q->param(QStringLiteral("das")), QStringLiteral("ხ%"));
+    QCOMPARE(q->param(QStringLiteral("tp")), QStringLiteral("%"));
+    q->reopen();
+    QCOMPARE(q->rowCount(), rows);
+    QVERIFY(rows > 0);
 }
 
 QTEST_GUILESS_MAIN(tst_namedquery)
