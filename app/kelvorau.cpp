@@ -2,13 +2,17 @@
 #include "admin/parameterstab.h"
 #include "admin/deletes.h"
 #include "shell/dbgrid.h"
+#include "shell/feedfollower.h"
 #include "shell/forms.h"
 #include "shell/messages.h"
 #include "shell/shared.h"
 #include "shell/tabrows.h"
 #include "shell/ui.h"
 #include "data/clock.h"
+#include "data/changefeed.h"
 #include "data/connection.h"
+#include "data/datalink.h"
+#include "data/namedquery.h"
 #include "data/dberror.h"
 #include "data/datamodule.h"
 #include "floorplan/floorplan.h"
@@ -28,6 +32,7 @@
 #include "stock/credittab.h"
 #include "stock/receivingtab.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
@@ -121,6 +126,9 @@ TKelvora::TKelvora()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
     Timer1->start();
+
+    feed = new ChangeFeed(this);
+    feed->setObjectName(QStringLiteral("feed"));
 }
 
 TKelvora* TKelvora::createWindows()
@@ -139,6 +147,7 @@ TKelvora* TKelvora::createWindows()
     f.coock_menu = new Tcoock_menu(main);
     f.TANXIS_GADAXDA = new TTANXIS_GADAXDA(f.DM, main);
     main->connectOccupancy();
+    main->connectFeed();
     return main;
 }
 
@@ -150,6 +159,45 @@ void TKelvora::connectOccupancy()
     connect(f.shekvetebi, &Tshekvetebi::occupancyChanged, floorPlan->Button2, &QPushButton::click);
     connect(f.Raodenoba, &TRaodenoba::occupancyChanged, floorPlan->Button2, &QPushButton::click);
     connect(f.magidisshecvla, &Tmagidisshecvla::occupancyChanged, floorPlan->Button2, &QPushButton::click);
+}
+
+void TKelvora::connectFeed()
+{
+    using F = ChangeFeed;
+    Tshekvetebi* order = forms().shekvetebi;
+    auto follow = [this](QWidget* screen, F::Tables tables, FeedFollower::Reread reread) {
+        auto* follower = new FeedFollower(screen, tables, std::move(reread));
+        connect(feed, &ChangeFeed::changed, follower, &FeedFollower::take);
+        return follower;
+    };
+    TDM* dm = m_dm;
+    follow(floorPlan, F::Busytable | F::Parametres, [this](F::Tables t) { floorPlan->followChanges(t); })
+        ->waitWhile = [dm] { return FeedFollower::editing({dm->busytables, dm->Tables, dm->setting}); };
+    follow(order, F::Busytable | F::Shekvetebi | F::Kerdzebi, [order](F::Tables t) { order->followChanges(t); })
+        ->waitWhile = [dm] {
+        return FeedFollower::editing({dm->busytables, dm->shekvet, dm->sum_shekvetebi, dm->kerdzebi});
+    };
+    follow(cook, F::Shekvetebi | F::Uplebebi, [this](F::Tables t) { cook->followChanges(t); })
+        ->waitWhile = [dm] { return FeedFollower::editing({dm->Povari_left, dm->povari_right}); };
+    follow(waiter, F::Shekvetebi, [this](F::Tables t) { waiter->followChanges(t); })
+        ->waitWhile = [dm] { return FeedFollower::editing({dm->Opicianti}); };
+
+    // A waiter added or changed anywhere: the order window's list, the sales
+    // filter and the parameters tab's grid, shown or not, unless a waiter is
+    // being edited there.
+    FeedFollower* waiters = follow(order, F::Oficianti, [this, order](F::Tables) {
+        FeedFollower::keepingView(parameters->DBGrid1, [order] { order->followWaiters(); });
+        sales->followWaiters();
+    });
+    waiters->setWhileHidden(true);
+    waiters->waitWhile = [this] {
+        return FeedFollower::editing({m_dm->oficianti}) || FeedFollower::editingIn(parameters->DBGrid1);
+    };
+}
+
+void TKelvora::startFeed()
+{
+    feed->start(DataLink::read(Connection::dataLinkPath()));
 }
 
 void TKelvora::buildTabs(TDM* dm)
@@ -192,6 +240,7 @@ bool TKelvora::startUp(QString& reason)
     try {
         FormShow();
         m_started = true;
+        startFeed();
         return true;
     } catch (const DbError& e) {
         reason = e.text();
@@ -333,6 +382,7 @@ bool TKelvora::FormCloseQuery()
     if (!m_closing) {
         m_closing = true;
         floorPlan->Button2->disconnect();
+        feed->stop();
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+class ChangeFeed;
 class CookTab;
 class CreditTab;
 class DeletionsReport;
@@ -45,6 +46,8 @@ public:
     QWidget* TabSheet8;  // consignment
     QWidget* TabSheet9;  // deletions
     QTimer* Timer1;
+    // Tells the screens what other stations (and this one) wrote.
+    ChangeFeed* feed;
 
     FloorPlan* floorPlan = nullptr;
     ReceivingTab* receiving = nullptr;
@@ -82,6 +85,10 @@ protected:
 private:
     void buildTabs(TDM* dm);
     void connectOccupancy();
+    // Each screen that shows what other stations change follows the feed.
+    void connectFeed();
+    // Starts the feed on the database the program opened.
+    void startFeed();
     // Runs the start-up sequence; `reason` receives the error's text when it fails.
     bool startUp(QString& reason);
     void showUnreachable(const QString& reason);

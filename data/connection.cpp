@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -123,6 +125,30 @@ bool isSqliteFile(const QString& path, bool* empty)
     return head == QByteArray("SQLite format 3\0", 16);
 }
 
+// The SQLite files this process has opened. Reading such a file by other
+// means than SQLite's own would end the process's locks on it (POSIX locks
+// belong to the process and go with the first close of any descriptor of the
+// file): another program closing its last connection would then take the
+// database for unused and delete the write-ahead log under this one.
+QSet<QString>& openedFiles()
+{
+    static QSet<QString> files;
+    return files;
+}
+QMutex g_openedFilesLock;
+
+bool openedHere(const QString& path)
+{
+    const QMutexLocker lock(&g_openedFilesLock);
+    return openedFiles().contains(QFileInfo(path).absoluteFilePath());
+}
+
+void markOpenedHere(const QString& path)
+{
+    const QMutexLocker lock(&g_openedFilesLock);
+    openedFiles().insert(QFileInfo(path).absoluteFilePath());
+}
+
 // The tables of the schema the database lacks (read from the catalogue of
 // the database; nothing is written).
 QStringList missingTables(const QSqlDatabase& db)
@@ -214,7 +240,7 @@ QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connecti
     }
     const bool sqlite = link.provider == DataLink::Provider::SQLite;
     const QString where = sqlite ? QDir::toNativeSeparators(link.dataSource) : link.database;
-    if (requireSchema && sqlite) {
+    if (requireSchema && sqlite && !openedHere(link.dataSource)) {
         // Even opening it would do: SQLite would take an empty file for a new
         // database, and setting up the connection writes into it.
         bool empty = false;
@@ -239,6 +265,8 @@ QSqlDatabase Connection::openNamed(const DataLink& link, const QString& connecti
             throw DbError((fault.isEmpty() ? e.text() : fault) + QStringLiteral(": ") + where);
         }
     }
+    if (sqlite)
+        markOpenedHere(link.dataSource);
     if (requireSchema) {
         const QStringList missing = missingTables(db);
         if (!missing.isEmpty()) {

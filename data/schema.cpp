@@ -158,3 +158,80 @@ bool Schema::exists(QSqlDatabase& db)
                 return true;
     return false;
 }
+
+// ---- The change feed ---------------------------------------------------------
+
+const QStringList& Schema::ChangeFeed::followedTables()
+{
+    static const QStringList names = {QStringLiteral("busytable"), QStringLiteral("Shekvetebi"),
+                                      QStringLiteral("kerdzebi"), QStringLiteral("OFICIANTI"),
+                                      QStringLiteral("uplebebi"), QStringLiteral("Parametres")};
+    return names;
+}
+
+namespace {
+
+QString sqliteTrigger(const QString& table, const char* event)
+{
+    const QString e = QString::fromLatin1(event);
+    return QStringLiteral("create trigger if not exists cvlileba_%1_%2 after %3 on %1 begin "
+                          "update cvlilebebi set versia = versia + 1 where cxrili = '%1'; end")
+        .arg(table, e.left(1), e);
+}
+
+}  // namespace
+
+QStringList Schema::ChangeFeed::createStatements(Engine engine)
+{
+    QStringList out;
+    if (engine == Engine::SQLite) {
+        out << QStringLiteral("create table if not exists cvlilebebi (cxrili text primary key, versia integer not null default 0)");
+        for (const QString& t : followedTables()) {
+            out << QStringLiteral("insert or ignore into cvlilebebi (cxrili, versia) values ('%1', 0)").arg(t);
+            for (const char* event : {"insert", "update", "delete"})
+                out << sqliteTrigger(t, event);
+        }
+        return out;
+    }
+    // One notification per statement and table; the server folds equal ones
+    // of one transaction into one, delivered at its commit.
+    out << QStringLiteral(
+        "create or replace function kelvora_cvlileba() returns trigger language plpgsql as "
+        "$$ begin perform pg_notify('kelvora_cvlilebebi', tg_table_name); return null; end $$");
+    for (const QString& t : followedTables()) {
+        out << QStringLiteral("drop trigger if exists cvlileba on %1").arg(t)
+            << QStringLiteral("create trigger cvlileba after insert or update or delete or truncate on %1 "
+                              "for each statement execute function kelvora_cvlileba()")
+                   .arg(t);
+    }
+    return out;
+}
+
+bool Schema::ChangeFeed::installed(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    const bool pg = db.driverName() == QLatin1String("QPSQL");
+    const QString sql = pg ? QStringLiteral("select count(*) from pg_trigger where tgname = 'cvlileba' and not tgisinternal")
+                           : QStringLiteral("select (select count(*) from sqlite_master where type = 'trigger' "
+                                            "and name like 'cvlileba_%') + (select count(*) from sqlite_master "
+                                            "where type = 'table' and name = 'cvlilebebi')");
+    if (!q.exec(sql) || !q.next())
+        throw DbError(QStringLiteral("%1\n%2").arg(q.lastError().text(), sql));
+    const qsizetype wanted = pg ? followedTables().size() : followedTables().size() * 3 + 1;
+    return q.value(0).toLongLong() >= wanted;
+}
+
+QString Schema::ChangeFeed::listenStatement()
+{
+    return QStringLiteral("listen kelvora_cvlilebebi");
+}
+
+QString Schema::ChangeFeed::dataVersionQuery()
+{
+    return QStringLiteral("pragma data_version");
+}
+
+QString Schema::ChangeFeed::recordQuery()
+{
+    return QStringLiteral("select cxrili, versia from cvlilebebi");
+}

@@ -53,4 +53,26 @@ QString columnSql(const Column& column, Engine engine);
 // True when the database already holds any of the nine tables.
 bool exists(QSqlDatabase& db);
 
+// The change feed's part of the schema: the one place the database has
+// triggers. Every write to a table the screens show is made known to the
+// other stations: on PostgreSQL a statement trigger raises a notification on
+// the channel `ChangeChannel` with the table's name; on SQLite row triggers
+// count the writes of each table in the change record `cvlilebebi` (cxrili:
+// the table, versia: a number that grows with every write).
+namespace ChangeFeed {
+inline constexpr const char* Channel = "kelvora_cvlilebebi";
+inline constexpr const char* RecordTable = "cvlilebebi";
+// The tables the screens show and the feed follows, as the schema names them.
+const QStringList& followedTables();
+// Statements that create the feed's part on a database that has none of it.
+QStringList createStatements(Engine engine);
+// Whether the database holds all of it (read only).
+bool installed(QSqlDatabase& db);
+// What the feed's own connection asks: PostgreSQL subscribes once; SQLite
+// asks the data version, and when it moved reads the change record.
+QString listenStatement();
+QString dataVersionQuery();
+QString recordQuery();
+}  // namespace ChangeFeed
+
 }  // namespace Schema

@@ -21,6 +21,8 @@ void Setup::initialize(QSqlDatabase& db, const Settings& settings)
     try {
         for (const QString& sql : Schema::createStatements(engine))
             run(sql);
+        for (const QString& sql : Schema::ChangeFeed::createStatements(engine))
+            run(sql);
         q.prepare(QStringLiteral(
             "insert into Parametres (Tables, inctb, momsaxureoba, dawesebuleba, COMMAND, ANSWER) "
             "values (?, 0, ?, ?, ?, ?)"));
@@ -67,5 +69,36 @@ void Setup::upgrade(QSqlDatabase& db)
             if (!q.exec(sql) && !storedColumns(db, t, engine).contains(QString::fromLatin1(c.name)))
                 throw DbError(QStringLiteral("%1\n%2").arg(q.lastError().text(), sql));
         }
+    }
+    installChangeFeed(db);
+}
+
+// ---- The change feed ---------------------------------------------------------
+
+void Setup::installChangeFeed(QSqlDatabase& db)
+{
+    // Looked at first without writing: a database that has it costs one read.
+    if (Schema::ChangeFeed::installed(db))
+        return;
+    const Engine engine = Connection::engineOf(db);
+    QSqlQuery q(db);
+    auto run = [&q](const QString& sql) {
+        if (!q.exec(sql))
+            throw DbError(QStringLiteral("%1\n%2").arg(q.lastError().text(), sql));
+    };
+    // Stations opening at once take turns: SQLite's write lock from the start,
+    // on PostgreSQL a lock of the feed's own; the second finds it done.
+    run(engine == Engine::SQLite ? QStringLiteral("begin immediate") : QStringLiteral("begin"));
+    try {
+        if (engine == Engine::PostgreSQL)
+            run(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(ChangeFeedLock));
+        if (!Schema::ChangeFeed::installed(db)) {
+            for (const QString& sql : Schema::ChangeFeed::createStatements(engine))
+                run(sql);
+        }
+        run(QStringLiteral("commit"));
+    } catch (...) {
+        QSqlQuery(db).exec(QStringLiteral("rollback"));
+        throw;
     }
 }

@@ -27,4 +27,11 @@ void initialize(QSqlDatabase& db, const Settings& settings);
 // caller. Two stations upgrading at once both succeed. Throws DbError.
 void upgrade(QSqlDatabase& db);
 
+// Adds the change feed's triggers (and on SQLite its change record) to a
+// database that lacks them; part of initialize() and upgrade(). Safe when
+// several stations do it at once. Throws DbError.
+void installChangeFeed(QSqlDatabase& db);
+// The PostgreSQL advisory lock under which it is done.
+inline constexpr qint64 ChangeFeedLock = 7243100124;
+
 }  // namespace Setup

@@ -94,8 +94,11 @@ TablePicture* FloorPlan::picture(int table) const
 void FloorPlan::Button1Click()
 {
     m_dm->setting->reopen();
-    const int n = int(m_dm->setting->asInteger(QStringLiteral("Tables")));
+    followTableCount(int(m_dm->setting->asInteger(QStringLiteral("Tables"))));
+}
 
+void FloorPlan::followTableCount(int n)
+{
     // Completing the rows is one transaction, so two stations starting at once
     // on an empty table list never both add the same table.
     {
@@ -122,9 +125,8 @@ void FloorPlan::Button1Click()
         all->close();
     }
 
-    if (m_count != 1)
-        return;  // the pictures are built once per run
-    for (int t = 2; t <= n; ++t) {
+    // A raised count gets its pictures at once; a lowered one hides those above it.
+    for (int t = m_count + 1; t <= n; ++t) {
         auto* pic = new TablePicture(area);
         pic->setObjectName(QStringLiteral("img%1").arg(m_count + 1));
         pic->resize(img1->width(), img1->height());
@@ -132,8 +134,11 @@ void FloorPlan::Button1Click()
         connect(pic, &TablePicture::clicked, this, [this, pic] { guarded([this, pic] { img1Click(pic); }); });
         ++m_count;
         pic->setToolTip(QString::number(m_count));
-        pic->show();
     }
+    for (int j = 1; j <= m_count; ++j)
+        if (TablePicture* pic = picture(j))
+            pic->setVisible(j <= std::max(n, 1));
+    m_tables = n;
 }
 
 QPoint FloorPlan::layoutPosition(int j, int areaWidth, int pictureWidth)
@@ -147,13 +152,19 @@ QPoint FloorPlan::layoutPosition(int j, int areaWidth, int pictureWidth)
 
 void FloorPlan::Button2Click()
 {
+    // The count as stored now: a table count changed on any station shows here.
+    m_dm->setting->reopen();
+    const int n = int(m_dm->setting->asInteger(QStringLiteral("Tables")));
+    if (n != m_tables)
+        followTableCount(n);
+
     // Lay the pictures out in rows.
     const int areaWidth = ScrollBox1->width();
     int right = 0;
     int bottom = 0;
     for (int j = 1; j <= m_count; ++j) {
         TablePicture* pic = picture(j);
-        if (!pic)
+        if (!pic || pic->isHidden())
             continue;
         pic->move(layoutPosition(j, areaWidth, img1->width()));
         right = std::max(right, pic->geometry().right());
@@ -161,20 +172,28 @@ void FloorPlan::Button2Click()
     }
     area->resize(right + 10, bottom + 10);
 
-    // Draw each table free or busy, from one read of every occupancy row.
-    if (!m_dm->setting->isOpen())
-        m_dm->setting->open();
-    const int n = int(m_dm->setting->asInteger(QStringLiteral("Tables")));
+    // Draw each table free or busy, from one read of every occupancy row; a
+    // picture whose table did not change is left as it is.
     const QSet<qint64> busy = busyTables(*m_dm);
     QFont numberFont = font();
     numberFont.setPointSize(24);
     for (int m = 1; m <= n; ++m) {
         TablePicture* pic = picture(m);
         if (!pic)
-            continue;  // counted after start-up: it gets a picture at the next start
-        pic->setPixmap(numberedPicture(m, busy.contains(m), numberFont));
-        pic->setProperty("busy", busy.contains(m));
+            continue;
+        const bool isBusy = busy.contains(m);
+        const QVariant drawn = pic->property("busy");
+        if (drawn.isValid() && drawn.toBool() == isBusy)
+            continue;
+        pic->setPixmap(numberedPicture(m, isBusy, numberFont));
+        pic->setProperty("busy", isBusy);
     }
+}
+
+void FloorPlan::followChanges(ChangeFeed::Tables)
+{
+    // The occupancy rows and the table count come from one refresh.
+    Button2Click();
 }
 
 QSet<qint64> FloorPlan::busyTables(TDM& dm)

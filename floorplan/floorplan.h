@@ -1,6 +1,7 @@
 #pragma once
 
 #include "floorplan/tablepicture.h"
+#include "data/changefeed.h"
 
 #include <QLabel>
 #include <QPixmap>
@@ -53,7 +54,16 @@ public:
     void Button2Click();
     void img1Click(TablePicture* picture);
 
+    // Another station (or this one) wrote occupancy rows or the settings row:
+    // the pictures whose table changed are redrawn, a new table count is laid out.
+    void followChanges(ChangeFeed::Tables tables);
+
 private:
+    // Completes the occupancy rows of tables 1 to n and shows n pictures,
+    // making those that are missing.
+    void followTableCount(int n);
+
     TDM* m_dm;
     int m_count = 1;
+    int m_tables = 0;  // the table count the pictures follow
 };

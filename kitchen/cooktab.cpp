@@ -2,6 +2,7 @@
 #include "shell/pictures.h"
 #include "shell/droplist.h"
 #include "shell/dbgrid.h"
+#include "shell/feedfollower.h"
 #include "shell/linestates.h"
 #include "shell/shared.h"
 #include "shell/ui.h"
@@ -168,6 +169,11 @@ void CookTab::reread()
                                {QStringLiteral("TP"), ifisstring(ComboBox13->currentText())}});
     m_dm->povari_right->reopen({{QStringLiteral("UP"), ComboBox11->currentText()},
                                 {QStringLiteral("TP"), ifisstring(ComboBox12->currentText())}});
+}
+
+void CookTab::followChanges(ChangeFeed::Tables)
+{
+    FeedFollower::keepingView(DBGrid10, [this] { FeedFollower::keepingView(DBGrid11, [this] { reread(); }); });
 }
 
 void CookTab::Timer1Timer()

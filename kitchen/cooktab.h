@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/changefeed.h"
+
 #include <QPixmap>
 #include <QWidget>
 
@@ -45,6 +47,11 @@ public:
     // What opening the tab reads: the counter restarts, the queue and the work
     // list are read again.
     void load();
+
+    // Another station (or this one) wrote order lines or the cooks'
+    // departments: the queue and the work list are read again with their
+    // filters, keeping their current rows and scroll positions.
+    void followChanges(ChangeFeed::Tables tables);
 
     void ComboBox11Change();
     void Timer1Timer();

@@ -2,6 +2,7 @@
 #include "shell/enterpresses.h"
 #include "shell/droplist.h"
 #include "shell/dbgrid.h"
+#include "shell/feedfollower.h"
 #include "shell/linestates.h"
 #include "shell/shared.h"
 #include "kitchen/cooktab.h"
@@ -110,6 +111,13 @@ void WaiterTab::DBGrid12DrawColumnCell(QPainter* p, const QRect& rect, int, int 
 {
     if (column == 5)
         p->drawPixmap(rect, m_flag);
+}
+
+void WaiterTab::followChanges(ChangeFeed::Tables)
+{
+    NamedQuery* list = m_dm->Opicianti;
+    if (list->isOpen())
+        FeedFollower::keepingView(DBGrid12, [list] { list->reopen(); });
 }
 
 void WaiterTab::Button19Click()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/changefeed.h"
+
 #include <QPixmap>
 #include <QWidget>
 
@@ -27,6 +29,11 @@ public:
 
     // Reloads the waiter selector from oficianti (the tab's opening).
     void load();
+
+    // Another station (or this one) wrote order lines: the list, once
+    // filtered, is read again with its filter, keeping its current row and
+    // scroll position.
+    void followChanges(ChangeFeed::Tables tables);
 
     void Button19Click();
     void SpeedButton12Click();

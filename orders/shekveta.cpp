@@ -1,6 +1,7 @@
 #include "orders/shekveta.h"
 #include "shell/dbgrid.h"
 #include "shell/deletemark.h"
+#include "shell/feedfollower.h"
 #include "shell/forms.h"
 #include "shell/inputerror.h"
 #include "shell/messages.h"
@@ -417,6 +418,43 @@ void Tshekvetebi::loadWaiters()
     for (int r = 0; r < m_dm->oficianti->rowCount(); ++r)
         if (m_dm->oficianti->valueAt(r, state).toString() == StoredValues::ActiveWaiter)
             ComboBox1->addItem(m_dm->oficianti->valueAt(r, name).toString());
+}
+
+void Tshekvetebi::followWaiters()
+{
+    const QString chosen = ComboBox1->currentText();
+    const bool choosing = ComboBox1->isEnabled();
+    const QSignalBlocker quiet(ComboBox1);
+    loadWaiters();
+    if (!choosing) {
+        // A busy table's waiter, shown in the disabled box.
+        ComboBox1->setEditText(chosen);
+        return;
+    }
+    const int at = ComboBox1->findText(chosen);
+    ComboBox1->setCurrentIndex(at >= 0 ? at : (ComboBox1->count() > 0 ? 0 : -1));
+}
+
+void Tshekvetebi::followChanges(ChangeFeed::Tables tables)
+{
+    if (tables & (ChangeFeed::Shekvetebi | ChangeFeed::Busytable)) {
+        NamedQuery* table = m_dm->busytables;
+        table->reopen({{QStringLiteral("TB"), Label1->text()}});
+        showPrepaid();
+        if (m_dm->shekvet->isOpen())
+            FeedFollower::keepingView(DBGrid2, [this] { m_dm->shekvet->refresh(); });
+        NamedQuery* sums = m_dm->sum_shekvetebi;
+        sums->reopen({{QStringLiteral("USR"), table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"))}});
+        showPlainSum();
+        writeTotalLine();
+    }
+    // A line added or changed anywhere took or gave back stock.
+    if (tables & (ChangeFeed::Kerdzebi | ChangeFeed::Shekvetebi)) {
+        if (m_dm->kerdzebi->isOpen()) {
+            const QVariant dish = currentDish();
+            FeedFollower::keepingView(DBGrid1, [this, &dish] { rereadMenu(dish); });
+        }
+    }
 }
 
 void Tshekvetebi::openTable(const QString& table)

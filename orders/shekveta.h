@@ -5,6 +5,7 @@
 
 #include "billing/fiscalexchange.h"
 #include "orders/settlement.h"
+#include "data/changefeed.h"
 #include "data/money.h"
 
 #include <optional>
@@ -64,6 +65,13 @@ public:
     void loadTypeTabs();
     // Re-reads the waiters (oficianti) and offers the active ones for new orders.
     void loadWaiters();
+    // loadWaiters(), keeping the waiter chosen or shown in the box.
+    void followWaiters();
+    // Another station (or this one) wrote the order's lines, the table's
+    // occupancy row or the menu: the lines, the total, the prepaid amount and
+    // the menu's stock are read again, keeping the current rows and the
+    // scroll positions.
+    void followChanges(ChangeFeed::Tables tables);
     // Shows the order of `table` modally: its waiter and lines when the table is
     // busy, an empty order with the first waiter offered when it is free.
     void openTable(const QString& table);

@@ -136,6 +136,19 @@ void SalesReport::fillWaiters()
     fillPickList(mycom, m_dm->oficianti, QStringLiteral("Oficianti"));
 }
 
+void SalesReport::followWaiters()
+{
+    const QString chosen = mycom->currentText();
+    fillWaiters();
+    if (chosen.isEmpty())
+        return;
+    const QSignalBlocker quiet(mycom);
+    const int at = mycom->findText(chosen);
+    if (at >= 0)
+        mycom->setCurrentIndex(at);
+    mycom->setEditText(chosen);
+}
+
 void SalesReport::fillTables()
 {
     ComboBox2->clear();

@@ -38,6 +38,9 @@ public:
 
     // Start-up: every waiter of the open oficianti query into the waiter box.
     void fillWaiters();
+    // fillWaiters() again from the waiters as read now, keeping the waiter
+    // typed or chosen in the filter.
+    void followWaiters();
     // Start-up: every table into the table box; the dish box starts empty.
     void fillTables();
     // Opening the reports page: both dates today and the grid's column widths.

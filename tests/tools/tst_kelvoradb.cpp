@@ -276,6 +276,15 @@ private Q_SLOTS:
             QVERIFY2(QFileInfo(QFileInfo(command).absolutePath()).isDir(),
                      "the fiscal driver's folder was not made");
 
+        // The change feed's triggers come with the new database (looked at
+        // before the program's connection would add them).
+        {
+            QSqlDatabase plain = Connection::openNamed(DataLink::read(udlIn(folder)), QStringLiteral("feed_check"));
+            QVERIFY(Schema::ChangeFeed::installed(plain));
+            plain.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("feed_check"));
+
         // The program's own road: kavshiri.udl, the connection, the data module.
         Connection::setDataLinkPath(udlIn(folder));
         QCOMPARE(Connection::engine(), e);

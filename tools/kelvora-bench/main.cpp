@@ -8,6 +8,7 @@
 //   kelvora-bench --dir /tmp/kb --reuse --qt-reader   the data layer through Qt's driver only
 //   kelvora-bench --engine postgres --rtt 4     the writing actions also through a 4 ms round trip
 //   kelvora-bench sheets                        the bill printout and the report export on LibreOffice
+//   kelvora-bench feed                          commit-to-screen delay of the change feed, idle cost
 //
 // Time it in a Release build on a quiet machine: every table prints the load
 // average it was taken under and the processor time beside the wall clock.
@@ -15,6 +16,7 @@
 #include "tools/kelvora-bench/benchdatabase.h"
 #include "tools/kelvora-bench/benchoptions.h"
 #include "tools/kelvora-bench/delayproxy.h"
+#include "tools/kelvora-bench/feedbench.h"
 #include "tools/kelvora-bench/historygenerator.h"
 #include "tools/kelvora-bench/measurement.h"
 #include "tools/kelvora-bench/operations.h"
@@ -194,6 +196,8 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "sheets") == 0)
         return sheetBench(argc - 1, argv + 1);
+    if (argc > 1 && std::strcmp(argv[1], "feed") == 0)
+        return feedBench(argc - 1, argv + 1);
     // The floor plan's pictures are drawn, which needs a platform but no screen.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
