@@ -14,10 +14,11 @@ KELVORA_BUILD_PACKAGES=(
 # Tests: a throwaway PostgreSQL server and an X server for screen tests; clang
 # and its fuzzer runtime for the fuzz harnesses; the
 # package test makes the Debian package (dpkg-dev for its dependencies,
-# fakeroot) and checks it with lintian and desktop-file-validate.
+# fakeroot) and checks it with lintian and desktop-file-validate; the bill test
+# reads the printed PDF's text with pdftotext.
 KELVORA_TEST_PACKAGES=(
   "${KELVORA_BUILD_PACKAGES[@]}"
-  postgresql xvfb xauth clang-format
+  postgresql xvfb xauth clang-format poppler-utils
   clang libclang-rt-14-dev
   dpkg-dev fakeroot lintian desktop-file-utils
 )
