@@ -271,8 +271,8 @@ void tst_billprintout::formulaColumnJ_data()
     QTest::addColumn<QStringList>("shown");  // J6, J7, J8
 
     // Prices 10, 6 and 0. The test templates divide by A2 = 4 where H holds a mark
-    // (row 7); the shipped one divides by 2 and marks no row.
-    QTest::newRow("shipped") << "shipped" << QStringList{"10", "6", ""};
+    // (row 7); the shipped one divides by 2, marks no row and shows two decimals.
+    QTest::newRow("shipped") << "shipped" << QStringList{"10.00", "6.00", ""};
     QTest::newRow("xls") << "xls" << QStringList{"10", "1.5", ""};
     QTest::newRow("xlsx") << "xlsx" << QStringList{"10", "1.5", ""};
 }
