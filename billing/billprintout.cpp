@@ -1,5 +1,6 @@
 #include "billing/billprintout.h"
 #include "office/spreadsheet.h"
+#include "data/billtotal.h"
 #include "data/datamodule.h"
 #include "data/formats.h"
 #include "data/money.h"
@@ -25,11 +26,10 @@ QVariant asTyped(const QString& text)
     return text;
 }
 
-// An amount written as a total: rounded to four decimals, ties to even, in the
-// general form with the user's decimal separator.
-QString amountText(double value)
+// An amount written as a total, in cents: the template shows it with two decimals.
+QString amountText(Money value)
 {
-    return Formats::shortest(Money::fromDoubleHalfEven(value));
+    return Formats::shortest(value);
 }
 
 }  // namespace
@@ -41,11 +41,15 @@ QString BillPrintout::templatePath()
 
 BillPrintout::Totals BillPrintout::totals(const Order& order)
 {
-    Totals t;
+    double sum = 0;
     for (const Line& line : order.lines)
-        t.sum += line.sulfasi;
-    t.service = order.serviceApplied ? TDM::serviceCharge(t.sum, order.servicePercent) : 0;
-    t.total = t.sum + t.service;
+        sum += line.sulfasi;
+    Totals t;
+    t.total = BillTotal::payable(sum, order.servicePercent, order.serviceApplied);
+    t.service = BillTotal::serviceShown(sum, t.total);
+    t.sum = t.total - t.service;
+    t.prepaid = order.prepaid;
+    t.due = BillTotal::due(t.total, order.prepaid);
     return t;
 }
 
@@ -98,17 +102,29 @@ bool BillPrintout::print(Spreadsheet& office, const QString& templatePath, const
         sheet.setValue(cell('C', R), PriceText);
         sheet.setValue(cell('C', R + 1), serviceCaption(order));
         sheet.setValue(cell('C', R + 2), TotalText);
+        // A prepayment shows under the total with what is left to pay; the order
+        // number and the thanks move down to make room.
+        const bool prepaid = t.prepaid > Money();
+        const int orderRow = prepaid ? R + 6 : R + 4;
+        if (prepaid) {
+            sheet.setValue(cell('C', R + 3), PrepaidText);
+            sheet.setValue(cell('C', R + 4), DueText);
+        }
         for (const char column : {'E', 'J'}) {
             sheet.setFormula(cell(column, R), amountText(t.sum));
             sheet.setFormula(cell(column, R + 1), amountText(t.service));
             sheet.setFormula(cell(column, R + 2), amountText(t.total));
-            sheet.setValue(cell(column, R + 4), OrderText + QString::number(orderNumber));
+            if (prepaid) {
+                sheet.setFormula(cell(column, R + 3), amountText(t.prepaid));
+                sheet.setFormula(cell(column, R + 4), amountText(t.due));
+            }
+            sheet.setValue(cell(column, orderRow), OrderText + QString::number(orderNumber));
         }
-        sheet.setValue(cell('C', R + 5), ThanksText);
-        sheet.setBold(cell('C', R + 2), cell('J', R + 4));
+        sheet.setValue(cell('C', orderRow + 1), ThanksText);
+        sheet.setBold(cell('C', R + 2), cell('J', orderRow));
 
         // The fiscal driver registers the total before the paper comes out.
-        registerTotal(t.total);
+        registerTotal(t.total.toDouble());
 
         book->print();
         book->print();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/money.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
@@ -18,6 +20,9 @@ inline const QString ServiceText = QStringLiteral("მომსახურე�
 inline const QString TotalText = QStringLiteral("სულ ფასი: ");
 inline const QString OrderText = QStringLiteral("შეკვეთა ");
 inline const QString ThanksText = QStringLiteral("მადლობთ რომ გვეწვიეთ! ");
+// Under the total when the table paid in advance: what was paid and what is left.
+inline const QString PrepaidText = QStringLiteral("წინასწარ გადახდილი:");
+inline const QString DueText = QStringLiteral("გადასახდელი:");
 
 // One line of the order (a row of `shekvet`).
 struct Line
@@ -36,19 +41,25 @@ struct Order
     QString waiter;
     bool serviceApplied = false;
     double servicePercent = 0;  // the settings row's momsaxureoba
+    Money prepaid;              // paid in advance for the table
 };
 
+// The bill's amounts in cents, as printed: the sum and the service add up to the
+// total, which is the order's payable total (BillTotal::payable).
 struct Totals
 {
-    double sum = 0;      // S, the lines' totals
-    double service = 0;  // the service charge on S
-    double total = 0;    // the bill total
+    Money sum;      // S, the lines' totals
+    Money service;  // the service charge on S
+    Money total;    // the bill total
+    Money prepaid;  // paid in advance
+    Money due;      // the total less the prepayment
 };
 
 // The template beside the program's executable.
 QString templatePath();
 
-// S, the service charge (percent of S when applied, else 0) and the bill total.
+// S, the service charge (percent of S when applied, else 0), the bill total and,
+// after a prepayment, what is left to pay.
 Totals totals(const Order& order);
 
 // The formula of column J for sheet row `row` (counted from 1) with the divisor
@@ -60,7 +71,8 @@ QString formulaJ(int row, const QString& divisor);
 QString serviceCaption(const Order& order);
 
 // Fills a new workbook from `templatePath` with the order, hands the bill total to
-// `registerTotal` (the fiscal driver exchange), prints the sheet twice, as two
+// `registerTotal` (the fiscal driver exchange; the bill total, whatever was
+// prepaid), prints the sheet twice, as two
 // jobs, and closes the workbook without saving. True when all of that was done.
 // Nothing is done for an order without lines or a missing template. Every error,
 // the spreadsheet application's and `registerTotal`'s alike, ends the printout

@@ -186,6 +186,14 @@ Money TDM::totalWithService(double sum, double percent)
     return Money::fromDoubleHalfEven(withServiceCharge(sum, percent));
 }
 
+std::optional<Money> TDM::lineWithService(double quantity, double price, double rate)
+{
+    const double product = quantity * price;
+    const auto rounded = Money::tryFromDoubleHalfEven(product);
+    const double c = rounded ? rounded->toDouble() : product;
+    return Money::tryFromDoubleHalfEven(withServiceCharge(c, rate));
+}
+
 void TDM::addComputedFields()
 {
     using D = NamedQuery::Display;
@@ -203,10 +211,13 @@ void TDM::addComputedFields()
         [](const NamedQuery& q, int row) {
             // The line total is rounded to four decimals before its own service is
             // added; the sum is rounded once more only to fit four decimals.
-            const double product = fieldAt(q, row, "Raodenoba") * fieldAt(q, row, "GFASI");
-            const auto rounded = Money::tryFromDoubleHalfEven(product);
-            const double c = rounded ? rounded->toDouble() : product;
-            return amountOf(withServiceCharge(c, fieldAt(q, row, "momsaxureoba")));
+            const double quantity = fieldAt(q, row, "Raodenoba");
+            const double price = fieldAt(q, row, "GFASI");
+            const double rate = fieldAt(q, row, "momsaxureoba");
+            if (const auto amount = lineWithService(quantity, price, rate))
+                return QVariant::fromValue(*amount);
+            const auto rounded = Money::tryFromDoubleHalfEven(quantity * price);
+            return QVariant(withServiceCharge(rounded ? rounded->toDouble() : quantity * price, rate));
         },
         D::Money);
     History_shekvetebi->addComputedField(
@@ -214,7 +225,7 @@ void TDM::addComputedFields()
         [](const NamedQuery& q, int row) {
             return QVariant(fieldAt(q, row, "AFASI") * fieldAt(q, row, "Raodenoba"));
         },
-        D::UpToTwoDecimals);
+        D::FixedTwo);
     History_shekvetebi->addComputedField(
         QStringLiteral("nashti"),
         [this](const NamedQuery& q, int row) {
@@ -232,6 +243,25 @@ void TDM::addComputedFields()
     migeba_new->addComputedField(QStringLiteral("SASA"), product("raodenoba", "asagebi"), D::Money);
     migeba_new->addComputedField(QStringLiteral("SGASA"), product("raodenoba", "gasayidi"), D::Money);
     nisia_grid->setDisplay(QStringLiteral("tarigi"), D::Date);
+    // Prices, debts and sums a person reads: two decimals wherever they show.
+    struct Amounts
+    {
+        NamedQuery* query;
+        QStringList fields;
+    };
+    const Amounts amounts[] = {
+        {kerdzebi, {QStringLiteral("gasayidi"), QStringLiteral("asagebi")}},
+        {kerdzebi2, {QStringLiteral("gasayidi"), QStringLiteral("asagebi")}},
+        {migeba_old, {QStringLiteral("gasayidi"), QStringLiteral("asagebi")}},
+        {migeba_new, {QStringLiteral("gasayidi"), QStringLiteral("asagebi")}},
+        {sul_migeba, {QStringLiteral("ASAG"), QStringLiteral("GASA")}},
+        {migeba_new_sum, {QStringLiteral("sulasagebi"), QStringLiteral("sulgasayidi")}},
+        {nisia_grid, {QStringLiteral("nisia"), QStringLiteral("shettanxa")}},
+        {sum_nisia, {QStringLiteral("Expr1000"), QStringLiteral("Expr1001"), QStringLiteral("Expr1002")}},
+    };
+    for (const Amounts& a : amounts)
+        for (const QString& field : a.fields)
+            a.query->setDisplay(field, D::FixedTwo);
     dELS->setDisplay(QStringLiteral("TARIGI"), D::DateTime);
 
     Opicianti->addComputedField(QStringLiteral("gasulidro"), [](const NamedQuery& q, int row) {

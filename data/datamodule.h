@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The data module: the one place where the program meets the database. It owns
@@ -112,6 +113,11 @@ public:
     // The order total with the service charge: S / 100 * P + S, four decimals,
     // halves to even (sum_shekvetebi.sum_PR).
     static Money totalWithService(double sum, double percent);
+    // A sales line's amount with its own service rate, as the sales report lists
+    // it: the line total taken to four decimals before the service is added, the
+    // sum again to four decimals (History_shekvetebi.sulfasi). Nothing when the
+    // amount is beyond what an amount holds.
+    static std::optional<Money> lineWithService(double quantity, double price, double rate);
 
 Q_SIGNALS:
     void typePickListChanged(const QStringList& types);

@@ -90,7 +90,12 @@ QString Formats::fixedTwo(double value)
     const auto m = Money::tryFromDoubleHalfEven(value);
     if (!m)
         return std::isfinite(value) ? withSeparator(QString::number(value, 'f', 2)) : general(value);
-    const QString text = m->roundedHalfAwayFromZero(2).toSqlText();
+    return fixedTwo(*m);
+}
+
+QString Formats::fixedTwo(Money value)
+{
+    const QString text = value.roundedHalfAwayFromZero(2).toSqlText();
     return withSeparator(text.left(text.size() - 2));
 }
 

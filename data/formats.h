@@ -25,6 +25,7 @@ QString upToTwoDecimals(double value);
 // value is first taken to the four decimals an amount has, as the bill shows
 // it, so that 0.00495 (shown as 0.005) gives 0.01 and not 0.00.
 QString fixedTwo(double value);
+QString fixedTwo(Money value);
 // The system's money format: grouped thousands, two decimals, the lari sign.
 QString money(double value);
 QString money(Money value);

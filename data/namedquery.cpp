@@ -383,6 +383,8 @@ QString NamedQuery::displayText(int row, int field) const
         return isMoney ? Formats::money(v.value<Money>()) : Formats::money(v.toDouble());
     case Display::UpToTwoDecimals:
         return Formats::upToTwoDecimals(isMoney ? v.value<Money>().toDouble() : v.toDouble());
+    case Display::FixedTwo:
+        return isMoney ? Formats::fixedTwo(v.value<Money>()) : Formats::fixedTwo(v.toDouble());
     case Display::Date: return Formats::date(v.toDateTime());
     case Display::DateTime: return Formats::dateTime(v.toDateTime());
     case Display::Plain: break;

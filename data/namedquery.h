@@ -36,6 +36,7 @@ public:
     enum class Display { Plain,
                          Money,
                          UpToTwoDecimals,
+                         FixedTwo,
                          Date,
                          DateTime };
     using Compute = std::function<QVariant(const NamedQuery&, int row)>;

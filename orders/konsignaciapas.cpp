@@ -1,8 +1,8 @@
 #include "orders/konsignaciapas.h"
 #include "shell/ui.h"
-#include "shell/inputerror.h"
+#include "billing/billprintout.h"
+#include "data/billtotal.h"
 #include "data/formats.h"
-#include "data/values.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -18,7 +18,8 @@ Tkonsignacia::Tkonsignacia(QWidget* parent)
     setObjectName(QStringLiteral("konsignacia"));
     setWindowTitle(QStringLiteral("კონსიგნაცია"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setFixedSize(463, 240);
+    // Taller than the bare dialog: the prepayment and what is due show too.
+    setFixedSize(463, 300);
     setFont(tahoma(19));
     // Without a title bar the dialog draws its own edge, so it stands out from
     // the order window behind it.
@@ -39,33 +40,47 @@ Tkonsignacia::Tkonsignacia(QWidget* parent)
     layout->addWidget(Label7, 1, 2);
     CheckBox1 = named(new QCheckBox(QStringLiteral("შევიდეს მომსახურეობის თანხა"), this), "CheckBox1");
     layout->addWidget(CheckBox1, 2, 0, 1, 3);
-    layout->addWidget(new QLabel(QStringLiteral("სახელი გვარი"), this), 3, 0);
+    Label8 = named(new QLabel(this), "Label8");
+    Label9 = named(new QLabel(this), "Label9");
+    QFont bold = Label9->font();
+    bold.setBold(true);
+    Label9->setFont(bold);
+    layout->addWidget(new QLabel(BillPrintout::PrepaidText, this), 3, 0, 1, 2);
+    layout->addWidget(Label8, 3, 2);
+    layout->addWidget(new QLabel(BillPrintout::DueText, this), 4, 0, 1, 2);
+    layout->addWidget(Label9, 4, 2);
+    layout->addWidget(new QLabel(QStringLiteral("სახელი გვარი"), this), 5, 0);
     Edit1 = named(new QLineEdit(this), "Edit1");
-    layout->addWidget(Edit1, 3, 1, 1, 2);
+    layout->addWidget(Edit1, 5, 1, 1, 2);
     Button1 = named(new QPushButton(QStringLiteral("OK"), this), "Button1");
     Button1->setDefault(true);
-    layout->addWidget(Button1, 4, 2);
+    layout->addWidget(Button1, 6, 2);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CheckBox1, &QCheckBox::toggled, this, &Tkonsignacia::showDue);
 }
 
-Money Tkonsignacia::askAmount(const QString& orderNumber, double sum, Money withService)
+Money Tkonsignacia::askAmount(const QString& orderNumber, Money sum, Money withService, Money prepaid)
 {
+    m_sum = sum;
+    m_withService = withService;
+    m_prepaid = prepaid;
     Label5->setText(orderNumber);
-    Label6->setText(Formats::general(sum));
-    Label7->setText(Formats::shortest(withService));
+    Label6->setText(Formats::fixedTwo(sum));
+    Label7->setText(Formats::fixedTwo(withService));
+    Label8->setText(Formats::fixedTwo(prepaid));
+    showDue();
     QDialog::exec();
     return amount();
 }
 
 Money Tkonsignacia::amount() const
 {
-    const QString shown = CheckBox1->isChecked() ? Label7->text() : Label6->text();
-    // A label that does not read as an amount stops the credit; it never becomes 0.
-    bool tooLarge = false;
-    const std::optional<Money> value = Money::parse(shown, &tooLarge);
-    if (!value)
-        throw InputError(QString::fromUtf8(tooLarge ? Values::AmountTooLargeText : Values::NotAnAmountText).arg(shown));
-    return *value;
+    return BillTotal::due(CheckBox1->isChecked() ? m_withService : m_sum, m_prepaid);
+}
+
+void Tkonsignacia::showDue()
+{
+    Label9->setText(Formats::fixedTwo(amount()));
 }
 
 void Tkonsignacia::showEvent(QShowEvent* event)

@@ -310,7 +310,7 @@ QString Settlement::registerSale(TDM& dm, const QString& tableText, qint64 order
     const Claim claim = claimRegistration(dm, tableText, orderNumber, billTotal);
     if (claim.due <= Money())
         return QString();
-    const QString dueText = Formats::shortest(claim.due);
+    const QString dueText = Formats::fixedTwo(claim.due);
     QString status;
     try {
         send(claim.due.toDouble(), status);

@@ -10,6 +10,7 @@
 #include "billing/billprintout.h"
 #include "billing/dprint.h"
 #include "office/spreadsheet.h"
+#include "data/billtotal.h"
 #include "data/datasource.h"
 #include "data/dberror.h"
 #include "data/formats.h"
@@ -311,15 +312,14 @@ void Tshekvetebi::Splitter1Moved()
 
 Money Tshekvetebi::totalAmount(double sum, double percent, bool withService)
 {
-    const Money amount = withService ? TDM::totalWithService(sum, percent) : Money::fromDoubleHalfEven(sum);
-    return amount.roundedHalfEven(2);
+    return BillTotal::payable(sum, percent, withService);
 }
 
 void Tshekvetebi::writeTotalLine()
 {
     NamedQuery* sums = m_dm->sum_shekvetebi;
     const double s = (sums->isOpen() && !sums->isEmpty()) ? sums->asFloat(QStringLiteral("sulfasi")) : 0.0;
-    const QString amount = Formats::shortest(totalAmount(s, servicePercent(), CheckBox2->isChecked()));
+    const QString amount = Formats::fixedTwo(totalAmount(s, servicePercent(), CheckBox2->isChecked()));
     Label3->setText(QStringLiteral("სულ: ") + amount);
     Label3->setToolTip(amount);
 }
@@ -327,14 +327,15 @@ void Tshekvetebi::writeTotalLine()
 void Tshekvetebi::showPlainSum()
 {
     NamedQuery* sums = m_dm->sum_shekvetebi;
-    DBText1->setText(sums->isOpen() && !sums->isEmpty() ? sums->asString(QStringLiteral("sulfasi")) : QString());
+    const bool shown = sums->isOpen() && !sums->isEmpty() && !sums->isNull(QStringLiteral("sulfasi"));
+    DBText1->setText(shown ? Formats::fixedTwo(sums->asFloat(QStringLiteral("sulfasi"))) : QString());
 }
 
 void Tshekvetebi::showPrepaid()
 {
     NamedQuery* table = m_dm->busytables;
-    DBText2->setText(table->isOpen() && !table->isEmpty() ? table->asString(QStringLiteral("GadaxdiliTanxa"))
-                                                          : QString());
+    const bool shown = table->isOpen() && !table->isEmpty() && !table->isNull(QStringLiteral("GadaxdiliTanxa"));
+    DBText2->setText(shown ? Formats::fixedTwo(table->asMoney(QStringLiteral("GadaxdiliTanxa"))) : QString());
 }
 
 bool Tshekvetebi::eventFilter(QObject* watched, QEvent* event)
@@ -520,8 +521,10 @@ void Tshekvetebi::Button1Click()
     table->reopen({{QStringLiteral("TB"), Label1->text()}});
     const qint64 usernum = table->isEmpty() ? 0 : table->asInteger(QStringLiteral("USERNUM"));
     const QString orderNumber = QString::number(usernum);
+    const Money prepaid = table->isEmpty() ? Money() : table->asMoney(QStringLiteral("GadaxdiliTanxa"));
 
-    // The credit is chosen first and written with the clearing, in one piece.
+    // The credit is chosen first and written with the clearing, in one piece: the
+    // client owes the bill less what the table paid in advance.
     std::optional<Settlement::Credit> credit;
     if (CheckBox1->isChecked()) {
         double s = 0;
@@ -530,7 +533,9 @@ void Tshekvetebi::Button1Click()
         for (int r = 0; r < lines->rowCount(); ++r)
             s += lines->valueAt(r, quantity).toDouble() * lines->valueAt(r, price).toDouble();
         Tkonsignacia* dialog = forms().konsignacia;
-        const Money amount = dialog->askAmount(orderNumber, s, TDM::totalWithService(s, servicePercent()));
+        const double percent = servicePercent();
+        const Money amount = dialog->askAmount(orderNumber, totalAmount(s, percent, false),
+                                               totalAmount(s, percent, true), prepaid);
         credit = Settlement::Credit{dialog->Edit1->text(), amount};
     }
 
@@ -622,6 +627,10 @@ QList<Settlement::BilledLine> Tshekvetebi::printBill()
             order.waiter = ComboBox1->currentText();
             order.serviceApplied = CheckBox2->isChecked();
             order.servicePercent = servicePercent();
+            NamedQuery* table = m_dm->busytables;
+            table->reopen({{QStringLiteral("TB"), Label1->text()}});
+            if (!table->isEmpty() && table->asInteger(QStringLiteral("USERNUM")) == order.lines.last().USERNUM)
+                order.prepaid = table->asMoney(QStringLiteral("GadaxdiliTanxa"));
             const qint64 orderNumber = order.lines.last().USERNUM;
             // Any failure of the office ends the printout without a word: the bill
             // is a courtesy, the order stays as it is. The fiscal printer's outcome

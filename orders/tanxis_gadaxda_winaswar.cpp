@@ -1,4 +1,5 @@
 #include "orders/tanxis_gadaxda_winaswar.h"
+#include "data/formats.h"
 #include "shell/forms.h"
 #include "shell/inputerror.h"
 #include "shell/numerickeyfilter.h"
@@ -47,8 +48,11 @@ void TTANXIS_GADAXDA::FormShow()
 {
     NamedQuery* table = m_dm->busytables;
     table->reopen({{QStringLiteral("TB"), forms().shekvetebi->Label1->text()}});
+    // The stored amount as money reads, two decimals (empty when none is stored).
     if (table->rowCount() == 1)
-        Edit1->setText(table->asString(QStringLiteral("GadaxdiliTanxa")));
+        Edit1->setText(table->isNull(QStringLiteral("GadaxdiliTanxa"))
+                           ? QString()
+                           : Formats::fixedTwo(table->asMoney(QStringLiteral("GadaxdiliTanxa"))));
     Edit1->setFocus();
 }
 

@@ -36,7 +36,7 @@ QString trimmedPattern(const QString& text)
 
 QString sumText(const QVariant& v)
 {
-    return v.isNull() ? QString() : Formats::shortest(Money::fromDoubleHalfEven(v.toDouble()));
+    return v.isNull() ? QString() : Formats::fixedTwo(v.toDouble());
 }
 
 }  // namespace

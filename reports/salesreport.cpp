@@ -30,12 +30,6 @@ const QString CreditCaption = QStringLiteral("კონსიგნაცია:
 const QString CashCaption = QStringLiteral("cash:");
 const QString ServiceCaption = QStringLiteral("=");
 
-// A sum of the totals row: blank when the period has no lines.
-QString amountText(const QVariant& v)
-{
-    return v.isNull() ? QString() : Formats::shortest(Money::fromDoubleHalfEven(v.toDouble()));
-}
-
 }  // namespace
 
 SalesReport::SalesReport(TDM* dm, QWidget* parent)
@@ -185,13 +179,15 @@ void SalesReport::showTotals()
 {
     const QVariant& quantity = m_totals.quantity;
     m_sulRaodenoba->setText(quantity.isNull() ? QString() : Formats::general(quantity.toDouble()));
-    m_sulAfasi->setText(amountText(m_totals.cost));
-    m_sulGfasi->setText(amountText(m_totals.withService));
-    m_sulGf->setText(amountText(m_totals.takings));
+    // The amounts are the sums of what the grid lists, blank when it lists nothing.
+    const auto listed = [this](Money amount) { return m_totals.listed ? Formats::fixedTwo(amount) : QString(); };
+    m_sulAfasi->setText(listed(m_totals.listedCost));
+    m_sulGfasi->setText(listed(m_totals.listedWithService));
+    m_sulGf->setText(listed(m_totals.listedTakings));
     m_orderCount->setText(OrderCountCaption + QString::number(m_totals.orders));
-    m_credit->setText(CreditCaption + Formats::shortest(m_totals.credit));
-    m_cash->setText(CashCaption + Formats::shortest(m_totals.cash));
-    m_service->setText(ServiceCaption + Formats::shortest(m_totals.service));
+    m_credit->setText(CreditCaption + Formats::fixedTwo(m_totals.credit));
+    m_cash->setText(CashCaption + Formats::fixedTwo(m_totals.cash));
+    m_service->setText(ServiceCaption + Formats::fixedTwo(m_totals.service));
 }
 
 void SalesReport::ComboBox6Change()

@@ -14,9 +14,10 @@ inline double cellNumber(const QVariant& v)
     return v.metaType().id() == QMetaType::Double ? *static_cast<const double*>(v.constData()) : v.toDouble();
 }
 
-Money moneyOf(const QVariant& v)
+// An amount as a line of the grid shows it: in cents, halves away from zero.
+Money inCents(double value)
 {
-    return v.isNull() ? Money() : Money::fromDoubleHalfEven(v.toDouble());
+    return Money::fromDoubleHalfEven(value).roundedHalfAwayFromZero(2);
 }
 
 }  // namespace
@@ -59,9 +60,7 @@ SalesSearch::Totals SalesSearch::run(const Filter& f)
         }
         QVariant result() const { return any ? QVariant(value) : QVariant(); }
     } quantity, cost, withService, takings;
-    // The service is what the lines with a rate were charged on top of their
-    // price; lines of open tables (no rate yet) are left out of both sides.
-    double ratedTakings = 0;
+    Money listedCost, listedWithService, listedTakings;
     QVector<qint64> numbers;
     QSet<qint64> seen;
     for (int r = 0; r < lines->rowCount(); ++r) {
@@ -69,6 +68,19 @@ SalesSearch::Totals SalesSearch::run(const Filter& f)
         const QVariant a = lines->valueAt(r, afasi);
         const QVariant g = lines->valueAt(r, gfasi);
         const QVariant m = lines->valueAt(r, rate);
+        {
+            // The grid's columns: a missing input counts as nothing there.
+            const double qd = q.isNull() ? 0.0 : cellNumber(q);
+            const double ad = a.isNull() ? 0.0 : cellNumber(a);
+            const double gd = g.isNull() ? 0.0 : cellNumber(g);
+            const double md = m.isNull() ? 0.0 : cellNumber(m);
+            listedCost += inCents(ad * qd);
+            if (const auto line = TDM::lineWithService(qd, gd, md))
+                listedWithService += line->roundedHalfAwayFromZero(2);
+            else
+                listedWithService += inCents(TDM::withServiceCharge(gd * qd, md));  // refused as too large
+            listedTakings += inCents(gd * qd);
+        }
         if (!q.isNull()) {
             const double qd = cellNumber(q);
             quantity.add(qd);
@@ -77,10 +89,8 @@ SalesSearch::Totals SalesSearch::run(const Filter& f)
             if (!g.isNull()) {
                 const double gq = cellNumber(g) * qd;
                 takings.add(gq);
-                if (!m.isNull()) {
+                if (!m.isNull())
                     withService.add(TDM::withServiceCharge(gq, cellNumber(m)));
-                    ratedTakings += gq;
-                }
             }
         }
         // An order's lines mostly follow each other: only a new number is looked up.
@@ -102,8 +112,11 @@ SalesSearch::Totals SalesSearch::run(const Filter& f)
     t.takings = takings.result();
     t.orders = int(numbers.size());
     t.credit = credit.total(numbers);
-    const Money sold = moneyOf(t.withService);
-    t.cash = sold - t.credit;
-    t.service = sold - Money::fromDoubleHalfEven(ratedTakings);
+    t.listed = lines->rowCount() > 0;
+    t.listedCost = listedCost;
+    t.listedWithService = listedWithService;
+    t.listedTakings = listedTakings;
+    t.cash = listedWithService - t.credit;
+    t.service = listedWithService - listedTakings;
     return t;
 }

@@ -24,7 +24,8 @@ public:
         QDate en;
     };
     // What the summary shows. The four sums are sul_his_shek's, null when no
-    // line has a value, derived from the listed lines themselves.
+    // line has a value, derived from the listed lines themselves; the summary
+    // shows the listed amounts' sums instead, which add up on the screen.
     struct Totals
     {
         QVariant quantity;     // SULRAODENOBA
@@ -32,9 +33,17 @@ public:
         QVariant withService;  // SULGFASI: lines of open tables (no rate) add nothing
         QVariant takings;      // SULGF
         int orders = 0;
-        Money credit;   // each listed order once, with its whole client debt
-        Money cash;     // SULGFASI less the credit
-        Money service;  // the service charged on the listed lines that carry a rate
+        // The sums of the amounts as the grid lists them, each line in cents
+        // (halves away from zero): the cost column, the price column (a line of
+        // an open table at its price, no service yet) and the lines' prices
+        // without service. Nothing listed: all three are empty.
+        bool listed = false;
+        Money listedCost;         // the sum of "თვით ღირ სულ"
+        Money listedWithService;  // the sum of "სულ ფასი"
+        Money listedTakings;      // the same lines without their service
+        Money credit;             // each listed order once, with its whole client debt
+        Money cash;               // the listed takings with service less the credit
+        Money service;            // the listed takings with service less those without
     };
 
     explicit SalesSearch(TDM* dm)

@@ -17,10 +17,11 @@ KELVORA_BUILD_PACKAGES=(
 # Tests: a throwaway PostgreSQL server and an X server for screen tests; git
 # and clang-format for the format check; clang and its fuzzer runtime for the
 # fuzz harnesses; the package test makes the Debian package (fakeroot) and
-# checks it with lintian and desktop-file-validate.
+# checks it with lintian and desktop-file-validate; the bill test reads the
+# printed PDF's text with pdftotext.
 KELVORA_TEST_PACKAGES=(
   "${KELVORA_BUILD_PACKAGES[@]}"
-  postgresql xvfb xauth clang-format git
+  postgresql xvfb xauth clang-format git poppler-utils
   clang libclang-rt-14-dev
   fakeroot lintian desktop-file-utils
 )

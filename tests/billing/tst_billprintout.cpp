@@ -5,6 +5,8 @@
 #include "data/formats.h"
 #include "tests/office/officetesting.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <memory>
 
@@ -30,6 +32,8 @@ private Q_SLOTS:
     void formulaColumnJ();
     void stepsInOrder();
     void everyPrintoutPrintsTwice();
+    void aPrepaymentShowsWhatIsDue();
+    void theBillReadsWhole();
     void nothingPrinted_data();
     void nothingPrinted();
 
@@ -151,8 +155,8 @@ void tst_billprintout::cellMap_data()
         << "shipped" << QChar(u'.') << QList<Line>{Khachapuri, Limonati, Lobio} << true << 15.0
         << QStringList{"10", "7.5", "2.05"} << "მომსახურება 15%"
         << "19.55"
-        << "2.9325"
-        << "22.4825"
+        << "2.93"
+        << "22.48"
         << "შეკვეთა 7";
     QTest::newRow("three lines, service not applied")
         << "shipped" << QChar(u'.') << QList<Line>{Khachapuri, Limonati, Lobio} << false << 15.0
@@ -161,12 +165,13 @@ void tst_billprintout::cellMap_data()
         << "0"
         << "19.55"
         << "შეკვეთა 7";
-    // Line totals keep two decimals, the totals four.
+    // The totals are in cents: the total is the order's payable total
+    // (1.1249 -> 1.12), and the sum and service shown add up to it.
     QTest::newRow("rounded totals, 12.5 %, comma") << "shipped" << QChar(u',') << QList<Line>{Chai} << true
                                                    << 12.5 << QStringList{"1"} << "მომსახურება 12,5%"
-                                                   << "0.9999"
-                                                   << "0.125"
-                                                   << "1.1249"
+                                                   << "1"
+                                                   << "0.12"
+                                                   << "1.12"
                                                    << "შეკვეთა 21";
     QTest::newRow("xls template, two lines") << "xls" << QChar(u'.') << QList<Line>{Khachapuri, Mtsvadi}
                                              << true << 10.0 << QStringList{"10", "45.5"} << "მომსახურება 10%"
@@ -235,6 +240,22 @@ void tst_billprintout::cellMap()
     }
     QCOMPARE(sheet.text(cell('C', R + 5)), QStringLiteral("მადლობთ რომ გვეწვიეთ! "));
 
+    // The shipped template shows every amount with two decimals: prices, line
+    // totals and the totals alike, the quantity in its own form.
+    if (kind == QLatin1String("shipped")) {
+        QStringList amountCells;
+        for (int i = 0; i < lines.size(); ++i)
+            amountCells << cell('E', 6 + i) << cell('F', 6 + i) << cell('J', 6 + i);
+        for (int row = R; row <= R + 2; ++row)
+            amountCells << cell('E', row) << cell('J', row);
+        for (const QString& at : std::as_const(amountCells)) {
+            const QString shown = sheet.text(at);
+            QVERIFY2(shown.isEmpty() || OfficeTesting::showsTwoDecimals(shown), qPrintable(at + QStringLiteral(": ") + shown));
+        }
+        QCOMPARE(sheet.text(cell('E', R + 2)).replace(u',', u'.').toDouble(), total.toDouble());
+        QCOMPARE(sheet.text(cell('D', 6)), Formats::general(lines.first().Raodenoba));
+    }
+
     // Bold from C(R+2) to J(R+4), and nothing around it.
     for (int row = R + 2; row <= R + 4; ++row)
         for (char column = 'C'; column <= 'J'; ++column)
@@ -250,8 +271,8 @@ void tst_billprintout::formulaColumnJ_data()
     QTest::addColumn<QStringList>("shown");  // J6, J7, J8
 
     // Prices 10, 6 and 0. The test templates divide by A2 = 4 where H holds a mark
-    // (row 7); the shipped one divides by 2 and marks no row.
-    QTest::newRow("shipped") << "shipped" << QStringList{"10", "6", ""};
+    // (row 7); the shipped one divides by 2, marks no row and shows two decimals.
+    QTest::newRow("shipped") << "shipped" << QStringList{"10.00", "6.00", ""};
     QTest::newRow("xls") << "xls" << QStringList{"10", "1.5", ""};
     QTest::newRow("xlsx") << "xlsx" << QStringList{"10", "1.5", ""};
 }
@@ -306,6 +327,74 @@ void tst_billprintout::everyPrintoutPrintsTwice()
             QCOMPARE(m_test->printStart(p), QByteArray("%PDF"));
     }
     QVERIFY(m_test->shown().isEmpty());  // closed unsaved, never shown
+}
+
+// A table that paid in advance: under the total the prepaid amount and what is
+// left to pay; the order number and the thanks two rows lower. The fiscal
+// driver still gets the whole bill total.
+void tst_billprintout::aPrepaymentShowsWhatIsDue()
+{
+    BillPrintout::Order o = order({Khachapuri, Mtsvadi}, true, 12.5);  // 55.5 + 6.9375 = 62.4375
+    o.prepaid = *Money::parse(QStringLiteral("20.5"));
+    OfficeTesting::RecordingOffice office(m_test->office());
+    double sent = 0;
+    QVERIFY(BillPrintout::print(office, templatePath(QStringLiteral("shipped")), o, [&](double total) { sent = total; }));
+    QCOMPARE(sent, 62.44);
+    const OfficeTesting::Sheet sheet(m_test->shown().constFirst());
+    const int R = 10;
+    QCOMPARE(sheet.text(cell('E', R)), QStringLiteral("55.50"));
+    QCOMPARE(sheet.text(cell('E', R + 1)), QStringLiteral("6.94"));
+    QCOMPARE(sheet.text(cell('E', R + 2)), QStringLiteral("62.44"));
+    QCOMPARE(sheet.text(cell('C', R + 3)), BillPrintout::PrepaidText);
+    QCOMPARE(sheet.text(cell('C', R + 4)), BillPrintout::DueText);
+    for (char column : {'E', 'J'}) {
+        QCOMPARE(sheet.text(cell(column, R + 3)), QStringLiteral("20.50"));
+        QCOMPARE(sheet.text(cell(column, R + 4)), QStringLiteral("41.94"));
+        QVERIFY(sheet.cell(cell(column, R + 5)).isEmpty());
+        QCOMPARE(sheet.text(cell(column, R + 6)), QStringLiteral("შეკვეთა 12"));
+        QVERIFY(sheet.cell(cell(column, R + 6)).bold);
+    }
+    QCOMPARE(sheet.text(cell('C', R + 7)), BillPrintout::ThanksText);
+}
+
+// The printed bill reads whole: the longest names of the demo menu fit their
+// column on one line, the headings over the numbers stand apart, and the PDF
+// carries each name and heading whole.
+void tst_billprintout::theBillReadsWhole()
+{
+    const QList<Line> lines = {
+        {1, QStringLiteral("ტარხუნის ლიმონათი 0.5 ლ"), 2, 3.5, 7, 30},
+        {2, QStringLiteral("ქართული სალათი ნიგვზით"), 1, 12.25, 12.25, 30},
+        {3, QStringLiteral("ხინკალი ქალაქური"), 10, 1.2, 12, 30},
+    };
+    OfficeTesting::RecordingOffice office(m_test->office());
+    QVERIFY(BillPrintout::print(office, templatePath(QStringLiteral("shipped")), order(lines, true, 12.5), [](double) {}));
+    const OfficeTesting::Sheet sheet(m_test->shown().constFirst());
+    QVERIFY2(sheet.isValid(), qPrintable(sheet.error()));
+
+    // The sheet's text is 8-point DejaVu Sans, headings bold; a cell keeps about
+    // a millimetre each side.
+    const auto widthCm = [](const QString& text, bool bold) { return OfficeTesting::textWidth(text, 8, bold); };
+    for (const Line& line : lines) {
+        QVERIFY2(widthCm(line.Kerdzi_DAS, false) + 0.2 <= sheet.columnWidth(2),
+                 qPrintable(QStringLiteral("%1: %2 cm in %3 cm").arg(line.Kerdzi_DAS).arg(widthCm(line.Kerdzi_DAS, false)).arg(sheet.columnWidth(2))));
+    }
+    for (const auto& [column, heading] : {std::pair{3, QStringLiteral("რაოდ.")}, std::pair{4, QStringLiteral("ფასი")},
+                                          std::pair{5, QStringLiteral("ჯამი")}}) {
+        QCOMPARE(sheet.text(cell(char('A' + column), 5)), heading);
+        QVERIFY2(widthCm(heading, true) + 0.2 <= sheet.columnWidth(column), qPrintable(heading));
+    }
+
+    const QString pdf = m_test->printFile(m_test->prints().constFirst());
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    QVERIFY2(text.waitForFinished(30000) && text.exitCode() == 0, "pdftotext reads the printed bill");
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    for (const Line& line : lines)
+        QVERIFY2(printed.contains(line.Kerdzi_DAS), qPrintable(line.Kerdzi_DAS + QStringLiteral("\n") + printed));
+    QVERIFY2(QRegularExpression(QStringLiteral("რაოდ\\.\\s+ფასი\\s+ჯამი")).match(printed).hasMatch(), qPrintable(printed));
+    // 31.25 at 12.5 %: 35.15625 to pay, printed 35.16.
+    QVERIFY2(printed.contains(QStringLiteral("35.16")), qPrintable(printed));
 }
 
 void tst_billprintout::nothingPrinted_data()

@@ -1,4 +1,5 @@
 #include "tests/support/globals.h"
+#include "data/billtotal.h"
 #include "data/formats.h"
 #include "data/datamodule.h"
 
@@ -186,8 +187,8 @@ void tst_formats::money()
     QCOMPARE(Formats::money(Money::fromDoubleHalfEven(value)), expected);
 }
 
-// The order window's total: sum_PR (four decimals, halves to even) shown rounded
-// to two decimals, halves to even, in its shortest form.
+// The order's payable total: sum_PR (four decimals, halves to even) rounded once
+// to cents, halves away from zero, shown with two decimals.
 void tst_formats::orderTotal_data()
 {
     QTest::addColumn<QChar>("separator");
@@ -206,10 +207,11 @@ void tst_formats::orderTotal_data()
     };
     const Case cases[] = {
         {"12.34 at 10%", 12.34, 10, "13.574", "13.57"},
-        {"20 at 10%", 20, 10, "22", "22"},
-        {"nothing ordered", 0, 10, "0", "0"},
-        {"0.125 halves down", 0.125, 0, "0.125", "0.12"},
+        {"20 at 10%", 20, 10, "22", "22.00"},
+        {"nothing ordered", 0, 10, "0", "0.00"},
+        {"0.125 halves up", 0.125, 0, "0.125", "0.13"},
         {"0.135 halves up", 0.135, 0, "0.135", "0.14"},
+        {"161 at 12.5%", 161, 12.5, "181.125", "181.13"},
         {"fifth decimal rounded", 1.23456, 0, "1.2346", "1.23"},
         {"service of a cent", 0.01, 12.5, "0.0112", "0.01"},
     };
@@ -230,7 +232,8 @@ void tst_formats::orderTotal()
     Formats::setDecimalSeparator(separator);
     const Money total = TDM::totalWithService(sum, percent);
     QCOMPARE(total, *Money::parse(sumPR));
-    QCOMPARE(Formats::shortest(total.roundedHalfEven(2)), shown);
+    QCOMPARE(Formats::fixedTwo(BillTotal::toCents(total)), shown);
+    QCOMPARE(Formats::fixedTwo(BillTotal::payable(sum, percent, true)), shown);
 }
 
 void tst_formats::parseNumber_data()

@@ -223,17 +223,17 @@ void tst_tdm::salesLineTotals_data()
                                       << "1.5"
                                       << "10"
                                       << "0.8"
-                                      << "4.95" << 0.8 * 3 << "2.4";
+                                      << "4.95" << 0.8 * 3 << "2.40";
     QTest::newRow("table still open") << "3"
                                       << "1.5"
                                       << ""
                                       << "0.8"
-                                      << "4.5" << 0.8 * 3 << "2.4";
+                                      << "4.5" << 0.8 * 3 << "2.40";
     QTest::newRow("cleared without service") << "3"
                                              << "1.5"
                                              << "0"
                                              << "2"
-                                             << "4.5" << 6.0 << "6";
+                                             << "4.5" << 6.0 << "6.00";
     QTest::newRow("line total rounded before service") << "1"
                                                        << "0.00005"
                                                        << "100"
@@ -248,7 +248,7 @@ void tst_tdm::salesLineTotals_data()
                              << "5"
                              << "10"
                              << ""
-                             << "11" << 0.0 << "0";
+                             << "11" << 0.0 << "0.00";
 }
 
 void tst_tdm::salesLineTotals()

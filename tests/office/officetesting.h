@@ -7,8 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QHash>
+#include <QImage>
 #include <QMap>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,6 +26,34 @@
 namespace OfficeTesting {
 
 // The program's templates are made next to the executable, one folder above the tests.
+// The width in centimetres of `text` set in DejaVu Sans, the templates' font.
+inline double textWidth(const QString& text, double points, bool bold)
+{
+    QImage device(1, 1, QImage::Format_RGB32);
+    device.setDotsPerMeterX(2835);  // 72 dots an inch: widths in points
+    device.setDotsPerMeterY(2835);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return QFontMetricsF(font, &device).horizontalAdvance(text) * 2.54 / 72;
+}
+
+// The widest word of a heading: where a wrapping cell may break it, no further.
+inline double widestWord(const QString& heading, double points, bool bold)
+{
+    double widest = 0;
+    for (const QString& word : heading.split(u' ', Qt::SkipEmptyParts))
+        widest = std::max(widest, textWidth(word, points, bold));
+    return widest;
+}
+
+// An amount as a sheet shows it with two decimals, either separator.
+inline bool showsTwoDecimals(const QString& shown)
+{
+    static const QRegularExpression twoDecimals(QStringLiteral("^-?[\\d\\s,.\u00a0]*\\d[.,]\\d\\d$"));
+    return twoDecimals.match(shown).hasMatch();
+}
+
 inline QString shippedTemplate(const QString& fileName)
 {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../") + fileName);
@@ -51,8 +83,10 @@ public:
         QXmlStreamReader xml(&f);
         QHash<QString, QString> parents;
         QHash<QString, bool> boldStyles;
-        QString style;             // the cell style being read
-        QStringList columnStyles;  // default cell style of each column
+        QString style;                       // the cell style being read
+        QString columnStyle;                 // the column style being read
+        QStringList columnStyles;            // default cell style of each column
+        QHash<QString, double> styleWidths;  // column style -> width in cm
         bool inTable = false;
         int row = 0;
         int nextRow = 0;
@@ -79,6 +113,9 @@ public:
             const auto name = xml.name();
             if (name == QLatin1String("style") || name == QLatin1String("default-style")) {
                 style.clear();
+                columnStyle = a.value(QLatin1String("style:family")) == QLatin1String("table-column")
+                                  ? a.value(QLatin1String("style:name")).toString()
+                                  : QString();
                 if (a.value(QLatin1String("style:family")) == QLatin1String("table-cell")) {
                     style = a.value(QLatin1String("style:name")).toString();
                     parents.insert(style, a.value(QLatin1String("style:parent-style-name")).toString());
@@ -89,11 +126,16 @@ public:
                     boldStyles.insert(style, weight == QLatin1String("bold"));
             } else if (name == QLatin1String("table")) {
                 inTable = true;
+            } else if (name == QLatin1String("table-column-properties") && !columnStyle.isEmpty()) {
+                styleWidths.insert(columnStyle, centimetres(a.value(QLatin1String("style:column-width")).toString()));
             } else if (inTable && name == QLatin1String("table-column")) {
                 const int repeat =
                     std::max(1, a.value(QLatin1String("table:number-columns-repeated")).toInt());
-                for (int i = 0; i < repeat && columnStyles.size() < 1024; ++i)
+                const double width = styleWidths.value(a.value(QLatin1String("table:style-name")).toString());
+                for (int i = 0; i < repeat && columnStyles.size() < 1024; ++i) {
                     columnStyles.append(a.value(QLatin1String("table:default-cell-style-name")).toString());
+                    m_columnWidths.append(width);
+                }
             } else if (inTable && name == QLatin1String("table-row")) {
                 rowRepeat = std::max(1, a.value(QLatin1String("table:number-rows-repeated")).toInt());
                 row = nextRow;
@@ -132,6 +174,8 @@ public:
         return c ? m_cells.value(key(c->column, c->row)) : Cell{};
     }
     QString text(const QString& name) const { return cell(name).text; }
+    // The width of a column (0 for A) in centimetres, 0 when the sheet does not say.
+    double columnWidth(int column) const { return column < m_columnWidths.size() ? m_columnWidths[column] : 0; }
 
     // The last row (counted from 1) with a value in column `column` (a letter).
     int lastRow(const QString& column) const
@@ -146,6 +190,16 @@ public:
 
 private:
     static qint64 key(int column, int row) { return (qint64(column) << 32) | qint64(row); }
+
+    // "1.7cm", "17mm", "0.6693in", "48.2pt" in centimetres.
+    static double centimetres(const QString& length)
+    {
+        static const std::pair<const char*, double> units[] = {{"cm", 1}, {"mm", 0.1}, {"in", 2.54}, {"pt", 2.54 / 72}};
+        for (const auto& [unit, factor] : units)
+            if (length.endsWith(QLatin1String(unit)))
+                return length.chopped(2).toDouble() * factor;
+        return 0;
+    }
 
     static bool isBold(QString style, const QHash<QString, QString>& parents,
                        const QHash<QString, bool>& bold)
@@ -192,6 +246,7 @@ private:
     }
 
     QMap<qint64, Cell> m_cells;
+    QList<double> m_columnWidths;
     QString m_error;
 };
 
@@ -220,6 +275,7 @@ public:
         QFile f(QDir(m_prints.path()).filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.read(4) : QByteArray();
     }
+    QString printFile(const QString& name) const { return QDir(m_prints.path()).filePath(name); }
     qint64 printSize(const QString& name) const
     {
         return QFileInfo(QDir(m_prints.path()).filePath(name)).size();

@@ -172,7 +172,7 @@ private Q_SLOTS:
             QCOMPARE(order()->DBGrid2->model()->index(row, 1).data().toString(), Formats::general(line));
             // (line x 12 + 1.5 x 8) with 10 % service
             const Money total = Tshekvetebi::totalAmount(line * 12 + 12, 10, true);
-            QCOMPARE(order()->Label3->text(), QStringLiteral("სულ: ") + Formats::shortest(total));
+            QCOMPARE(order()->Label3->text(), QStringLiteral("სულ: ") + Formats::fixedTwo(total));
         });
         const QList<LogRow> log = logRows(m_station);
         QCOMPARE(log.size(), 1);
@@ -245,7 +245,7 @@ private Q_SLOTS:
             QVERIFY(order()->isVisible());  // the window stays open, even when empty
             QCOMPARE(order()->DBGrid2->model()->rowCount(), 2 - rows.size());
             if (busy == 0)
-                QCOMPARE(order()->Label3->text(), QStringLiteral("სულ: 0"));
+                QCOMPARE(order()->Label3->text(), QStringLiteral("სულ: 0.00"));
         });
         QCOMPARE(Messages::shown(), QStringList(rows.size(), QStringLiteral("ნამდვილად გსურთ ამ ჩანაწერის წაშლა?")));
         QCOMPARE(driver->amounts(), QStringList{QStringLiteral("50.00")});

@@ -25,8 +25,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         QTest::newRow("service on") << 100.0 << 10.0 << true << QStringLiteral("110");
         QTest::newRow("service off") << 100.0 << 10.0 << false << QStringLiteral("100");
-        QTest::newRow("half to even, down") << 0.125 << 10.0 << false << QStringLiteral("0.12");
-        QTest::newRow("half to even, up") << 0.135 << 10.0 << false << QStringLiteral("0.14");
+        // Rounded once, halves away from zero: the bill, the fiscal driver and
+        // the credit take the same amount.
+        QTest::newRow("half away from zero, 0.125") << 0.125 << 10.0 << false << QStringLiteral("0.13");
+        QTest::newRow("half away from zero, 0.135") << 0.135 << 10.0 << false << QStringLiteral("0.14");
+        QTest::newRow("161 at 12.5 %: 181.125") << 161.0 << 12.5 << true << QStringLiteral("181.13");
+        QTest::newRow("a half cent") << 0.005 << 12.5 << false << QStringLiteral("0.01");
+        QTest::newRow("45.375") << 45.375 << 12.5 << false << QStringLiteral("45.38");
         QTest::newRow("13.574 shown 13.57") << 12.34 << 10.0 << true << QStringLiteral("13.57");
         QTest::newRow("no decimals") << 20.0 << 10.0 << true << QStringLiteral("22");
         QTest::newRow("empty order") << 0.0 << 10.0 << true << QStringLiteral("0");

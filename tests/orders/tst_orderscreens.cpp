@@ -132,7 +132,7 @@ private Q_SLOTS:
                 QVERIFY2(!stayedOpen, "Enter did not save");
             });
             QTest::mouseClick(order()->Button2, Qt::LeftButton);
-            QCOMPARE(order()->DBText2->text(), QStringLiteral("35.5"));
+            QCOMPARE(order()->DBText2->text(), QStringLiteral("35.50"));
         });
         QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select GadaxdiliTanxa from busytable where TableNum = 4"))
                      .toDouble(),

@@ -205,8 +205,10 @@ private Q_SLOTS:
             whenModal([&] {
                 Tkonsignacia* d = forms().konsignacia;
                 QCOMPARE(d->Label5->text(), QStringLiteral("42"));
-                QCOMPARE(d->Label6->text(), QStringLiteral("200"));
-                QCOMPARE(d->Label7->text(), QStringLiteral("220"));
+                QCOMPARE(d->Label6->text(), QStringLiteral("200.00"));
+                QCOMPARE(d->Label7->text(), QStringLiteral("220.00"));
+                QCOMPARE(d->Label8->text(), QStringLiteral("0.00"));
+                QCOMPARE(d->Label9->text(), QStringLiteral("220.00"));
                 QVERIFY(d->CheckBox1->isChecked());
                 d->Edit1->setText(QStringLiteral("გიორგი მაისურაძე"));
                 d->CheckBox1->setChecked(withService);
@@ -242,9 +244,9 @@ private Q_SLOTS:
         };
         openTable(4, [&] {
             prepay(QStringLiteral("50"));
-            QCOMPARE(order()->DBText2->text(), QStringLiteral("50"));
+            QCOMPARE(order()->DBText2->text(), QStringLiteral("50.00"));
             prepay(QStringLiteral("20,5"));
-            QCOMPARE(order()->DBText2->text(), QStringLiteral("20.5"));
+            QCOMPARE(order()->DBText2->text(), QStringLiteral("20.50"));
             prepay(QStringLiteral("."));  // refused: stays 20.5
             QCOMPARE(Messages::shown().size(), 1);
         });
@@ -252,7 +254,7 @@ private Q_SLOTS:
                      .toDouble(),
                  20.5);
         openTable(4, [&] {
-            QCOMPARE(order()->DBText2->text(), QStringLiteral("20.5"));
+            QCOMPARE(order()->DBText2->text(), QStringLiteral("20.50"));
             QTest::mouseClick(order()->Button1, Qt::LeftButton);
         });
         QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select GadaxdiliTanxa from busytable where TableNum = 4"))
@@ -270,10 +272,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("firstTotal");
         QTest::addColumn<QStringList>("registered");
         QTest::newRow("the same bill twice") << true << "მომსახურება 10%"
-                                             << "220" << QStringList{"220.00"};
+                                             << "220.00" << QStringList{"220.00"};
         QTest::newRow("service added for the clearing")
             << false << "მომსახურება 0%"
-            << "200" << QStringList{"200.00", "20.00"};
+            << "200.00" << QStringList{"200.00", "20.00"};
     }
     void theBillRegistersOnlyWhatIsNotYetRegistered()
     {
@@ -314,8 +316,8 @@ private Q_SLOTS:
         QCOMPARE(first.text(QStringLiteral("C11")), firstService);
         QCOMPARE(first.text(QStringLiteral("E12")), firstTotal);
         QCOMPARE(second.text(QStringLiteral("C11")), QStringLiteral("მომსახურება 10%"));
-        QCOMPARE(second.text(QStringLiteral("E11")), QStringLiteral("20"));
-        QCOMPARE(second.text(QStringLiteral("E12")), QStringLiteral("220"));
+        QCOMPARE(second.text(QStringLiteral("E11")), QStringLiteral("20.00"));
+        QCOMPARE(second.text(QStringLiteral("E12")), QStringLiteral("220.00"));
         QCOMPARE(second.text(QStringLiteral("E14")), QStringLiteral("შეკვეთა 42"));
         QCOMPARE(lines(42), (QList<QVariantList>{{100, 10.0}, {100, 10.0}}));
     }
@@ -349,11 +351,11 @@ private Q_SLOTS:
         }
         BillOffice bill;
         const QString question = QStringLiteral("ნამდვილად გსურთ სუფრის ალაგება?");
-        const QString notRegistered = Settlement::FiscalNotRegisteredText.arg(QStringLiteral("220"));
+        const QString notRegistered = Settlement::FiscalNotRegisteredText.arg(QStringLiteral("220.00"));
         openTable(4, [&] {
             order()->setFiscalTiming(FiscalExchange::Timing{20ms, 10});
             QTest::mouseClick(order()->SpeedButton2, Qt::LeftButton);
-            QCOMPARE(Messages::shown(), QStringList{mayBeRegistered ? Settlement::FiscalUnknownText.arg(QStringLiteral("220"))
+            QCOMPARE(Messages::shown(), QStringList{mayBeRegistered ? Settlement::FiscalUnknownText.arg(QStringLiteral("220.00"))
                                                                     : notRegistered});
             QCOMPARE(tableValue("FiskaluriTanxa"), mayBeRegistered ? 220.0 : 0.0);
             Messages::clearShown();
@@ -408,7 +410,8 @@ private Q_SLOTS:
             QCOMPARE(tableValue("Busy"), 1.0);
             QCOMPARE(tableValue("USERNUM"), 42.0);
             QCOMPARE(tableValue("GadaxdiliTanxa"), 20.0);
-            QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select nisia from nisiebi")).toDouble(), 220.0);
+            // The client owes the bill less the 20 paid in advance.
+            QCOMPARE(TestDb::scalar(m_station, QStringLiteral("select nisia from nisiebi")).toDouble(), 200.0);
 
             order()->CheckBox1->setChecked(false);
             order()->CheckBox2->setChecked(false);

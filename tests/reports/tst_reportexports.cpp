@@ -105,19 +105,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<int>("rows");
         QTest::addColumn<QStringList>("firstRow");  // B, C, ... of the first record, "" to skip
+        QTest::addColumn<QString>("amounts");       // the columns shown with two decimals
         QTest::newRow("receiving") << 1 << "მიღება"
                                    << QStringList{"დასახელება", "რაოდენობა", "ა.ფასი", "გ.ფასი", "შ.ფასი",
                                                   "გ.ფასი", "მომწოდებელი", "საბ.ნ", "თარიღი"}
                                    << 4
-                                   << QStringList{"ღვინო", "6", "9", "25", "54", "150", "ვაზი", "B-8", "2026-05-03"};
+                                   << QStringList{"ღვინო", "6", "9", "25", "54", "150", "ვაზი", "B-8", "2026-05-03"} << "DEFG";
         QTest::newRow("warehouse") << 2 << "საწყობი"
                                    << QStringList{"დასახელება", "შეს. ფასი", "გას. ფასი", "ტიპი", "რაოდენობა",
                                                   "მომწოდებელი", "სულ.გას", "სულ.შეს"}
-                                   << 3 << QStringList{};
+                                   << 3 << QStringList{} << "CDHI";
         QTest::newRow("deletions") << 4 << "წაშლილები"
                                    << QStringList{"დასახელება", "რაოდენობა", "ოპერაცია", "მაგიდა", "შეკვეთა",
                                                   "თარიღი"}
-                                   << 4 << QStringList{};
+                                   << 4 << QStringList{} << "";
     }
 
     void exports()
@@ -127,6 +128,7 @@ private Q_SLOTS:
         QFETCH(QStringList, titles);
         QFETCH(int, rows);
         QFETCH(QStringList, firstRow);
+        QFETCH(QString, amounts);
         exportReport(tab);
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join(u'\n')));
         QCOMPARE(m_office->shown().size(), 1);
@@ -135,6 +137,18 @@ private Q_SLOTS:
         QCOMPARE(sheet.text(QStringLiteral("A1")), title);
         for (int c = 0; c < titles.size(); ++c)
             QCOMPARE(sheet.text(at(char('B' + c), 3)), titles[c]);
+        // A heading wraps at its spaces only: each word fits its column (10-point
+        // bold, about a millimetre each side).
+        for (int c = 0; c < titles.size(); ++c)
+            QVERIFY2(OfficeTesting::widestWord(titles[c], 10, true) + 0.2 <= sheet.columnWidth(1 + c),
+                     qPrintable(QStringLiteral("%1 in %2 cm").arg(titles[c]).arg(sheet.columnWidth(1 + c))));
+        // Amounts stay numbers the sheet can add, shown with two decimals.
+        for (const QChar column : amounts)
+            for (int r = 0; r < rows; ++r) {
+                const OfficeTesting::Cell cell = sheet.cell(at(char(column.unicode()), 4 + r));
+                QCOMPARE(cell.type, QStringLiteral("float"));
+                QVERIFY2(OfficeTesting::showsTwoDecimals(cell.text), qPrintable(at(char(column.unicode()), 4 + r) + u' ' + cell.text));
+            }
         QCOMPARE(sheet.lastRow(QStringLiteral("B")), 3 + rows);
         for (int c = 0; c < firstRow.size(); ++c) {
             const OfficeTesting::Cell cell = sheet.cell(at(char('B' + c), 4));

@@ -93,8 +93,11 @@ private Q_SLOTS:
         QCOMPARE(sheet.text(QStringLiteral("A1")), QStringLiteral("რეალიზაცია"));
         const QStringList titles = {"შეკვეთის №", "კერძი", "ოფიციანტი", "მაგიდა", "ნაშთი",
                                     "რაოდენობა", "თვით ღირ სულ", "სულ ფასი", "თარიღი"};
-        for (int c = 0; c < titles.size(); ++c)
+        for (int c = 0; c < titles.size(); ++c) {
             QCOMPARE(sheet.text(QString(QChar(u'B' + c)) + QStringLiteral("3")), titles[c]);
+            // Whole words in the heading: "რაოდენობა" is not broken.
+            QVERIFY2(OfficeTesting::widestWord(titles[c], 10, true) + 0.2 <= sheet.columnWidth(1 + c), qPrintable(titles[c]));
+        }
         // One row per line in the grid's order; the query has no order of its own.
         const int first = 4 + (sales->valueAt(0, sales->fieldIndex(QStringLiteral("USERNUM"))).toInt() == 42 ? 0 : 1);
         const int second = first == 4 ? 5 : 4;
@@ -105,6 +108,11 @@ private Q_SLOTS:
         QCOMPARE(sheet.cell(at('G', first)).value, QStringLiteral("1.5"));
         QCOMPARE(sheet.cell(at('H', first)).value, QStringLiteral("18"));  // 12 × 1.5
         QCOMPARE(sheet.cell(at('I', first)).value, QStringLiteral("45"));  // 30 × 1.5
+        // The amounts show two decimals, the quantity its own form.
+        for (const char column : {'H', 'I'})
+            for (const int row : {first, second})
+                QVERIFY2(OfficeTesting::showsTwoDecimals(sheet.text(at(column, row))), qPrintable(sheet.text(at(column, row))));
+        QCOMPARE(sheet.text(at('G', first)), QStringLiteral("1.5"));
         QCOMPARE(sheet.cell(at('J', first)).type, QStringLiteral("date"));
         QCOMPARE(sheet.cell(at('J', first)).value.left(10), QStringLiteral("2026-05-02"));
         QCOMPARE(sheet.text(at('D', second)), QStringLiteral("ანა"));

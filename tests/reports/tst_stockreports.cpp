@@ -92,23 +92,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("grid");
         QTest::addColumn<QString>("totals");
         const QDate may1(2026, 5, 1), may2(2026, 5, 2);
-        const QString a2 = "მწვადი | 4 | 12.5 | 30 | 50.00 ₾ | 120.00 ₾ | აგრო | A-2 | 02.05.2026";
-        const QString b7 = "ღვინო | 12 | 9 | 25 | 108.00 ₾ | 300.00 ₾ | ვაზი | B-7 | 01.05.2026";
-        const QString a1 = "მწვადი | 10 | 12 | 30 | 120.00 ₾ | 300.00 ₾ | აგრო | A-1 | 01.05.2026";
+        const QString a2 = "მწვადი | 4 | 12.50 | 30.00 | 50.00 ₾ | 120.00 ₾ | აგრო | A-2 | 02.05.2026";
+        const QString b7 = "ღვინო | 12 | 9.00 | 25.00 | 108.00 ₾ | 300.00 ₾ | ვაზი | B-7 | 01.05.2026";
+        const QString a1 = "მწვადი | 10 | 12.00 | 30.00 | 120.00 ₾ | 300.00 ₾ | აგრო | A-1 | 01.05.2026";
         QTest::newRow("blank: every line of the period, newest first")
             << ""
             << ""
-            << "" << may1 << may2 << a2 + u'\n' + b7 + u'\n' + a1 << "278 720";
+            << "" << may1 << may2 << a2 + u'\n' + b7 + u'\n' + a1 << "278.00 720.00";
         QTest::newRow("supplier typed with blanks is trimmed")
             << ""
             << " აგრო "
-            << "" << may1 << may2 << a2 + u'\n' + a1 << "170 420";
+            << "" << may1 << may2 << a2 + u'\n' + a1 << "170.00 420.00";
         QTest::newRow("supplier's number") << "305"
                                            << ""
-                                           << "" << may1 << may2 << b7 << "108 300";
+                                           << "" << may1 << may2 << b7 << "108.00 300.00";
         QTest::newRow("document: exact") << ""
                                          << ""
-                                         << "A-1" << may1 << may2 << a1 << "120 300";
+                                         << "A-1" << may1 << may2 << a1 << "120.00 300.00";
         QTest::newRow("document: a part matches nothing") << ""
                                                           << ""
                                                           << "A" << may1 << may2 << ""
@@ -121,14 +121,14 @@ private Q_SLOTS:
             << ""
             << ""
             << "" << QDate(2026, 5, 3) << QDate(2026, 5, 3)
-            << "ღვინო | 6 | 9 | 25 | 54.00 ₾ | 150.00 ₾ | ვაზი | B-8 | 03.05.2026"
-            << "54 150";
+            << "ღვინო | 6 | 9.00 | 25.00 | 54.00 ₾ | 150.00 ₾ | ვაზი | B-8 | 03.05.2026"
+            << "54.00 150.00";
         QTest::newRow("start day included")
             << ""
             << ""
             << "" << QDate(2026, 4, 30) << QDate(2026, 4, 30)
-            << "მწვადი | 5 | 11 | 30 | 55.00 ₾ | 150.00 ₾ | აგრო | A-0 | 30.04.2026"
-            << "55 150";
+            << "მწვადი | 5 | 11.00 | 30.00 | 55.00 ₾ | 150.00 ₾ | აგრო | A-0 | 30.04.2026"
+            << "55.00 150.00";
         QTest::newRow("empty period") << ""
                                       << ""
                                       << "" << QDate(2026, 6, 1) << QDate(2026, 6, 1) << ""
@@ -183,9 +183,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("supplier");
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("grid");
-        const QString mtsvadi = "მწვადი | 12 | 30 | მწვადები | 20 | აგრო | 600.00 ₾ | 240.00 ₾";
-        const QString goris = "მწვადი ღორის | 14 | 32 | მწვადები | 10 | აგრო | 320.00 ₾ | 140.00 ₾";
-        const QString ghvino = "ღვინო | 9 | 25 | სასმელი | 40 | ვაზი | 1,000.00 ₾ | 360.00 ₾";
+        const QString mtsvadi = "მწვადი | 12.00 | 30.00 | მწვადები | 20 | აგრო | 600.00 ₾ | 240.00 ₾";
+        const QString goris = "მწვადი ღორის | 14.00 | 32.00 | მწვადები | 10 | აგრო | 320.00 ₾ | 140.00 ₾";
+        const QString ghvino = "ღვინო | 9.00 | 25.00 | სასმელი | 40 | ვაზი | 1,000.00 ₾ | 360.00 ₾";
         QTest::newRow("blank") << ""
                                << ""
                                << "" << mtsvadi + u'\n' + goris + u'\n' + ghvino;

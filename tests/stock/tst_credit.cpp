@@ -143,8 +143,8 @@ private Q_SLOTS:
         QVERIFY(!tab()->editing());
         QCOMPARE(column(tab()->DBGrid8, 0),
                  (QStringList{QStringLiteral("ბეტა"), QStringLiteral("შპს ალფაბეტი"), QStringLiteral("შპს ალფა")}));
-        QCOMPARE(tab()->debtTotal(), QStringLiteral("180"));
-        QCOMPARE(tab()->paidTotal(), QStringLiteral("30"));
+        QCOMPARE(tab()->debtTotal(), QStringLiteral("180,00"));
+        QCOMPARE(tab()->paidTotal(), QStringLiteral("30,00"));
         QCOMPARE(tab()->DBGrid8->model()->columnCount(), 6);
         QCOMPARE(tab()->DBGrid8->columnWidth(5), 30);
         QCOMPARE(column(tab()->DBGrid8, 4).constFirst(), QStringLiteral("02.05.2026"));
@@ -159,21 +159,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("debt");
         QTest::addColumn<QString>("paid");
         QTest::newRow("suppliers, no filter") << false << QString() << QString()
-                                              << QStringList{"D-12", "D-2", "D-1"} << "180"
-                                              << "30";
-        QTest::newRow("clients, no filter") << true << QString() << QString() << QStringList{"43", "42"} << "60"
-                                            << "5";
+                                              << QStringList{"D-12", "D-2", "D-1"} << "180,00"
+                                              << "30,00";
+        QTest::newRow("clients, no filter") << true << QString() << QString() << QStringList{"43", "42"} << "60,00"
+                                            << "5,00";
         QTest::newRow("name prefix") << false << QStringLiteral("შპს ალფა") << QString()
-                                     << QStringList{"D-2", "D-1"} << "150"
-                                     << "20";
+                                     << QStringList{"D-2", "D-1"} << "150,00"
+                                     << "20,00";
         QTest::newRow("not the middle of a name") << false << QStringLiteral("ალფა") << QString() << QStringList{}
                                                   << ""
                                                   << "";
         QTest::newRow("blank name") << false << QStringLiteral("  ") << QString() << QStringList{"D-12", "D-2", "D-1"}
-                                    << "180"
-                                    << "30";
-        QTest::newRow("exact number") << false << QString() << QStringLiteral("D-1") << QStringList{"D-1"} << "100"
-                                      << "20";
+                                    << "180,00"
+                                    << "30,00";
+        QTest::newRow("exact number") << false << QString() << QStringLiteral("D-1") << QStringList{"D-1"} << "100,00"
+                                      << "20,00";
         QTest::newRow("a number is no pattern") << false << QString() << QStringLiteral("D_1") << QStringList{}
                                                 << ""
                                                 << "";
@@ -184,8 +184,8 @@ private Q_SLOTS:
                                                     << ""
                                                     << "";
         QTest::newRow("client by name and number") << true << QStringLiteral("გიო") << QStringLiteral("43")
-                                                   << QStringList{"43"} << "15"
-                                                   << "5";
+                                                   << QStringList{"43"} << "15,00"
+                                                   << "5,00";
     }
     void theSearch()
     {
@@ -210,25 +210,25 @@ private Q_SLOTS:
         QTest::mouseClick(tab()->RadioButton2, Qt::LeftButton, {}, QPoint(6, 8));
         QCOMPARE(column(tab()->DBGrid8, 0).constFirst(), QStringLiteral("ნანა"));
         QCOMPARE(column(tab()->DBGrid8, 3).constFirst(), QStringLiteral("77"));
-        QCOMPARE(tab()->debtTotal(), QStringLiteral("93,5"));
+        QCOMPARE(tab()->debtTotal(), QStringLiteral("93,50"));
     }
 
     void aPaymentSavedWithEnter()
     {
         // Row 2 is the oldest supplier row, ID 1.
         typePaid(2, QStringLiteral("35,5"));
-        QCOMPARE(tab()->paidTotal(), QStringLiteral("30"));  // not yet saved
+        QCOMPARE(tab()->paidTotal(), QStringLiteral("30,00"));  // not yet saved
         QTest::keyClick(tab()->paidEditor(), Qt::Key_Return);
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join('\n')));
         QCOMPARE(paid(1), 35.5);
-        QCOMPARE(tab()->paidTotal(), QStringLiteral("45,5"));
-        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("35,5"));
+        QCOMPARE(tab()->paidTotal(), QStringLiteral("45,50"));
+        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("35,50"));
         QCOMPARE(tab()->paidEditor(), nullptr);
         // Typed amounts replace the amount paid; they are not added up.
         typePaid(2, QStringLiteral("40"));
         QTest::keyClick(tab()->paidEditor(), Qt::Key_Enter);
         QCOMPARE(paid(1), 40.0);
-        QCOMPARE(tab()->paidTotal(), QStringLiteral("50"));
+        QCOMPARE(tab()->paidTotal(), QStringLiteral("50,00"));
     }
 
     void movingToAnotherRowSavesTheAmount()
@@ -236,7 +236,7 @@ private Q_SLOTS:
         typePaid(1, QStringLiteral("7"));
         Screens::clickCell(tab()->DBGrid8, 0, 0);
         QCOMPARE(paid(2), 7.0);
-        QCOMPARE(tab()->paidTotal(), QStringLiteral("37"));
+        QCOMPARE(tab()->paidTotal(), QStringLiteral("37,00"));
         QVERIFY(!tab()->editing());
         QCOMPARE(tab()->paidEditor(), nullptr);
     }
@@ -274,8 +274,8 @@ private Q_SLOTS:
         QTest::keyClick(tab()->paidEditor(), Qt::Key_Return);
         QCOMPARE(Messages::shown(), QStringList{QStringLiteral("გადახდილი თანხა უნდა იყოს რიცხვი! თანხა არ შეიცვალა!!!")});
         QCOMPARE(paid(1), 20.0);
-        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("20"));
-        QCOMPARE(tab()->paidTotal(), QStringLiteral("30"));
+        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("20,00"));
+        QCOMPARE(tab()->paidTotal(), QStringLiteral("30,00"));
     }
 
     // Row 2 is ID 1: a debt of 100 with 20 paid.
@@ -347,8 +347,8 @@ private Q_SLOTS:
         QCOMPARE(Messages::shown().size(), 1);
         QVERIFY(Messages::shown().constFirst().contains(QStringLiteral("სხვა სამუშაო ადგილიდან")));
         QCOMPARE(paid(1), 50.0);
-        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("50"));
-        QCOMPARE(tab()->paidTotal(), QStringLiteral("60"));
+        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("50,00"));
+        QCOMPARE(tab()->paidTotal(), QStringLiteral("60,00"));
     }
 
     void deletingADebtAsksFirst_data()
@@ -365,7 +365,7 @@ private Q_SLOTS:
         QCOMPARE(m_questions, QStringList{DeleteQuestion});
         QCOMPARE(scalar(QStringLiteral("select count(*) from nisiebi where ID = 3")).toInt(), yes ? 0 : 1);
         QCOMPARE(tab()->DBGrid8->model()->rowCount(), yes ? 2 : 3);
-        QCOMPARE(tab()->debtTotal(), yes ? QStringLiteral("150") : QStringLiteral("180"));
+        QCOMPARE(tab()->debtTotal(), yes ? QStringLiteral("150,00") : QStringLiteral("180,00"));
     }
 
     void deletingTheLastRowLeavesEmptyTotals()
@@ -391,6 +391,11 @@ private Q_SLOTS:
         QCOMPARE(sheet.text(QStringLiteral("B4")), QStringLiteral("ბეტა"));
         QCOMPARE(sheet.cell(QStringLiteral("C4")).value, QStringLiteral("30"));
         QCOMPARE(sheet.cell(QStringLiteral("D4")).value, QStringLiteral("10"));
+        // The amounts stay numbers, shown with two decimals.
+        for (const char* at : {"C4", "D4"}) {
+            QCOMPARE(sheet.cell(QLatin1String(at)).type, QStringLiteral("float"));
+            QVERIFY2(OfficeTesting::showsTwoDecimals(sheet.text(QLatin1String(at))), qPrintable(sheet.text(QLatin1String(at))));
+        }
         QCOMPARE(sheet.text(QStringLiteral("E4")), QStringLiteral("D-12"));
         QCOMPARE(sheet.cell(QStringLiteral("F4")).type, QStringLiteral("date"));
         QCOMPARE(sheet.text(QStringLiteral("B6")), QStringLiteral("შპს ალფა"));

@@ -152,7 +152,7 @@ private Q_SLOTS:
         QCOMPARE(tab()->TabControl1->count(), 3);
         QCOMPARE(tab()->DBGrid4->model()->rowCount(), 3);
         QCOMPARE(column(tab()->DBGrid5, 0), QStringList{Lemonade});
-        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("12"));
+        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("12,00"));
         QStringList suppliers;
         for (int i = 0; i < tab()->ComboBox3->count(); ++i)
             suppliers << tab()->ComboBox3->itemText(i);
@@ -200,7 +200,7 @@ private Q_SLOTS:
         QCOMPARE(column(tab()->DBGrid5, 6), (QStringList(3, QStringLiteral("02.05.2026"))));
         // 2.5 × 6.5 + 4 × 4.25 + 1 × 6 = 39.25; 2.5 × 11 + 4 × 7 + 10 = 65.5
         QCOMPARE(tab()->purchaseTotal(), QStringLiteral("39,25"));
-        QCOMPARE(tab()->saleTotal(), QStringLiteral("65,5"));
+        QCOMPARE(tab()->saleTotal(), QStringLiteral("65,50"));
         QCOMPARE(count(QStringLiteral("nisiebi")), 0);  // not on consignment
         // The item grid shows the new stock at once.
         QCOMPARE(column(tab()->DBGrid4, 2).at(Screens::rowOf(tab()->DBGrid4, 0, Cheese)), QStringLiteral("8,5"));
@@ -259,7 +259,7 @@ private Q_SLOTS:
                  QStringLiteral("მომწოდებლის გარეშე"));
         // Every line of the day, of every supplier and document.
         QCOMPARE(column(tab()->DBGrid5, 0), (QStringList{Butter, Lemonade}));
-        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("24"));
+        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("24,00"));
     }
 
     void emptyFieldsRecordNothing()
@@ -367,7 +367,7 @@ private Q_SLOTS:
         QCOMPARE(stock(1), 5.0);
         QCOMPARE(scalar(debt).toDouble(), 12.0);
         QCOMPARE(column(tab()->DBGrid5, 0), QStringList{Butter});
-        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("12"));
+        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("12,00"));
         QCOMPARE(column(tab()->DBGrid4, 2).at(Screens::rowOf(tab()->DBGrid4, 0, Cheese)), QStringLiteral("5"));
 
         // A click beside the delete mark deletes nothing.

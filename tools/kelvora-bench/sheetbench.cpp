@@ -113,9 +113,9 @@ void billPerCell(Spreadsheet& office, const QString& templatePath, const BillPri
     sheet.setValue(cell('C', R + 1), BillPrintout::serviceCaption(order));
     sheet.setValue(cell('C', R + 2), BillPrintout::TotalText);
     for (const char column : {'E', 'J'}) {
-        sheet.setFormula(cell(column, R), Formats::shortest(Money::fromDoubleHalfEven(t.sum)));
-        sheet.setFormula(cell(column, R + 1), Formats::shortest(Money::fromDoubleHalfEven(t.service)));
-        sheet.setFormula(cell(column, R + 2), Formats::shortest(Money::fromDoubleHalfEven(t.total)));
+        sheet.setFormula(cell(column, R), Formats::shortest(t.sum));
+        sheet.setFormula(cell(column, R + 1), Formats::shortest(t.service));
+        sheet.setFormula(cell(column, R + 2), Formats::shortest(t.total));
         sheet.setValue(cell(column, R + 4), BillPrintout::OrderText + QStringLiteral("1234"));
     }
     sheet.setValue(cell('C', R + 5), BillPrintout::ThanksText);
