@@ -10,7 +10,9 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QElapsedTimer>
 #include <QSysInfo>
+#include <QThread>
 #include <QSet>
 #include <cmath>
 
@@ -310,6 +312,8 @@ QString Settlement::registerSale(TDM& dm, const QString& tableText, qint64 order
     const Claim claim = claimRegistration(dm, tableText, orderNumber, billTotal);
     if (claim.due <= Money())
         return QString();
+    QElapsedTimer sinceClaim;
+    sinceClaim.start();
     const QString dueText = Formats::fixedTwo(claim.due);
     QString status;
     try {
@@ -327,12 +331,23 @@ QString Settlement::registerSale(TDM& dm, const QString& tableText, qint64 order
     // it again could put it on the fiscal day twice.
     const bool unknown = status == QLatin1String(FiscalExchange::StatusUnknown);
     const bool registered = unknown || status == QLatin1String(FiscalExchange::SuccessCode);
-    try {
-        releaseRegistration(dm, tableText, orderNumber, claim, registered ? claim.due : Money(), billTotal);
-    } catch (const DbError& e) {
-        if (registered)
-            return FiscalNotRecordedText.arg(dueText, e.text());
-        throw;
+    // A sale registered must be kept before the claim ages out, or another
+    // station would register it again: a lock another station holds for a
+    // while is waited out, within the claim's lifetime.
+    for (;;) {
+        try {
+            releaseRegistration(dm, tableText, orderNumber, claim, registered ? claim.due : Money(), billTotal);
+            break;
+        } catch (const DbError& e) {
+            const bool held = e.text() == DbError::heldByAnotherStationText() || e.text() == DbError::databaseHeldText();
+            if (registered && held && sinceClaim.elapsed() < 1000 * (ClaimLifetime.count() - 5)) {
+                QThread::msleep(200);
+                continue;
+            }
+            if (registered)
+                return FiscalNotRecordedText.arg(dueText, e.text());
+            throw;
+        }
     }
     if (!registered)
         return FiscalNotRegisteredText.arg(dueText);  // surely not sent, or the driver refused it

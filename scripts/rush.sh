@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A rush on one database, longer than the CI test runs it, and a kill -9 loop.
 #   scripts/rush.sh --long [--engine sqlite|postgres|both] [--build DIR]
-#     4 stations, 10 000 operations in all, then every invariant checked; one
+#     4 stations, 10 000 operations in all (--operations N), then every
+#     invariant checked; one
 #     station stops (SIGSTOP) for 20 s inside a transaction while the others go on
 #   scripts/rush.sh --kill [--engine ...] [--build DIR] [--cycles N]
 #     each cycle starts 4 stations working until told to stop, kills one with -9
@@ -20,16 +21,17 @@
 # met a fault, an invariant broke or a cycle did not kill.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mode="" engine=both build="$here/../build-test" cycles=25 keep="" disjoint=""
+mode="" engine=both build="$here/../build-test" cycles=25 keep="" disjoint="" operations=10000
 while [ $# -gt 0 ]; do
   case "$1" in
     --long|--kill) mode=${1#--} ;;
     --engine) engine=$2; shift ;;
     --build) build=$2; shift ;;
     --cycles) cycles=$2; shift ;;
+    --operations) operations=$2; shift ;;
     --keep) keep=1 ;;
     --disjoint) disjoint=1 ;;
-    *) echo "usage: $0 --long|--kill [--engine sqlite|postgres|both] [--build DIR] [--cycles N] [--keep] [--disjoint]" >&2; exit 2 ;;
+    *) echo "usage: $0 --long|--kill [--engine sqlite|postgres|both] [--build DIR] [--cycles N] [--operations N] [--keep] [--disjoint]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -41,7 +43,7 @@ for f in "$station" "$check" "$db" "$sim"; do
   [ -x "$f" ] || { echo "$0: $f is not built (cmake --build $build --target kelvora_rushstation kelvora_rushcheck kelvora-db kelvora-fiscal-sim)" >&2; exit 2; }
 done
 if [ "$engine" != sqlite ] && [ -z "${KELVORA_TEST_PGHOST:-}" ]; then
-  exec "$here/with-postgres.sh" "$0" --"$mode" --engine "$engine" --build "$build" --cycles "$cycles" ${keep:+--keep} ${disjoint:+--disjoint}
+  exec "$here/with-postgres.sh" "$0" --"$mode" --engine "$engine" --build "$build" --cycles "$cycles" --operations "$operations" ${keep:+--keep} ${disjoint:+--disjoint}
 fi
 export QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
@@ -85,10 +87,10 @@ thaw_after_20s() {
 }
 
 run_long() {
-  local eng=$1 per=2500 pids=() s rc=0 freeze thawer
+  local eng=$1 per=$((operations / 4)) pids=() s rc=0 freeze thawer
   for s in 1 2 3 4; do
     freeze=()
-    [ "$s" = 1 ] && freeze=(--freeze-after 700)
+    [ "$s" = 1 ] && freeze=(--freeze-after $((per * 3 / 10)))
     "$station" "$work/kavshiri.udl" "$s" "$per" "$((RANDOM * 4 + s))" "$work/s$s.log" \
       ${disjoint:+"$((2 * s - 1))-$((2 * s))"} --print --receive "${freeze[@]}" >"$work/s$s.out" 2>"$work/s$s.err" &
     pids+=($!)

@@ -365,7 +365,7 @@ private:
         sums->reopen({{QStringLiteral("USR"), order}});
         const Money bill = Money::fromDoubleHalfEven(sums->asFloat(QStringLiteral("sulfasi"))).roundedHalfEven(2);
         tried({{QStringLiteral("table"), table}, {QStringLiteral("order"), QString::number(order)}, {QStringLiteral("bill"), Formats::shortest(bill)}});
-        FiscalExchange exchange(FiscalExchange::Timing{std::chrono::milliseconds(50), 200, std::chrono::milliseconds(50)},
+        FiscalExchange exchange(FiscalExchange::Timing{std::chrono::milliseconds(50), 400, std::chrono::milliseconds(50)},
                                 FiscalExchange::Indicator::Hidden);
         double sent = 0;
         QString status;
