@@ -184,7 +184,7 @@ void tst_followingstations::openOrderShowsADishAdded()
         stationAAdds(db, QStringLiteral("ხაჭაპური"), 5);
         QTRY_COMPARE_WITH_TIMEOUT(rows(order->DBGrid2), 2, Bound);
         QTRY_VERIFY_WITH_TIMEOUT(order->Label3->text() != total, Bound);
-        QCOMPARE(order->Label3->text(), QStringLiteral("სულ: 26.4"));
+        QCOMPARE(order->Label3->text(), QStringLiteral("სულ: 26.40"));
         QTRY_COMPARE_WITH_TIMEOUT(stockOf(dm, QStringLiteral("ხაჭაპური")), 8.0, Bound);
         QCOMPARE(dm->kerdzebi->recNo(), 1);
         QCOMPARE(QApplication::focusWidget(), focused);

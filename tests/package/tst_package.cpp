@@ -208,7 +208,7 @@ private Q_SLOTS:
         // man -Tutf8 overstrikes bold; keep the letters only.
         QString page = r.out;
         page.remove(QRegularExpression(QStringLiteral(".\\x08")));
-        QVERIFY2(page.contains(QStringLiteral("NAME")) && page.contains(tool + QStringLiteral(" - ")), qPrintable(page));
+        QVERIFY2(page.contains(QStringLiteral("NAME")) && page.contains(QRegularExpression(QRegularExpression::escape(tool) + QStringLiteral("\\s+-\\s+"))), qPrintable(page));
         for (const QString& option : options)
             QVERIFY2(page.contains(option), qPrintable(option + QStringLiteral(" in\n") + page));
     }

@@ -112,8 +112,8 @@ public:
     const RushLog::Counts& counts() const { return m_counts; }
     bool everyKindDone() const
     {
-        // A station that does one kind only, or runs until it is stopped, has no mix to complete.
-        if (m_options.onlyReceive || m_options.onlyPrint)
+        // A station that does one kind only, or stops itself on purpose, has no mix to complete.
+        if (m_options.onlyReceive || m_options.onlyPrint || m_options.freezeAfter >= 0)
             return true;
         for (const char* op : {"add", "change", "delete", "move", "prepay", "clear", "cook"})
             if (!m_kindsDone.contains(QString::fromLatin1(op)))

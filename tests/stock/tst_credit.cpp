@@ -302,8 +302,8 @@ private Q_SLOTS:
         for (const QString& w : words)
             QVERIFY2(Messages::shown().constFirst().contains(w), qPrintable(Messages::shown().constFirst()));
         QCOMPARE(paid(1), 20.0);
-        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("20"));
-        QCOMPARE(tab()->paidTotal(), QStringLiteral("30"));
+        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("20,00"));
+        QCOMPARE(tab()->paidTotal(), QStringLiteral("30,00"));
     }
 
     void escapeHalfwayKeepsWhatIsStored()
@@ -313,7 +313,7 @@ private Q_SLOTS:
         QCOMPARE(tab()->paidEditor(), nullptr);
         QVERIFY(Messages::shown().isEmpty());
         QCOMPARE(paid(1), 20.0);
-        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("20"));
+        QCOMPARE(column(tab()->DBGrid8, 2).at(2), QStringLiteral("20,00"));
         // Nor does a later Enter on the grid write it.
         QTest::keyClick(tab()->DBGrid8, Qt::Key_Return);
         QCOMPARE(paid(1), 20.0);

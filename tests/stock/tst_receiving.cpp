@@ -240,7 +240,7 @@ private Q_SLOTS:
         QVERIFY(butter >= 0 && cheese >= 0);
         // Columns: name, purchase and sale price, type, stock, supplier.
         QCOMPARE(column(report->DBGrid7, 1).at(butter), QStringLiteral("4,25"));
-        QCOMPARE(column(report->DBGrid7, 2).at(butter), QStringLiteral("7,5"));
+        QCOMPARE(column(report->DBGrid7, 2).at(butter), QStringLiteral("7,50"));
         QCOMPARE(column(report->DBGrid7, 4).at(butter), QStringLiteral("4"));    // 0 + 4
         QCOMPARE(column(report->DBGrid7, 4).at(cheese), QStringLiteral("6,5"));  // 5 + 1.5
         QCOMPARE(column(report->DBGrid7, 5), (QStringList{Alpha, Alpha}));
@@ -577,7 +577,7 @@ private Q_SLOTS:
         record(QStringLiteral("1"), QStringLiteral("6"), QStringLiteral("7"));
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().join('\n')));
         QCOMPARE(column(tab()->DBGrid5, 0), QStringList{Butter});
-        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("6"));
+        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("6,00"));
         QCOMPARE(count(QStringLiteral("nisiebi")), 2);
         const QString debt = QStringLiteral("select nisia from nisiebi where USERNUM = '%1'");
         QCOMPARE(scalar(debt.arg(first)).toDouble(), 2.0);
@@ -606,7 +606,7 @@ private Q_SLOTS:
         QCOMPARE(count(QStringLiteral("nisiebi")), 1);
         QCOMPARE(scalar(debt).toDouble(), 8.0);
         // The header's own lines under the grid.
-        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("6"));
+        QCOMPARE(tab()->purchaseTotal(), QStringLiteral("6,00"));
         Screens::clickCell(tab()->DBGrid5, 0, 7);
         QCOMPARE(scalar(debt).toDouble(), 2.0);
     }
