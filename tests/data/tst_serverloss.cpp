@@ -42,7 +42,6 @@ private Q_SLOTS:
     void stoppedServer();
     void frozenServer();
     void longQueryOnLiveServer();
-    void stoppedOwnServerProcess();
     void actionGivesUpAfterALostLink();
 };
 
@@ -401,38 +400,6 @@ private:
 };
 
 }  // namespace
-
-// The server goes on answering, but this station's own server process stops
-// (as one whose machine swaps it out or a debugger holds): the statement is
-// ended with the link message within about 15 s, not left waiting until the
-// process moves again; then the station works on a new link.
-void tst_serverloss::stoppedOwnServerProcess()
-{
-    QObject owner;
-    NamedQuery* q = settingsQuery(&owner);
-    q->reopen();
-    QSqlQuery pid(Connection::database());
-    QVERIFY(pid.exec(QStringLiteral("select pg_backend_pid()")) && pid.next());
-    const pid_t backend = pid_t(pid.value(0).toInt());
-    QVERIFY(backend > 0);
-    QVERIFY(::kill(backend, SIGSTOP) == 0);
-    QString error;
-    qint64 waited = 0;
-    {
-        const Resumer resume(backend, std::chrono::seconds(40));
-        QElapsedTimer timer;
-        timer.start();
-        error = errorOf([&] { q->reopen(); });
-        waited = timer.elapsed();
-    }
-    ::kill(backend, SIGCONT);
-    QCOMPARE(error, DbError::linkLostText());
-    const LinkWatchdog::Times t = LinkWatchdog::times();
-    QVERIFY2(waited >= t.stall.count() && waited < 16000, qPrintable(QString::number(waited)));
-
-    QCOMPARE(errorOf([&] { q->reopen(); }), QString());
-    QCOMPARE(q->rowCount(), 1);
-}
 
 // Within one action (a click and the handlers it sets off), once a step lost
 // the link the later steps give up at once instead of each waiting for the
